@@ -1,26 +1,64 @@
 #include "FfmpegEngine.h"
 
 #include "EncoderFailure.h"
+#include "FfmpegProbe.h"
+#include "FfmpegTranscoder.h"
 
 namespace joblet {
 
 FfmpegEngine::FfmpegEngine(joblet::ProfileCollection profiles, QObject *parent)
     : EncoderEngine(std::move(profiles), parent)
+    , m_counters(std::make_shared<TranscodeCounters>())
 {
 }
 
-FfmpegEngine::~FfmpegEngine() = default;
-
-SourceInfo FfmpegEngine::inspectSource(const QString &)
+FfmpegEngine::~FfmpegEngine()
 {
-    throw EncoderFailure(EngineError::Internal);
+    // The job's threads post to this object; they must be gone before it is.
+    stopJob();
 }
 
-void FfmpegEngine::startJob(const EncodeJob &)
+EncodeProgress FfmpegEngine::Progress() const
 {
-    throw EncoderFailure(EngineError::Internal);
+    EncodeProgress p;
+    p.durationUs = m_counters->durationUs;
+    p.encodedUs = m_counters->encodedUs;
+    p.videoFrames = m_counters->videoFrames;
+    return p;
 }
 
-void FfmpegEngine::stopJob() {}
+SourceInfo FfmpegEngine::inspectSource(const QString &path)
+{
+    return probeMediaFile(path);
+}
+
+void FfmpegEngine::startJob(const EncodeJob &job)
+{
+    // A job that finished on its own may still be leaving its thread.
+    stopJob();
+
+    // Fresh counters: a caller still polling the old job's must not see
+    // them jump back to zero under it.
+    m_counters = std::make_shared<TranscodeCounters>();
+    m_counters->durationUs = job.source.durationUs;
+
+    const quint64 id = job.id;
+    FfmpegTranscoder::Reports reports;
+    reports.running = [this, id] { postRunState(id, RunRunning); };
+    reports.error = [this, id](qint32 number, const QString &text) { postError(id, number, text); };
+    reports.stopped = [this, id] { postRunState(id, RunStopped); };
+
+    auto transcoder = std::make_unique<FfmpegTranscoder>(job, m_counters, std::move(reports));
+    transcoder->start();
+    m_job = std::move(transcoder);
+}
+
+void FfmpegEngine::stopJob()
+{
+    if (m_job) {
+        m_job->stop();
+        m_job.reset();
+    }
+}
 
 } // namespace joblet
