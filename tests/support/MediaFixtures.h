@@ -1,1 +1,51 @@
 #pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace joblet::test {
+
+// Writes small media files into a folder with the ffmpeg command, from its
+// synthetic sources, so that no test depends on files kept in the repository.
+// Each maker returns the file's path, or an empty string (see lastError()).
+class MediaFixtures {
+public:
+    explicit MediaFixtures(QString folder);
+
+    static QString ffmpegExecutable();
+
+    // mpeg4 video with stereo mp3 audio at 44.1 kHz, in AVI.
+    QString audioVideoClip(const QString &name = QStringLiteral("clip.avi"), double seconds = 2.0,
+                           QSize size = {320, 240}, int fps = 30);
+    // 16-bit PCM, mono 48 kHz: every profile has to resample it.
+    QString audioOnly(const QString &name = QStringLiteral("tone.wav"), double seconds = 2.0);
+    // mpeg4 without audio, at 25 fps so that the frame rate is converted.
+    QString videoOnly(const QString &name = QStringLiteral("silent.avi"), double seconds = 2.0,
+                      QSize size = {176, 144});
+    QString stillImage(const QString &name = QStringLiteral("still.bmp"), QSize size = {160, 120});
+    // A Matroska file carrying nothing but subtitles.
+    QString subtitlesOnly(const QString &name = QStringLiteral("subtitles.mkv"));
+    // Plain text under a media file's name.
+    QString textFile(const QString &name = QStringLiteral("notes.avi"));
+    QString emptyFile(const QString &name = QStringLiteral("empty.mp4"));
+    // An MP4 cut in half: its index, written last, is gone.
+    QString truncatedMp4(const QString &name = QStringLiteral("cut.mp4"));
+    // An AVI cut short: readable up to the cut, as a broken download would be.
+    QString truncatedAvi(const QString &name = QStringLiteral("cut.avi"), double seconds = 3.0);
+
+    QString path(const QString &name) const;
+    const QString &lastError() const { return m_lastError; }
+
+    // Runs ffmpeg with `args` after the common options; false on failure.
+    bool ffmpeg(const QStringList &args);
+
+private:
+    QString writeFile(const QString &name, const QByteArray &data);
+    QString truncateCopy(const QString &from, const QString &name, double keep);
+
+    QString m_folder;
+    QString m_lastError;
+};
+
+} // namespace joblet::test
