@@ -82,8 +82,10 @@ QList<ProfileSettings> ProfileCatalogue::builtIn()
 QStringList ProfileCatalogue::folders()
 {
     QStringList result;
-    result << QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-            + QStringLiteral("/joblet/profiles");
+    // Empty when there is no home folder; "/joblet/profiles" is not ours to read.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!data.isEmpty())
+        result << data + QStringLiteral("/joblet/profiles");
     // applicationDirPath() needs an application object and warns without one.
     if (QCoreApplication::instance())
         result << QCoreApplication::applicationDirPath() + QStringLiteral("/profiles");
@@ -139,7 +141,10 @@ std::optional<ProfileSettings> ProfileCatalogue::parse(const QByteArray &text, Q
         return std::nullopt;
     };
 
-    const QStringList lines = QString::fromLocal8Bit(text).split(QLatin1Char('\n'));
+    QString decoded = QString::fromLocal8Bit(text);
+    if (decoded.startsWith(QChar(0xFEFF)))
+        decoded.remove(0, 1); // editors that save a byte-order mark
+    const QStringList lines = decoded.split(QLatin1Char('\n'));
     QHash<Key, Entry> entries;
     int lineNo = 0;
     for (const QString &raw : lines) {

@@ -97,7 +97,7 @@ private Q_SLOTS:
             << QByteArray("# mine\r\n\r\n name = My A/V \r\nDESCRIPTION=Small\r\n" + video
                           + "audiosamplerate=44100\naudioChannels = 2\nAudioBitRate=64000")
             << "" << 3;
-        QTest::newRow("audio only") << "Name=A\n" + audio << "" << 1;
+        QTest::newRow("audio only, byte-order mark") << "\xEF\xBB\xBFName=A\n" + audio << "" << 1;
         QTest::newRow("video only") << "Name=V\n" + video << "" << 2;
         QTest::newRow("range edges") << QByteArray("Name=E\nVideoWidth=16\nVideoHeight=4096\n"
                                                    "VideoFrameRate=60\nVideoBitRate=20000000\n"
