@@ -228,7 +228,7 @@ std::optional<ProfileSettings> ProfileCatalogue::parse(const QByteArray &text, Q
             && number(Key::AudioChannels, "AudioChannels", a.channels,
                       [](int n) { return n == 1 || n == 2; }, "1 or 2")
             && number(Key::AudioBitRate, "AudioBitRate", a.bitRate,
-                      [](int n) { return n >= 8000 && n <= 320000; }, "8000 to 320000");
+                      [](int n) { return n >= 24000 && n <= 320000; }, "24000 to 320000");
         if (!ok)
             return fail(reasonLine, reason);
     }

@@ -119,6 +119,8 @@ private Q_SLOTS:
                                        << "line 4" << 0;
         QTest::newRow("video bit rate low") << "Name=A\n" + QByteArray(video).replace("512000", "15999")
                                             << "line 5" << 0;
+        QTest::newRow("audio bit rate below the encoder's floor")
+            << "Name=A\n" + QByteArray(audio).replace("64000", "23999") << "line 4" << 0;
         QTest::newRow("audio bit rate high") << "Name=A\n" + QByteArray(audio).replace("64000", "320001")
                                              << "line 4" << 0;
         QTest::newRow("odd sample rate") << "Name=A\n" + QByteArray(audio).replace("44100", "44000")
