@@ -15,9 +15,10 @@ struct TranscodeCounters {
     std::atomic<qint64> videoFrames {0};
 };
 
-// One encode, on threads of its own: a reader that demuxes, decodes, scales
-// and resamples, and one encoder per output stream feeding a shared muxer.
-// Destroying it stops it.
+// One encode, on threads of its own: a reader that demuxes and turns video
+// into scaled pictures for the video encoder's thread, and an audio thread
+// that decodes, resamples and encodes; both feed one muxer. Bounded queues
+// between them keep memory flat. Destroying it stops it.
 class FfmpegTranscoder {
 public:
     struct Reports {
