@@ -80,12 +80,19 @@ qint32 writeErrorNumber(int averr)
     return EngineError::WriteFailed;
 }
 
+// Out of memory, no thread to be had: nothing the user caused.
+EncoderFailure internalFailure(const std::exception &e)
+{
+    return EncoderFailure(EngineError::Internal, QStringLiteral("%1 (%2)").arg(EngineError::describe(EngineError::Internal),
+                                                                              QString::fromLocal8Bit(e.what())));
+}
+
 } // namespace
 
 class FfmpegTranscoder::Job {
 public:
     Job(EncodeJob job, std::shared_ptr<TranscodeCounters> counters, Reports reports)
-        : m_spec(std::move(job))
+        : m_task(std::move(job))
         , m_counters(std::move(counters))
         , m_reports(std::move(reports))
     {
@@ -98,9 +105,7 @@ public:
         try {
             m_worker = std::thread([this] { run(); });
         } catch (const std::system_error &e) {
-            throw EncoderFailure(EngineError::Internal,
-                                 QStringLiteral("%1 (%2)").arg(EngineError::describe(EngineError::Internal),
-                                                               QString::fromLocal8Bit(e.what())));
+            throw internalFailure(e);
         }
     }
 
@@ -165,12 +170,8 @@ private:
             finishOutput();
         } catch (const EncoderFailure &e) {
             recordFailure(e);
-        } catch (const std::bad_alloc &) {
-            recordFailure(EncoderFailure(EngineError::Internal));
-        } catch (const std::system_error &e) {
-            recordFailure(EncoderFailure(EngineError::Internal,
-                                         QStringLiteral("%1 (%2)").arg(EngineError::describe(EngineError::Internal),
-                                                                       QString::fromLocal8Bit(e.what()))));
+        } catch (const std::exception &e) {
+            recordFailure(internalFailure(e));
         }
         if (m_failure || m_stop)
             discardOutput();
@@ -212,7 +213,7 @@ private:
     // --- input --------------------------------------------------------------
     void openInput()
     {
-        const QString &path = m_spec.inputPath;
+        const QString &path = m_task.inputPath;
         m_input.reset(avformat_alloc_context());
         if (!m_input)
             throw std::bad_alloc();
@@ -236,13 +237,13 @@ private:
         if (m_input->duration != AV_NOPTS_VALUE && m_input->duration > 0)
             m_counters->durationUs = av_rescale_q(m_input->duration, AV_TIME_BASE_Q, {1, 1000000});
         else
-            m_counters->durationUs = m_spec.source.durationUs;
+            m_counters->durationUs = m_task.source.durationUs;
         const int64_t origin = m_input->start_time == AV_NOPTS_VALUE ? 0 : m_input->start_time;
 
         for (unsigned i = 0; i < m_input->nb_streams; ++i)
             m_input->streams[i]->discard = AVDISCARD_ALL;
 
-        if (m_spec.profile.hasVideo()) {
+        if (m_task.profile.hasVideo()) {
             for (unsigned i = 0; i < m_input->nb_streams; ++i) {
                 if (ff::isRealVideo(m_input->streams[i])) {
                     m_video.emplace();
@@ -251,7 +252,7 @@ private:
                 }
             }
         }
-        if (m_spec.profile.hasAudio()) {
+        if (m_task.profile.hasAudio()) {
             const int best = av_find_best_stream(m_input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
             if (best >= 0) {
                 m_audio.emplace();
@@ -278,7 +279,7 @@ private:
         const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
         if (!codec)
             fail(EngineError::DecodeFailed, QStringLiteral("%1: no decoder for %2")
-                                                .arg(baseName(m_spec.inputPath),
+                                                .arg(baseName(m_task.inputPath),
                                                      QString::fromLatin1(avcodec_get_name(st->codecpar->codec_id))));
         ff::CodecPtr dec(avcodec_alloc_context3(codec));
         if (!dec)
@@ -293,7 +294,7 @@ private:
         }
         ret = avcodec_open2(dec.get(), codec, nullptr);
         if (ret < 0)
-            fail(EngineError::DecodeFailed, QStringLiteral("%1: %2").arg(baseName(m_spec.inputPath), ff::errorText(ret)));
+            fail(EngineError::DecodeFailed, QStringLiteral("%1: %2").arg(baseName(m_task.inputPath), ff::errorText(ret)));
         st->discard = AVDISCARD_DEFAULT;
         return dec;
     }
@@ -301,7 +302,7 @@ private:
     // --- encoders and output ------------------------------------------------
     void openEncoders()
     {
-        const ProfileSettings &p = m_spec.profile;
+        const ProfileSettings &p = m_task.profile;
         if (m_video) {
             const AVCodec *codec = findEncoder("wmv2");
             ff::CodecPtr enc(avcodec_alloc_context3(codec));
@@ -363,7 +364,7 @@ private:
     // finished file in one step and nothing half-written is ever visible.
     void createTempFile()
     {
-        const QFileInfo out(m_spec.outputPath);
+        const QFileInfo out(m_task.outputPath);
         const QString dir = out.absolutePath();
         const QFileInfo dirInfo(dir);
         if (!dirInfo.exists() || !dirInfo.isDir())
@@ -412,11 +413,11 @@ private:
         const QByteArray url = "file:" + QFile::encodeName(m_tempPath);
         ret = avio_open2(&m_output->pb, url.constData(), AVIO_FLAG_WRITE, &cb, nullptr);
         if (ret < 0)
-            fail(writeErrorNumber(ret), QStringLiteral("%1: %2").arg(baseName(m_spec.outputPath), ff::errorText(ret)));
+            fail(writeErrorNumber(ret), QStringLiteral("%1: %2").arg(baseName(m_task.outputPath), ff::errorText(ret)));
         ret = avformat_write_header(m_output.get(), nullptr);
         if (ret < 0)
             fail(ret == AVERROR(EINVAL) ? EngineError::EncodeFailed : writeErrorNumber(ret),
-                 QStringLiteral("%1: %2").arg(baseName(m_spec.outputPath), ff::errorText(ret)));
+                 QStringLiteral("%1: %2").arg(baseName(m_task.outputPath), ff::errorText(ret)));
         checkOutputError();
     }
 
@@ -439,7 +440,7 @@ private:
     {
         if (m_output->pb && m_output->pb->error < 0) {
             const int err = m_output->pb->error;
-            fail(writeErrorNumber(err), QStringLiteral("%1: %2").arg(baseName(m_spec.outputPath), ff::errorText(err)));
+            fail(writeErrorNumber(err), QStringLiteral("%1: %2").arg(baseName(m_task.outputPath), ff::errorText(err)));
         }
     }
 
@@ -449,19 +450,19 @@ private:
             return;
         int ret = av_write_trailer(m_output.get());
         if (ret < 0)
-            fail(writeErrorNumber(ret), QStringLiteral("%1: %2").arg(baseName(m_spec.outputPath), ff::errorText(ret)));
+            fail(writeErrorNumber(ret), QStringLiteral("%1: %2").arg(baseName(m_task.outputPath), ff::errorText(ret)));
         avio_flush(m_output->pb);
         checkOutputError();
         ret = avio_closep(&m_output->pb);
         if (ret < 0)
-            fail(writeErrorNumber(ret), QStringLiteral("%1: %2").arg(baseName(m_spec.outputPath), ff::errorText(ret)));
+            fail(writeErrorNumber(ret), QStringLiteral("%1: %2").arg(baseName(m_task.outputPath), ff::errorText(ret)));
         m_output.reset();
         if (m_stop)
             return;
-        if (::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_spec.outputPath).constData()) != 0) {
+        if (::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_task.outputPath).constData()) != 0) {
             const int err = errno;
             fail(fileErrorNumber(err, EngineError::WriteFailed),
-                 QStringLiteral("%1: %2").arg(baseName(m_spec.outputPath), nativeError(err)));
+                 QStringLiteral("%1: %2").arg(baseName(m_task.outputPath), nativeError(err)));
         }
         m_tempPath.clear();
     }
@@ -515,8 +516,8 @@ private:
             f();
         } catch (const EncoderFailure &e) {
             recordFailure(e);
-        } catch (const std::bad_alloc &) {
-            recordFailure(EncoderFailure(EngineError::Internal));
+        } catch (const std::exception &e) {
+            recordFailure(internalFailure(e));
         }
     }
 
@@ -542,7 +543,7 @@ private:
                 // came before it is still worth encoding.
                 if (m_input->pb && avio_feof(m_input->pb))
                     break;
-                fail(EngineError::DecodeFailed, QStringLiteral("%1: %2").arg(baseName(m_spec.inputPath), ff::errorText(ret)));
+                fail(EngineError::DecodeFailed, QStringLiteral("%1: %2").arg(baseName(m_task.inputPath), ff::errorText(ret)));
             }
             if (m_video && pkt->stream_index == m_video->index) {
                 ++m_video->packets;
@@ -573,14 +574,14 @@ private:
     {
         if (packets > 0 && frames == 0)
             fail(EngineError::DecodeFailed, QStringLiteral("%1: no %2 frame could be decoded")
-                                                .arg(baseName(m_spec.inputPath), QLatin1String(what)));
+                                                .arg(baseName(m_task.inputPath), QLatin1String(what)));
     }
 
     void decodeError(int &errorRun, int err, const char *what)
     {
         if (++errorRun > MaxConsecutiveDecodeErrors)
             fail(EngineError::DecodeFailed, QStringLiteral("%1: %2 decoder: %3")
-                                                .arg(baseName(m_spec.inputPath), QLatin1String(what), ff::errorText(err)));
+                                                .arg(baseName(m_task.inputPath), QLatin1String(what), ff::errorText(err)));
     }
 
     // Sends one packet (null to flush) and hands on every frame it yields.
@@ -641,7 +642,7 @@ private:
                                          nullptr));
         if (!v.sws)
             fail(EngineError::DecodeFailed, QStringLiteral("%1: cannot convert %2x%3 %4 pictures")
-                                                .arg(baseName(m_spec.inputPath))
+                                                .arg(baseName(m_task.inputPath))
                                                 .arg(in->width)
                                                 .arg(in->height)
                                                 .arg(QLatin1String(av_get_pix_fmt_name(AVPixelFormat(in->format)))));
@@ -698,7 +699,7 @@ private:
             ret = swr_init(a.swr.get());
         if (ret < 0)
             fail(EngineError::DecodeFailed, QStringLiteral("%1: cannot resample audio: %2")
-                                                .arg(baseName(m_spec.inputPath), ff::errorText(ret)));
+                                                .arg(baseName(m_task.inputPath), ff::errorText(ret)));
         a.swrFormat = AVSampleFormat(in->format);
         a.swrRate = in->sample_rate;
         av_channel_layout_uninit(&a.swrLayout);
@@ -728,7 +729,7 @@ private:
                                   inSamples);
         if (n < 0)
             fail(EngineError::DecodeFailed, QStringLiteral("%1: resampling failed: %2")
-                                                .arg(baseName(m_spec.inputPath), ff::errorText(n)));
+                                                .arg(baseName(m_task.inputPath), ff::errorText(n)));
         if (n > 0 && av_audio_fifo_write(a.fifo.get(), reinterpret_cast<void **>(s->data), n) < n)
             throw std::bad_alloc();
     }
@@ -846,7 +847,7 @@ private:
         const int ret = av_interleaved_write_frame(m_output.get(), pkt);
         if (ret < 0)
             fail(ret == AVERROR(EINVAL) ? EngineError::EncodeFailed : writeErrorNumber(ret),
-                 QStringLiteral("%1: %2").arg(baseName(m_spec.outputPath), ff::errorText(ret)));
+                 QStringLiteral("%1: %2").arg(baseName(m_task.outputPath), ff::errorText(ret)));
         checkOutputError();
         if (end != AV_NOPTS_VALUE) {
             const qint64 us = av_rescale_q(end, st->time_base, {1, 1000000});
@@ -855,7 +856,7 @@ private:
         }
     }
 
-    EncodeJob m_spec;
+    EncodeJob m_task;
     std::shared_ptr<TranscodeCounters> m_counters;
     Reports m_reports;
 
