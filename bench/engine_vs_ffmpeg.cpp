@@ -6,6 +6,7 @@
 
 #include "encoding/EncoderFailure.h"
 #include "encoding/FfmpegEngine.h"
+#include "encoding/ProfileCatalogue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,14 +44,13 @@ double median(std::vector<double> v)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-// Identical to the built-in 320x240 profile.
+// The default profile, which the ffmpeg command line below mirrors.
 ProfileSettings clipProfile()
 {
-    ProfileSettings p;
-    p.name = QStringLiteral("bench 320x240");
-    p.video = {320, 240, 30, 512000};
-    p.audio = {44100, 2, 64000};
-    return p;
+    for (const ProfileSettings &p : ProfileCatalogue::builtIn())
+        if (p.name == DefaultProfileName)
+            return p;
+    qFatal("default profile missing");
 }
 
 Sample runEngine(const QString &input, const QString &output)
@@ -89,9 +89,13 @@ Sample runCommand(const QString &input, const QString &output)
     QEventLoop loop;
     QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    const ProfileSettings prof = clipProfile();
+    const auto n = [](int v) { return QString::number(v); };
     const QStringList args {"-nostdin", "-loglevel", "error", "-y", "-i", input,
-                            "-c:v", "wmv2", "-b:v", "512k", "-s", "320x240", "-r", "30",
-                            "-c:a", "wmav2", "-b:a", "64k", "-ar", "44100", "-ac", "2",
+                            "-c:v", "wmv2", "-b:v", n(prof.video.bitRate),
+                            "-s", n(prof.video.width) + "x" + n(prof.video.height), "-r", n(prof.video.frameRate),
+                            "-c:a", "wmav2", "-b:a", n(prof.audio.bitRate),
+                            "-ar", n(prof.audio.sampleRate), "-ac", n(prof.audio.channels),
                             "-f", "asf", output};
     QElapsedTimer timer;
     const double cpu0 = threadCpu();
