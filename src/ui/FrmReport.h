@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace joblet {
+
+// "Scheduled Session Report": filled by a timed run, shown at its end, and
+// deleted by its OK button.
+class FrmReport : public QWidget {
+    Q_OBJECT
+
+public:
+    // `mainWindow` is restored from minimised by OK.
+    explicit FrmReport(QWidget *mainWindow, QWidget *parent = nullptr);
+
+    void setStartTime(const QString &time); // "Session start time: " + time
+    void setEndTime(const QString &time);   // "Session end time: " + time
+    void clearLines();
+    void addLine(const QString &line);
+    QStringList lines() const;
+    // Shows the window centred on the screen without blocking.
+    void showCentred();
+
+    void Command1_Click();
+
+private:
+    QPointer<QWidget> m_mainWindow;
+    QLabel *m_label1;
+    QLabel *m_lblStart;
+    QLabel *m_lblEndTime;
+    QListWidget *m_list1;
+    QPushButton *m_command1;
+};
+
+} // namespace joblet

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace joblet {
+
+// Every message box and file dialog goes through here, so tests can answer
+// them without anything being shown.
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+
+    enum class Icon { None, Critical, Exclamation, Question, Information };
+
+    // `title` empty means the application title "Joblet".
+    virtual QMessageBox::StandardButton message(QWidget *parent, const QString &text,
+                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                                Icon icon = Icon::None,
+                                                const QString &title = QString()) = 0;
+
+    struct FileDialog {
+        QString title;
+        QStringList filters;   // Qt form: "Description (*.a *.b)", first selected
+        QString fileName;      // proposed file name / folder
+        bool mustExist = false;
+    };
+    // Empty when cancelled.
+    virtual QString openFile(QWidget *parent, const FileDialog &dialog) = 0;
+    virtual QString saveFile(QWidget *parent, const FileDialog &dialog) = 0;
+
+    // "Error-" + number in decimal, the title of failure messages.
+    static QString errorTitle(qint32 number);
+    // Shows text with a critical icon, OK only, title errorTitle(number).
+    void failure(QWidget *parent, const QString &text, qint32 number);
+
+    // The services in use; real dialogs unless a test installed others.
+    static UiServices &instance();
+    // Installs `services` (not owned); nullptr restores the real ones.
+    static void setInstance(UiServices *services);
+};
+
+} // namespace joblet
