@@ -1,6 +1,70 @@
 #include "UiServices.h"
 
+#include <QFileDialog>
+
 namespace joblet {
+
+namespace {
+
+QMessageBox::Icon boxIcon(UiServices::Icon icon)
+{
+    switch (icon) {
+    case UiServices::Icon::Critical:
+        return QMessageBox::Critical;
+    case UiServices::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case UiServices::Icon::Question:
+        return QMessageBox::Question;
+    case UiServices::Icon::Information:
+        return QMessageBox::Information;
+    case UiServices::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString fileDialog(QWidget *parent, const UiServices::FileDialog &dialog,
+                   QFileDialog::AcceptMode mode)
+{
+    QFileDialog box(parent, dialog.title, dialog.fileName, dialog.filters.join(QStringLiteral(";;")));
+    box.setAcceptMode(mode);
+    box.setFileMode(dialog.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!dialog.filters.isEmpty())
+        box.selectNameFilter(dialog.filters.first());
+    if (box.exec() != QDialog::Accepted)
+        return {};
+    return box.selectedFiles().value(0);
+}
+
+class RealUiServices final : public UiServices {
+public:
+    QMessageBox::StandardButton message(QWidget *parent, const QString &text,
+                                        QMessageBox::StandardButtons buttons, Icon icon,
+                                        const QString &title) override
+    {
+        QMessageBox box(boxIcon(icon), title.isEmpty() ? QStringLiteral("Joblet") : title, text,
+                        buttons, parent);
+        return QMessageBox::StandardButton(box.exec());
+    }
+
+    QString openFile(QWidget *parent, const FileDialog &dialog) override
+    {
+        return fileDialog(parent, dialog, QFileDialog::AcceptOpen);
+    }
+
+    QString saveFile(QWidget *parent, const FileDialog &dialog) override
+    {
+        return fileDialog(parent, dialog, QFileDialog::AcceptSave);
+    }
+};
+
+UiServices *&installed()
+{
+    static UiServices *services = nullptr;
+    return services;
+}
+
+} // namespace
 
 QString UiServices::errorTitle(qint32 number)
 {
@@ -10,6 +74,17 @@ QString UiServices::errorTitle(qint32 number)
 void UiServices::failure(QWidget *parent, const QString &text, qint32 number)
 {
     message(parent, text, QMessageBox::Ok, Icon::Critical, errorTitle(number));
+}
+
+UiServices &UiServices::instance()
+{
+    static RealUiServices real;
+    return installed() ? *installed() : real;
+}
+
+void UiServices::setInstance(UiServices *services)
+{
+    installed() = services;
 }
 
 } // namespace joblet

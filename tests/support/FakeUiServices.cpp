@@ -1,0 +1,47 @@
+#include "FakeUiServices.h"
+
+FakeUiServices::FakeUiServices()
+{
+    setInstance(this);
+}
+
+FakeUiServices::~FakeUiServices()
+{
+    setInstance(nullptr);
+}
+
+QStringList FakeUiServices::texts() const
+{
+    QStringList result;
+    for (const Message &m : messages)
+        result << m.text;
+    return result;
+}
+
+QMessageBox::StandardButton FakeUiServices::message(QWidget *, const QString &text,
+                                                    QMessageBox::StandardButtons buttons,
+                                                    Icon icon, const QString &title)
+{
+    messages << Message{text, buttons, icon, title};
+    if (!answers.isEmpty())
+        return answers.dequeue();
+    if (buttons.testFlag(QMessageBox::Ok))
+        return QMessageBox::Ok;
+    // Lowest flag first, which puts Yes before No.
+    for (quint32 bit = 1; bit != 0; bit <<= 1)
+        if (buttons.toInt() & bit)
+            return QMessageBox::StandardButton(bit);
+    return QMessageBox::NoButton;
+}
+
+QString FakeUiServices::openFile(QWidget *, const FileDialog &dialog)
+{
+    dialogs << Dialog{false, dialog};
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+}
+
+QString FakeUiServices::saveFile(QWidget *, const FileDialog &dialog)
+{
+    dialogs << Dialog{true, dialog};
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+}
