@@ -29,6 +29,8 @@ public:
     void Command1_Click();
 
 private:
+    void setTimeText(QLabel *label, const QString &text);
+
     QPointer<QWidget> m_mainWindow;
     QLabel *m_label1;
     QLabel *m_lblStart;

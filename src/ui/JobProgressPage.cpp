@@ -2,22 +2,335 @@
 
 #include "encoding/EncoderEngine.h"
 
+#include <QFormLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QStyle>
 #include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace joblet {
+
+namespace {
+
+const QString Unknown = QStringLiteral("\u2014");
+
+bool isActive(qint32 runState)
+{
+    return runState == RunStarting || runState == RunRunning || runState == RunPaused;
+}
+
+// Paths are long and their interesting ends are at both sides, so they are
+// cut in the middle rather than pushing the panel wider. text() stays whole.
+class PathLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize minimumSizeHint() const override
+    {
+        return {fontMetrics().averageCharWidth() * 10, QLabel::minimumSizeHint().height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QRect r = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width());
+        style()->drawItemText(&painter, r, int(alignment()), palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
+
+void setPath(QLabel *label, const QString &path)
+{
+    label->setText(path.isEmpty() ? Unknown : path);
+    label->setToolTip(path);
+}
+
+// kb/s without trailing zeros: 64000 -> "64", 22050 Hz -> "22.05".
+QString thousands(int value)
+{
+    return QString::number(value / 1000.0, 'g', 6);
+}
+
+} // namespace
 
 JobProgressPage::JobProgressPage(QWidget *parent)
     : PropertyPage(parent)
     , m_timer(new QTimer(this))
+    , m_lblState(new QLabel(this))
+    , m_lblInputFile(new PathLabel(this))
+    , m_lblOutputFile(new PathLabel(this))
+    , m_lblProfile(new QLabel(this))
+    , m_lblStreams(new QLabel(this))
+    , m_prgJob(new QProgressBar(this))
+    , m_lblElapsed(new QLabel(this))
+    , m_lblEncoded(new QLabel(this))
+    , m_lblFps(new QLabel(this))
+    , m_lblTimeLeft(new QLabel(this))
 {
     setWindowTitle(tr("Job"));
+    setObjectName(QStringLiteral("JobProgressPage"));
+    setAccessibleName(tr("Job progress"));
+
+    m_timer->setObjectName(QStringLiteral("tmrRefresh"));
+    m_timer->setInterval(RefreshMs);
+    connect(m_timer, &QTimer::timeout, this, &JobProgressPage::refresh);
+
+    QFont stateFont = m_lblState->font();
+    stateFont.setBold(true);
+    m_lblState->setFont(stateFont);
+    m_lblState->setObjectName(QStringLiteral("lblState"));
+    m_lblState->setAccessibleName(tr("Encoder state"));
+
+    m_lblStreams->setWordWrap(true);
+    for (QLabel *label : {m_lblInputFile, m_lblOutputFile})
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_prgJob->setRange(0, 100);
+    m_prgJob->setTextVisible(true);
+
+    auto *form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    const auto addRow = [this, form](const QString &caption, const QString &name,
+                                     QWidget *field) {
+        auto *label = new QLabel(caption, this);
+        label->setObjectName(name + QStringLiteral("Caption"));
+        label->setBuddy(field);
+        field->setObjectName(name);
+        QString accessible = caption;
+        accessible.remove(QLatin1Char(':'));
+        label->setAccessibleName(accessible);
+        field->setAccessibleName(accessible);
+        form->addRow(label, field);
+    };
+    addRow(tr("Input file:"), QStringLiteral("lblInputFile"), m_lblInputFile);
+    addRow(tr("Output file:"), QStringLiteral("lblOutputFile"), m_lblOutputFile);
+    addRow(tr("Profile:"), QStringLiteral("lblProfile"), m_lblProfile);
+    addRow(tr("Streams:"), QStringLiteral("lblStreams"), m_lblStreams);
+    addRow(tr("Progress:"), QStringLiteral("prgJob"), m_prgJob);
+    addRow(tr("Elapsed:"), QStringLiteral("lblElapsed"), m_lblElapsed);
+    addRow(tr("Encoded:"), QStringLiteral("lblEncoded"), m_lblEncoded);
+    addRow(tr("Frames per second:"), QStringLiteral("lblFps"), m_lblFps);
+    addRow(tr("Time left:"), QStringLiteral("lblTimeLeft"), m_lblTimeLeft);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_lblState);
+    layout->addLayout(form);
+    layout->addStretch();
+
+    m_lblState->setText(tr("No job running"));
+    for (QLabel *label : {m_lblInputFile, m_lblOutputFile, m_lblProfile, m_lblStreams,
+                          m_lblElapsed, m_lblEncoded, m_lblFps, m_lblTimeLeft})
+        label->setText(Unknown);
+    m_prgJob->setValue(0);
+    m_prgJob->setFormat(Unknown);
 }
 
 void JobProgressPage::setObject(EncoderEngine *engine)
 {
+    if (m_engine)
+        disconnect(m_engine, nullptr, this, nullptr);
     m_engine = engine;
+    if (!engine) {
+        onEngineDestroyed();
+        return;
+    }
+    connect(engine, &EncoderEngine::RunStateChanged, this, &JobProgressPage::onRunStateChanged);
+    connect(engine, &QObject::destroyed, this, &JobProgressPage::onEngineDestroyed);
+    if (isActive(engine->RunState()))
+        beginJob();
+    refresh();
+    updateTimer();
 }
 
-void JobProgressPage::refresh() {}
+void JobProgressPage::onRunStateChanged(qint32 runState)
+{
+    if (runState == RunStarting || (isActive(runState) && !m_elapsed.isValid()))
+        beginJob();
+    if (runState == RunStopped && m_elapsed.isValid() && m_finalElapsedMs < 0)
+        m_finalElapsedMs = m_elapsed.elapsed();
+    refresh();
+    updateTimer();
+}
+
+// The engine is already half gone here: nothing may touch it.
+void JobProgressPage::onEngineDestroyed()
+{
+    m_timer->stop();
+    if (m_elapsed.isValid() && m_finalElapsedMs < 0)
+        m_finalElapsedMs = m_elapsed.elapsed();
+    if (m_shownJob) {
+        m_lblState->setText(tr("Run ended"));
+        m_lblTimeLeft->setText(Unknown);
+    } else {
+        m_lblState->setText(tr("No job running"));
+    }
+}
+
+void JobProgressPage::beginJob()
+{
+    m_elapsed.start();
+    m_finalElapsedMs = -1;
+}
+
+void JobProgressPage::updateTimer()
+{
+    if (m_engine && isActive(m_engine->RunState())) {
+        if (!m_timer->isActive())
+            m_timer->start();
+    } else {
+        m_timer->stop();
+    }
+}
+
+void JobProgressPage::refresh()
+{
+    if (!m_engine) {
+        m_timer->stop();
+        return;
+    }
+    showJob();
+    const qint64 elapsedMs = m_finalElapsedMs >= 0 ? m_finalElapsedMs
+                             : m_elapsed.isValid() ? m_elapsed.elapsed()
+                                                   : 0;
+    showProgress(m_engine->Progress(), elapsedMs);
+    showState(m_engine->RunState(), m_engine->ErrorState());
+}
+
+void JobProgressPage::showJob()
+{
+    QString input;
+    QString profileName;
+    QString streams;
+    SourceGroupCollection &groups = m_engine->SourceGroupCollection();
+    if (groups.Count() > 0) {
+        const SourceGroup &group = groups.Item(0);
+        input = group.sourcePath();
+        if (const auto &profile = group.Profile()) {
+            profileName = profile->Name();
+            streams = streamsText(profile->settings());
+        }
+    }
+    const QString output = m_engine->File().LocalFileName();
+
+    m_shownJob = m_shownJob || !input.isEmpty() || !output.isEmpty();
+
+    setPath(m_lblInputFile, input);
+    setPath(m_lblOutputFile, output);
+    m_lblProfile->setText(profileName.isEmpty() ? Unknown : profileName);
+    m_lblStreams->setText(streams.isEmpty() ? Unknown : streams);
+}
+
+void JobProgressPage::showProgress(const EncodeProgress &progress, qint64 elapsedMs)
+{
+    const bool active = isActive(m_engine->RunState());
+    if (const auto percent = percentDone(progress.encodedUs, progress.durationUs)) {
+        m_prgJob->setRange(0, 100);
+        m_prgJob->setFormat(QStringLiteral("%p%"));
+        m_prgJob->setValue(*percent);
+    } else if (active && progress.encodedUs > 0) {
+        m_prgJob->setRange(0, 0); // busy: moving, but no end in sight
+    } else {
+        m_prgJob->setRange(0, 100);
+        m_prgJob->setFormat(Unknown);
+        m_prgJob->setValue(0);
+    }
+
+    m_lblElapsed->setText(clockText(elapsedMs));
+
+    QString encoded = clockText(progress.encodedUs / 1000);
+    if (progress.durationUs > 0)
+        encoded += tr(" of %1").arg(clockText(progress.durationUs / 1000));
+    m_lblEncoded->setText(encoded);
+
+    m_lblFps->setText(progress.videoFrames > 0 && elapsedMs > 0
+                          ? QString::number(progress.videoFrames * 1000.0 / elapsedMs, 'f', 1)
+                          : Unknown);
+
+    // An estimate only means something while the job still runs.
+    const auto left = active ? remainingMs(elapsedMs, progress.encodedUs, progress.durationUs)
+                             : std::nullopt;
+    m_lblTimeLeft->setText(left ? clockText(*left) : Unknown);
+}
+
+void JobProgressPage::showState(qint32 runState, qint32 errorState)
+{
+    QString text;
+    switch (runState) {
+    case RunStarting: text = tr("Starting"); break;
+    case RunRunning: text = tr("Encoding"); break;
+    case RunPaused: text = tr("Paused"); break;
+    default:
+        text = errorState != 0
+                   ? tr("Failed (error %1)")
+                         .arg(QString::number(quint32(errorState), 16).toUpper())
+                   : tr("Stopped");
+        break;
+    }
+    m_lblState->setText(text);
+}
+
+QString JobProgressPage::clockText(qint64 ms)
+{
+    const qint64 seconds = std::max<qint64>(ms, 0) / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<int> JobProgressPage::percentDone(qint64 encodedUs, qint64 durationUs)
+{
+    if (durationUs <= 0)
+        return std::nullopt;
+    return int(std::clamp<qint64>(encodedUs * 100 / durationUs, 0, 100));
+}
+
+std::optional<qint64> JobProgressPage::remainingMs(qint64 elapsedMs, qint64 encodedUs,
+                                                   qint64 durationUs)
+{
+    if (durationUs <= 0 || encodedUs <= 0 || elapsedMs <= 0)
+        return std::nullopt;
+    const qint64 leftUs = std::max<qint64>(durationUs - encodedUs, 0);
+    // In double: elapsed × media left overflows 64 bits on long files.
+    return qint64(double(elapsedMs) * double(leftUs) / double(encodedUs));
+}
+
+QString JobProgressPage::streamsText(const ProfileSettings &profile)
+{
+    QStringList parts;
+    if (profile.hasVideo()) {
+        const VideoSettings &v = profile.video;
+        QStringList video;
+        if (v.width > 0 && v.height > 0)
+            video << QStringLiteral("%1\u00d7%2").arg(v.width).arg(v.height);
+        if (v.frameRate > 0)
+            video << tr("%1 fps").arg(v.frameRate);
+        video << tr("%1 kb/s").arg(thousands(v.bitRate));
+        parts << tr("Video %1").arg(video.join(QStringLiteral(", ")));
+    }
+    if (profile.hasAudio()) {
+        const AudioSettings &a = profile.audio;
+        QStringList audio;
+        QString format;
+        if (a.sampleRate > 0)
+            format = tr("%1 kHz").arg(thousands(a.sampleRate));
+        const QString channels = a.channels == 1   ? tr("mono")
+                                 : a.channels == 2 ? tr("stereo")
+                                 : a.channels > 2  ? tr("%1 channels").arg(a.channels)
+                                                   : QString();
+        if (!channels.isEmpty())
+            format += (format.isEmpty() ? QString() : QStringLiteral(" ")) + channels;
+        if (!format.isEmpty())
+            audio << format;
+        audio << tr("%1 kb/s").arg(thousands(a.bitRate));
+        parts << tr("Audio %1").arg(audio.join(QStringLiteral(", ")));
+    }
+    return parts.join(QStringLiteral("; "));
+}
 
 } // namespace joblet

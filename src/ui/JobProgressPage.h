@@ -4,11 +4,16 @@
 
 #include <QElapsedTimer>
 
+#include <optional>
+
 class QLabel;
 class QProgressBar;
 class QTimer;
 
 namespace joblet {
+
+struct EncodeProgress;
+struct ProfileSettings;
 
 // The current job (input, output, profile with its streams, frame size and
 // bit rates) and its live progress: percent, elapsed time, encoded media
@@ -23,13 +28,44 @@ public:
 
     static constexpr int RefreshMs = 250;
 
+    // The figures the page shows, kept apart from the widgets so they can be
+    // checked without a clock.
+    // "h:mm:ss"; negative counts as 0.
+    static QString clockText(qint64 ms);
+    // Whole percent done, or nothing when the duration is unknown.
+    static std::optional<int> percentDone(qint64 encodedUs, qint64 durationUs);
+    // Time left at the rate so far, or nothing before there is a rate.
+    static std::optional<qint64> remainingMs(qint64 elapsedMs, qint64 encodedUs,
+                                             qint64 durationUs);
+    // "Video 320×240, 30 fps, 512 kb/s; Audio 44.1 kHz stereo, 64 kb/s".
+    static QString streamsText(const ProfileSettings &profile);
+
 private:
+    void onRunStateChanged(qint32 runState);
+    void onEngineDestroyed();
+    void beginJob();
+    void updateTimer();
     void refresh();
+    void showJob();
+    void showProgress(const EncodeProgress &progress, qint64 elapsedMs);
+    void showState(qint32 runState, qint32 errorState);
 
     QPointer<EncoderEngine> m_engine;
     QTimer *m_timer;
     QElapsedTimer m_elapsed;
-    // ... labels and the progress bar, named for tests
+    qint64 m_finalElapsedMs = -1; // frozen once the job has stopped
+    bool m_shownJob = false;
+
+    QLabel *m_lblState;
+    QLabel *m_lblInputFile;
+    QLabel *m_lblOutputFile;
+    QLabel *m_lblProfile;
+    QLabel *m_lblStreams;
+    QProgressBar *m_prgJob;
+    QLabel *m_lblElapsed;
+    QLabel *m_lblEncoded;
+    QLabel *m_lblFps;
+    QLabel *m_lblTimeLeft;
 };
 
 } // namespace joblet

@@ -14,6 +14,12 @@ PropertyPageHost::PropertyPageHost(QWidget *parent)
     , m_tabs(new QTabWidget(this))
 {
     setObjectName(QStringLiteral("PropMain"));
+    setAccessibleName(tr("Encoder properties"));
+    m_tabs->setObjectName(QStringLiteral("tabPropPages"));
+    m_tabs->setAccessibleName(tr("Property pages"));
+    // One page needs no tab to pick it.
+    m_tabs->setTabBarAutoHide(true);
+    m_tabs->setDocumentMode(true);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tabs);
@@ -28,7 +34,21 @@ void PropertyPageHost::AddObject(EncoderEngine *engine)
 
 void PropertyPageHost::AddPage(PropertyPage *page)
 {
-    m_tabs->addTab(page, page->windowTitle());
+    if (!page)
+        return;
+    int index = -1;
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        QWidget *old = m_tabs->widget(i);
+        if (old != page && old->metaObject() == page->metaObject()) {
+            index = i;
+            m_tabs->removeTab(i);
+            // Not deleteLater: the old page would keep polling until then.
+            delete old;
+            break;
+        }
+    }
+    if (m_tabs->indexOf(page) < 0)
+        m_tabs->insertTab(index, page, page->windowTitle());
     page->setObject(m_object);
 }
 
