@@ -1,15 +1,13 @@
-#include "encoding/ProfileCatalogue.h"
+#include "ui/FrmJobletIn.h"
 
-#include <QCoreApplication>
-#include <QTextStream>
+#include <QApplication>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Joblet"));
-    QTextStream out(stdout);
-    QStringList warnings;
-    for (const joblet::EncoderProfile &p : joblet::ProfileCatalogue::installed(&warnings))
-        out << p.Name() << '\n';
-    return 0;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Joblet"));
+    joblet::FrmJobletIn window;
+    window.Form_Load();
+    window.show();
+    return app.exec();
 }

@@ -1,0 +1,594 @@
+#include "FrmJobletIn.h"
+
+#include "FrmReport.h"
+#include "JobProgressPage.h"
+#include "PropertyPageHost.h"
+#include "UiServices.h"
+
+#include "batch/BatchList.h"
+#include "encoding/EncoderEngine.h"
+#include "encoding/EncoderFailure.h"
+#include "encoding/ProfileCatalogue.h"
+#include "encoding/SessionRunner.h"
+#include "schedule/Clock.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <initializer_list>
+
+namespace joblet {
+
+namespace {
+
+// The layout is designed in twips; 15 of them make a pixel at 96 dpi.
+constexpr int px(int twips) { return twips / 15; }
+
+void place(QWidget *w, int left, int top, int width, int height)
+{
+    w->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+void enable(std::initializer_list<QWidget *> widgets, bool on)
+{
+    for (QWidget *w : widgets)
+        w->setEnabled(on);
+}
+
+QString withoutAccessKey(QString caption)
+{
+    return caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+}
+
+// Our own pictures for the window and the schedule button, so they look the
+// same on every desktop.
+QIcon drawnIcon(bool clock)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (clock) {
+        p.setPen(QPen(QColor(40, 40, 40), 2));
+        p.setBrush(QColor(250, 250, 235));
+        p.drawEllipse(QRectF(3, 3, 26, 26));
+        p.drawLine(QPointF(16, 16), QPointF(16, 8));
+        p.drawLine(QPointF(16, 16), QPointF(22, 19));
+    } else {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(30, 90, 160));
+        p.drawRoundedRect(QRectF(2, 4, 28, 24), 4, 4);
+        QPainterPath play;
+        play.moveTo(12, 10);
+        play.lineTo(23, 16);
+        play.lineTo(12, 22);
+        play.closeSubpath();
+        p.fillPath(play, Qt::white);
+    }
+    return QIcon(pixmap);
+}
+
+// The drop-highlight row keeps the job marked while the focus is elsewhere,
+// where the selection colour fades.
+class HighlightDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!index.data(BatchList::HighlightRole).toBool())
+            return;
+        option->font.setBold(true);
+        option->backgroundBrush = option->palette.color(QPalette::Active, QPalette::Highlight).lighter(170);
+    }
+};
+
+} // namespace
+
+FrmJobletIn::FrmJobletIn(QWidget *parent)
+    : QWidget(parent)
+    , m_list(new BatchList(this))
+    , m_runner(new SessionRunner(*m_list, this))
+    , m_defaultProfile(DefaultProfileName)
+{
+    setObjectName(QStringLiteral("FrmJobletIn"));
+    setWindowTitle(QStringLiteral("Qimto Media Joblet"));
+    setWindowIcon(drawnIcon(false));
+    // Sizes are client sizes: the frame belongs to the window manager (and
+    // offscreen there is none), so the document's outer minimum is applied
+    // to the client area, and the panels meet exactly at the client's edges.
+    setMinimumSize(px(9945), px(8400));
+    resize(px(12180), px(7995));
+
+    createContainers();
+    createList();
+    createButtons();
+    createTimedSessionGroup();
+    createTimers();
+    setFocusOrder();
+    connectRunner();
+    Form_Resize();
+}
+
+FrmJobletIn::~FrmJobletIn() = default;
+
+void FrmJobletIn::createContainers()
+{
+    Picture2 = new QWidget(this);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setAccessibleName(tr("Jobs"));
+    place(Picture2, 0, 0, 7095, 7695);
+
+    Picture1 = new QWidget(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setAccessibleName(tr("Commands"));
+    place(Picture1, 9240, 0, 2940, 7695);
+
+    picButtons = new QWidget(Picture1);
+    picButtons->setObjectName(QStringLiteral("picButtons"));
+    picButtons->setAccessibleName(tr("List commands"));
+    place(picButtons, 150, 30, 2760, 4470);
+
+    Frame1 = new QGroupBox(QStringLiteral("Timed Session "), Picture1);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setAccessibleName(QStringLiteral("Timed Session"));
+    place(Frame1, 150, 4545, 2760, 2055);
+
+    StaEncoderStat = new QStatusBar(this);
+    StaEncoderStat->setObjectName(QStringLiteral("StaEncoderStat"));
+    StaEncoderStat->setAccessibleName(tr("Encoder status"));
+    StaEncoderStat->setSizeGripEnabled(false);
+    // A permanent label rather than showMessage(): status tips must not wipe it.
+    m_statusText = new QLabel(QStringLiteral("Encoder Stopped"), StaEncoderStat);
+    StaEncoderStat->addWidget(m_statusText, 1);
+    place(StaEncoderStat, 0, 7695, 12180, 300);
+}
+
+void FrmJobletIn::createList()
+{
+    LvwJoblet = new QTreeView(Picture2);
+    LvwJoblet->setObjectName(QStringLiteral("LvwJoblet"));
+    LvwJoblet->setAccessibleName(tr("Jobs"));
+    LvwJoblet->setRootIsDecorated(false);
+    LvwJoblet->setUniformRowHeights(true);
+    LvwJoblet->setItemsExpandable(false);
+    LvwJoblet->setSelectionMode(QAbstractItemView::SingleSelection);
+    LvwJoblet->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LvwJoblet->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LvwJoblet->setItemDelegate(new HighlightDelegate(LvwJoblet));
+    LvwJoblet->header()->setStretchLastSection(false);
+    LvwJoblet->setModel(m_list);
+    LvwJoblet->viewport()->installEventFilter(this);
+    place(LvwJoblet, 0, 0, 7110, 4455);
+    connect(m_list, &BatchList::selectedRowChanged, this, &FrmJobletIn::List_SelectedRowChanged);
+    connect(LvwJoblet->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &FrmJobletIn::LvwJoblet_CurrentRowChanged);
+
+    PropMain = new PropertyPageHost(Picture2);
+    PropMain->setAccessibleName(tr("Encoder properties"));
+    place(PropMain, 0, 4560, 6975, 3015);
+
+    CmbProfile = new QComboBox(Picture2);
+    CmbProfile->setObjectName(QStringLiteral("CmbProfile"));
+    CmbProfile->setAccessibleName(tr("Profile"));
+    place(CmbProfile, 1605, 5475, 2310, 315);
+    CmbProfile->hide();
+}
+
+void FrmJobletIn::createButtons()
+{
+    struct Spec {
+        QToolButton *&button;
+        const char *name;
+        QString caption;
+        QString tip;
+        QWidget *container;
+        int left, top, width, height;
+        const char *theme;
+        QStyle::StandardPixmap fallback;
+    };
+    const Spec specs[] = {
+        {CmdAdd, "CmdAdd", "A&dd", "Add media to the list", picButtons, 0, 0, 1335, 1080,
+         "list-add", QStyle::SP_FileDialogNewFolder},
+        {CmdRemove, "CmdRemove", "&Remove", "Remove media from the list", picButtons, 1410, 0,
+         1335, 1080, "list-remove", QStyle::SP_DialogDiscardButton},
+        {CmdRemoveAll, "CmdRemoveAll", "Remove &All", "Remove all media from the list", picButtons,
+         1410, 1125, 1335, 1080, "edit-delete", QStyle::SP_TrashIcon},
+        {CmdClearResults, "CmdClearResults", "&Clear Results", "Clear the results", picButtons, 0,
+         1110, 1335, 1080, "edit-clear", QStyle::SP_DialogResetButton},
+        {CmdLoad, "CmdLoad", "&Load", "Load a joblet file", picButtons, 0, 2250, 1335, 1080,
+         "document-open", QStyle::SP_DialogOpenButton},
+        {CmdSave, "CmdSave", "Sa&ve", "Save the list to a joblet file", picButtons, 1410, 2250,
+         1335, 1080, "document-save", QStyle::SP_DialogSaveButton},
+        {CmdStart, "CmdStart", "&Start", "Start encoding the list", picButtons, 0, 3375, 1335,
+         1080, "media-playback-start", QStyle::SP_MediaPlay},
+        {CmdStop, "CmdStop", "S&top", "Stop encoding", picButtons, 1410, 3375, 1335, 1080,
+         "media-playback-stop", QStyle::SP_MediaStop},
+        {CmdExit, "CmdExit", "E&xit", QString(), Picture1, 150, 6735, 2745, 900,
+         "application-exit", QStyle::SP_DialogCloseButton},
+    };
+    for (const Spec &s : specs) {
+        auto *b = new QToolButton(s.container);
+        b->setObjectName(QLatin1String(s.name));
+        b->setText(s.caption);
+        b->setToolTip(s.tip);
+        b->setAccessibleName(withoutAccessKey(s.caption));
+        b->setIcon(QIcon::fromTheme(QLatin1String(s.theme), style()->standardIcon(s.fallback)));
+        b->setIconSize(QSize(24, 24));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setFocusPolicy(Qt::StrongFocus);
+        place(b, s.left, s.top, s.width, s.height);
+        s.button = b;
+    }
+    connect(CmdStart, &QToolButton::clicked, this, &FrmJobletIn::CmdStart_Click);
+    connect(CmdStop, &QToolButton::clicked, this, &FrmJobletIn::CmdStop_Click);
+    connect(CmdExit, &QToolButton::clicked, this, &FrmJobletIn::CmdExit_Click);
+}
+
+void FrmJobletIn::createTimedSessionGroup()
+{
+    // The group's places were drawn for a small dialog font.
+    QFont small = Frame1->font();
+    small.setPointSizeF(qMin(small.pointSizeF(), 7.5));
+    Frame1->setFont(small);
+    auto label = [this](const char *name, const QString &text, Qt::Alignment align) {
+        auto *l = new QLabel(text, Frame1);
+        l->setObjectName(QLatin1String(name));
+        l->setAlignment(align | Qt::AlignVCenter);
+        return l;
+    };
+    Label2 = label("Label2", QStringLiteral("SystemTime:"), Qt::AlignRight);
+    Label2->setAccessibleName(Label2->text());
+    place(Label2, 180, 285, 1350, 195);
+    lblSysTime = label("lblSysTime", QStringLiteral("00:00:00"), Qt::AlignLeft);
+    lblSysTime->setAccessibleName(tr("Time"));
+    place(lblSysTime, 1575, 300, 1080, 195);
+    Label1 = label("Label1", QStringLiteral("Start Time:"), Qt::AlignLeft);
+    Label1->setAccessibleName(Label1->text());
+    place(Label1, 330, 630, 765, 195);
+    lblTimerStatus = label("lblTimerStatus", QStringLiteral("The timer is not running"),
+                           Qt::AlignHCenter);
+    lblTimerStatus->setAccessibleName(tr("Timer status"));
+    place(lblTimerStatus, 210, 930, 2400, 195);
+
+    auto list = [this](const char *name, const QString &tip) {
+        auto *box = new QComboBox(Frame1);
+        box->setObjectName(QLatin1String(name));
+        box->setToolTip(tip);
+        box->setAccessibleName(tip);
+        return box;
+    };
+    lstHour = list("lstHour", QStringLiteral("Select the start hour"));
+    place(lstHour, 1155, 615, 600, 225);
+    lstMinute = list("lstMinute", QStringLiteral("Select the start minute"));
+    place(lstMinute, 1710, 615, 660, 225);
+
+    Command1 = new QToolButton(Frame1);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setAccessibleName(tr("Schedule"));
+    Command1->setIcon(drawnIcon(true));
+    Command1->setIconSize(QSize(32, 32));
+    Command1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    Command1->setFocusPolicy(Qt::StrongFocus);
+    place(Command1, 105, 1320, 2550, 630);
+}
+
+void FrmJobletIn::createTimers()
+{
+    auto timer = [this](const char *name, int ms) {
+        auto *t = new QTimer(this);
+        t->setObjectName(QLatin1String(name));
+        t->setInterval(ms);
+        return t;
+    };
+    Timer1 = timer("Timer1", 1000);
+    Timer2 = timer("Timer2", 1000);
+    Timer3 = timer("Timer3", 5000);
+    connect(Timer1, &QTimer::timeout, this, &FrmJobletIn::Timer1_Timer);
+    connect(Timer3, &QTimer::timeout, this, &FrmJobletIn::Timer3_Timer);
+    Timer1->start();
+    Timer3->start();
+}
+
+void FrmJobletIn::setFocusOrder()
+{
+    // Labels and panels take no focus, and Qt ignores a tab order set on
+    // them; the panel's place goes to its first control that takes focus.
+    QWidget *panel = PropMain;
+    for (QWidget *child : PropMain->findChildren<QWidget *>()) {
+        if (child->focusPolicy() & Qt::TabFocus) {
+            panel = child;
+            break;
+        }
+    }
+    QWidget *order[] = {CmdAdd,   CmdRemove, CmdRemoveAll, CmdClearResults, CmdLoad,
+                        CmdSave,  CmdStart,  CmdStop,      lstMinute,       lstHour,
+                        Command1, CmdExit,   panel,        LvwJoblet,       CmbProfile};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void FrmJobletIn::connectRunner()
+{
+    connect(m_runner, &SessionRunner::engineCreated, this, &FrmJobletIn::Runner_EngineCreated);
+    connect(m_runner, &SessionRunner::engineReleased, this, &FrmJobletIn::Runner_EngineReleased);
+    connect(m_runner, &SessionRunner::statusTextChanged, this,
+            &FrmJobletIn::Runner_StatusTextChanged);
+    connect(m_runner, &SessionRunner::reportStarted, this, &FrmJobletIn::Runner_ReportStarted);
+    connect(m_runner, &SessionRunner::reportLine, this, &FrmJobletIn::Runner_ReportLine);
+    connect(m_runner, &SessionRunner::reportFinished, this, &FrmJobletIn::Runner_ReportFinished);
+    connect(m_runner, &SessionRunner::timedSessionEnded, this,
+            &FrmJobletIn::Runner_TimedSessionEnded);
+}
+
+bool FrmJobletIn::TimedSession() const
+{
+    return m_runner->TimedSession();
+}
+
+void FrmJobletIn::setTimedSession(bool on)
+{
+    m_runner->setTimedSession(on);
+}
+
+QString FrmJobletIn::statusText() const
+{
+    return m_statusText->text();
+}
+
+QString FrmJobletIn::markerPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/JobletRunning");
+}
+
+void FrmJobletIn::Form_Load()
+{
+    m_defaultProfile = DefaultProfileName;
+    resize(px(9945), px(8400));
+    // A hidden window gets its resize event only when shown; the column
+    // widths below need the list's width now.
+    Form_Resize();
+    lblSysTime->setText(Clock::instance().timeText());
+    if (const QScreen *s = screen())
+        move(s->geometry().center() - rect().center());
+    FillCombo();
+
+    const QTime now = Clock::instance().currentTime();
+    lstHour->clear();
+    for (int h = 0; h < 24; ++h)
+        lstHour->addItem(QString::number(h));
+    lstHour->setCurrentIndex(now.hour() + 1 < 24 ? now.hour() + 1 : 0);
+    lstMinute->clear();
+    for (int m = 0; m < 60; ++m)
+        lstMinute->addItem(QString::number(m));
+    lstMinute->setCurrentIndex(now.minute());
+
+    for (int c = 0; c < BatchList::ColumnCount; ++c)
+        LvwJoblet->setColumnWidth(c, LvwJoblet->width() / 4);
+    m_statusText->setText(QStringLiteral("Encoder Stopped"));
+    enable({CmdRemove, CmdRemoveAll, CmdClearResults, CmdSave, CmdStart, CmdStop}, false);
+    enable({CmdAdd, CmdLoad, Command1, CmdExit}, true);
+}
+
+void FrmJobletIn::FillCombo()
+{
+    const ProfileChoice choice = profileChoice();
+    CmbProfile->clear();
+    CmbProfile->addItems(choice.names);
+    CmbProfile->setCurrentText(choice.current);
+}
+
+void FrmJobletIn::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void FrmJobletIn::Form_Resize()
+{
+    // The minimum size keeps the window from shrinking below its designed
+    // minimum, so only the panels follow here.
+    const int statusHeight = px(300);
+    const int panelHeight = qMax(0, height() - statusHeight);
+    StaEncoderStat->setGeometry(0, panelHeight, width(), statusHeight);
+    Picture1->setGeometry(width() - Picture1->width(), 0, Picture1->width(), panelHeight);
+    Picture2->setGeometry(0, 0, qMax(0, width() - Picture1->width()), panelHeight);
+
+    LvwJoblet->resize(qMax(0, Picture2->width() - px(180)), LvwJoblet->height());
+    PropMain->resize(qMax(0, Picture2->width() - px(180)),
+                     qMax(0, Picture2->height() - LvwJoblet->y() - LvwJoblet->height()
+                                 - StaEncoderStat->height() + px(90)));
+    CmdExit->move(CmdExit->x(), Picture1->height() - CmdExit->height() - px(120));
+}
+
+void FrmJobletIn::CmdStart_Click()
+{
+    if (m_list->count() == 0) {
+        UiServices::instance().message(this, QStringLiteral("No files to encode"));
+        return;
+    }
+    enable({CmdStart, CmdAdd, CmdRemove, CmdClearResults, CmdRemoveAll, CmdSave, CmdLoad},
+               false);
+    CmdStop->setEnabled(true);
+    // The window outlives the run even when it is closed meanwhile (it is
+    // never deleted on close), so the tail below is always safe.
+    try {
+        if (m_runner->run() == SessionRunner::Outcome::Finished)
+            showRunFinished();
+        else
+            showRunStopped();
+    } catch (const EncoderFailure &failure) {
+        UiServices::instance().failure(this, QStringLiteral("Error Processing Input"),
+                                       failure.number());
+        // Leaving every button disabled would strand the user.
+        showRunStopped();
+    }
+}
+
+void FrmJobletIn::showRunFinished()
+{
+    enable({CmdStop, CmdStart}, false);
+    enable({CmdAdd, CmdRemove, CmdClearResults, CmdRemoveAll, CmdSave, CmdLoad}, true);
+}
+
+void FrmJobletIn::showRunStopped()
+{
+    enable({CmdAdd, CmdRemove, CmdRemoveAll, CmdClearResults, CmdLoad, CmdSave, CmdStart},
+               true);
+    CmdStop->setEnabled(false);
+}
+
+void FrmJobletIn::CmdStop_Click()
+{
+    try {
+        m_runner->stop();
+        CmdStop->setEnabled(false);
+    } catch (const EncoderFailure &failure) {
+        UiServices::instance().failure(this, QStringLiteral("Error stopping Encoder"),
+                                       failure.number());
+    }
+}
+
+void FrmJobletIn::CmdExit_Click()
+{
+    endSession();
+    close();
+    QCoreApplication::quit();
+}
+
+void FrmJobletIn::closeEvent(QCloseEvent *event)
+{
+    Form_QueryUnload();
+    event->accept();
+}
+
+void FrmJobletIn::Form_QueryUnload()
+{
+    endSession();
+    if (m_report)
+        m_report->close();
+    QFile::remove(markerPath()); // already gone is fine
+}
+
+void FrmJobletIn::endSession()
+{
+    if (!m_runner->isRunning() && !m_runner->Encoder())
+        return;
+    try {
+        if (m_runner->Encoder())
+            m_runner->stop();
+    } catch (...) {
+        // Leaving anyway; the run ends when its engine is gone.
+    }
+    Timer1->stop();
+    Timer2->stop();
+    m_runner->setTimedSession(false);
+}
+
+void FrmJobletIn::LvwJoblet_Click()
+{
+    m_list->setHighlightedRow(m_list->selectedRow());
+    // The option that keeps the whole selected row marked.
+    LvwJoblet->setSelectionBehavior(QAbstractItemView::SelectRows);
+}
+
+bool FrmJobletIn::eventFilter(QObject *watched, QEvent *event)
+{
+    // Release, not press: the view has moved its selection by then.
+    if (watched == LvwJoblet->viewport() && event->type() == QEvent::MouseButtonRelease)
+        LvwJoblet_Click();
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmJobletIn::List_SelectedRowChanged(int number)
+{
+    QItemSelectionModel *selection = LvwJoblet->selectionModel();
+    if (number == 0) {
+        selection->clear();
+        return;
+    }
+    selection->setCurrentIndex(m_list->index(number - 1, 0),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void FrmJobletIn::LvwJoblet_CurrentRowChanged()
+{
+    const QModelIndex current = LvwJoblet->selectionModel()->currentIndex();
+    const int number = current.isValid() ? current.row() + 1 : 0;
+    // While rows go away the view may name a row the list no longer has.
+    if (number <= m_list->count())
+        m_list->setSelectedRow(number);
+}
+
+void FrmJobletIn::Timer1_Timer()
+{
+    lblSysTime->setText(Clock::instance().timeText());
+}
+
+void FrmJobletIn::Timer3_Timer() {}
+
+void FrmJobletIn::Runner_EngineCreated(EncoderEngine *engine)
+{
+    PropMain->AddObject(engine);
+    PropMain->AddPage(new JobProgressPage);
+}
+
+void FrmJobletIn::Runner_EngineReleased()
+{
+    PropMain->AddObject(nullptr);
+}
+
+void FrmJobletIn::Runner_StatusTextChanged(const QString &text)
+{
+    m_statusText->setText(text);
+}
+
+void FrmJobletIn::Runner_ReportStarted(const QString &startTime)
+{
+    if (!m_report)
+        m_report = new FrmReport(this, this);
+    m_report->setStartTime(startTime);
+    m_report->clearLines();
+}
+
+void FrmJobletIn::Runner_ReportLine(const QString &line)
+{
+    if (m_report)
+        m_report->addLine(line);
+}
+
+void FrmJobletIn::Runner_ReportFinished(const QString &endTime)
+{
+    if (!m_report)
+        return;
+    m_report->setEndTime(endTime);
+    m_report->showCentred();
+}
+
+void FrmJobletIn::Runner_TimedSessionEnded()
+{
+    picButtons->show();
+    lblTimerStatus->setText(QStringLiteral("The timer is not running"));
+    Label2->setText(QStringLiteral("System Time:"));
+    Timer1->start();
+    Timer2->stop();
+}
+
+} // namespace joblet

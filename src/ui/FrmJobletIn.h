@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class QTreeView;
+
+namespace joblet {
+
+class BatchList;
+class EncoderEngine;
+class FrmReport;
+class PropertyPageHost;
+class SessionRunner;
+
+// The program's one permanent window: the batch list, the property panel of
+// the running engine, the command buttons, the timed-session group and the
+// encoder status. Controls carry their design names as objectNames.
+class FrmJobletIn : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FrmJobletIn(QWidget *parent = nullptr);
+    ~FrmJobletIn() override;
+
+    // Start-up: first size and place, profile and start-time lists, button
+    // states. Call once before showing the window.
+    void Form_Load();
+    // Fills the hidden profile box from a temporary engine.
+    void FillCombo();
+
+    BatchList &list() const { return *m_list; }
+    SessionRunner &runner() const { return *m_runner; }
+
+    QString DefaultProfile() const { return m_defaultProfile; }
+    void setDefaultProfile(const QString &name) { m_defaultProfile = name; }
+    bool TimedSession() const;
+    void setTimedSession(bool on);
+
+    QString statusText() const;
+
+    // Program folder + "/JobletRunning": exists while an instance runs.
+    static QString markerPath();
+
+    void CmdStart_Click();
+    void CmdStop_Click();
+    void CmdExit_Click();
+    void LvwJoblet_Click();
+    void Timer1_Timer();
+    void Timer3_Timer();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createContainers();
+    void createButtons();
+    void createTimedSessionGroup();
+    void createList();
+    void createTimers();
+    void setFocusOrder();
+    void connectRunner();
+
+    void Form_Resize();
+    void Form_QueryUnload();
+    void endSession();
+    void showRunFinished();
+    void showRunStopped();
+
+    void Runner_EngineCreated(EncoderEngine *engine);
+    void Runner_EngineReleased();
+    void Runner_StatusTextChanged(const QString &text);
+    void Runner_ReportStarted(const QString &startTime);
+    void Runner_ReportLine(const QString &line);
+    void Runner_ReportFinished(const QString &endTime);
+    void Runner_TimedSessionEnded();
+    void List_SelectedRowChanged(int number);
+    void LvwJoblet_CurrentRowChanged();
+
+    BatchList *m_list;
+    SessionRunner *m_runner;
+    QString m_defaultProfile;
+    QPointer<FrmReport> m_report;
+
+    QWidget *Picture1 = nullptr;
+    QWidget *Picture2 = nullptr;
+    QWidget *picButtons = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QStatusBar *StaEncoderStat = nullptr;
+    QLabel *m_statusText = nullptr;
+
+    QTreeView *LvwJoblet = nullptr;
+    PropertyPageHost *PropMain = nullptr;
+    QComboBox *CmbProfile = nullptr;
+
+    QToolButton *CmdAdd = nullptr;
+    QToolButton *CmdRemove = nullptr;
+    QToolButton *CmdRemoveAll = nullptr;
+    QToolButton *CmdClearResults = nullptr;
+    QToolButton *CmdLoad = nullptr;
+    QToolButton *CmdSave = nullptr;
+    QToolButton *CmdStart = nullptr;
+    QToolButton *CmdStop = nullptr;
+    QToolButton *CmdExit = nullptr;
+    QToolButton *Command1 = nullptr;
+
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *lblSysTime = nullptr;
+    QLabel *lblTimerStatus = nullptr;
+    QComboBox *lstHour = nullptr;
+    QComboBox *lstMinute = nullptr;
+
+    QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+    QTimer *Timer3 = nullptr;
+};
+
+} // namespace joblet
