@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QEventLoop;
+
 namespace joblet {
 
 class BatchList;
@@ -35,8 +37,10 @@ public:
     static QString resultText(qint32 code);
 
     // The whole run. Throws EncoderFailure when the run cannot go on at all
-    // (no engine can be created); failures of single jobs are written into
-    // their rows instead.
+    // (no engine can be created), and EngineError::Busy when called while a
+    // run is in progress; failures of single jobs are written into their
+    // rows instead. A request to leave the event loop (application exit)
+    // while a job encodes ends the run as stop() does.
     Outcome run();
     bool isRunning() const { return m_running; }
 
@@ -78,7 +82,13 @@ Q_SIGNALS:
     void timedSessionEnded();
 
 private:
-    BatchList &m_list;
+    bool stopRun();
+    void releaseEngine();
+    void finishRun();
+
+    // Not owned; a list that goes away mid-run ends the run.
+    QPointer<BatchList> m_list;
+    QEventLoop *m_waitLoop = nullptr;
     std::unique_ptr<EncoderEngine> m_engine;
     bool m_engineReleased = false;
     bool m_running = false;
