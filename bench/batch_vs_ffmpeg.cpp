@@ -168,13 +168,14 @@ int main(int argc, char **argv)
         runRunner(list, runner);
         runCommands(inputs, commandOutputs);
 
-        std::vector<double> runnerWall, commandWall, cpuShare;
+        std::vector<double> runnerWall, commandWall, cpuShare, cpuSeconds;
         for (int i = 0; i < runs; ++i) {
             const Sample r = runRunner(list, runner);
             const Sample c = runCommands(inputs, commandOutputs);
             runnerWall.push_back(r.wall);
             commandWall.push_back(c.wall);
             cpuShare.push_back(r.mainCpu / r.wall);
+            cpuSeconds.push_back(r.mainCpu);
             std::printf("run %d: runner %.3f s (main thread cpu %.4f s, %lld bytes)  ffmpeg loop %.3f s (%lld bytes)\n",
                         i + 1, r.wall, r.mainCpu, static_cast<long long>(r.bytes), c.wall,
                         static_cast<long long>(c.bytes));
@@ -183,7 +184,9 @@ int main(int argc, char **argv)
         const double r = median(runnerWall);
         const double c = median(commandWall);
         std::printf("median wall: runner %.3f s, ffmpeg loop %.3f s\n", r, c);
-        std::printf("runner main thread cpu: median %.3f %% of wall\n", 100.0 * median(cpuShare));
+        // Per job too: the share alone depends on how fast the jobs encode.
+        std::printf("runner main thread cpu: median %.3f %% of wall, %.2f ms per job\n",
+                    100.0 * median(cpuShare), 1000.0 * median(cpuSeconds) / ClipCount);
         std::printf("ratio %.2f\n", r / c);
     } catch (const EncoderFailure &f) {
         std::fprintf(stderr, "run failed: %s\n", f.what());
