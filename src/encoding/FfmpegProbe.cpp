@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -62,6 +63,36 @@ void checkReadable(const QString &path)
     ::close(fd);
 }
 
+// Guessing the format tries every demuxer on the file's first bytes, most of
+// the cost of a probe. For containers whose header has a strict signature the
+// extension is a safe first guess: a wrong one fails at once and the full
+// guess follows.
+const AVInputFormat *formatHint(const QString &path)
+{
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == QLatin1String("avi"))
+        return av_find_input_format("avi");
+    if (ext == QLatin1String("wav"))
+        return av_find_input_format("wav");
+    if (ext == QLatin1String("asf") || ext == QLatin1String("wmv") || ext == QLatin1String("wma"))
+        return av_find_input_format("asf");
+    return nullptr;
+}
+
+bool headerIsEnough(const AVFormatContext *input)
+{
+    if (input->nb_streams == 0 || (input->ctx_flags & AVFMTCTX_NOHEADER))
+        return false;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters *par = input->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_UNKNOWN || par->codec_id == AV_CODEC_ID_NONE)
+            return false;
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO && (par->width <= 0 || par->height <= 0))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 SourceInfo probeMediaFile(const QString &path)
@@ -69,7 +100,15 @@ SourceInfo probeMediaFile(const QString &path)
     checkReadable(path);
 
     AVFormatContext *raw = nullptr;
-    int ret = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr);
+    // "file:" so that a colon in the name is not taken for a protocol.
+    const QByteArray url = "file:" + QFile::encodeName(path);
+    int ret = -1;
+    if (const AVInputFormat *hint = formatHint(path)) {
+        ret = avformat_open_input(&raw, url.constData(), hint, nullptr);
+        raw = ret < 0 ? nullptr : raw; // freed on failure
+    }
+    if (ret < 0)
+        ret = avformat_open_input(&raw, url.constData(), nullptr, nullptr);
     if (ret < 0) {
         const qint32 number = ret == AVERROR(EACCES) ? EngineError::AccessDenied
                             : ret == AVERROR(ENOENT) ? EngineError::FileNotFound
@@ -77,9 +116,13 @@ SourceInfo probeMediaFile(const QString &path)
         fail(number, path, ff::errorText(ret));
     }
     ff::InputPtr input(raw);
-    ret = avformat_find_stream_info(input.get(), nullptr);
-    if (ret < 0)
-        fail(EngineError::UnrecognisedMedia, path, ff::errorText(ret));
+    // Reading ahead to find stream details costs as much as the rest of the
+    // probe; skip it when the file's header already says what each stream is.
+    if (!headerIsEnough(input.get())) {
+        ret = avformat_find_stream_info(input.get(), nullptr);
+        if (ret < 0)
+            fail(EngineError::UnrecognisedMedia, path, ff::errorText(ret));
+    }
     if (input->nb_streams == 0)
         fail(EngineError::UnrecognisedMedia, path, QStringLiteral("no streams"));
 
@@ -95,8 +138,16 @@ SourceInfo probeMediaFile(const QString &path)
             }
         }
     }
-    if (input->duration != AV_NOPTS_VALUE && input->duration > 0)
+    if (input->duration != AV_NOPTS_VALUE && input->duration > 0) {
         info.durationUs = av_rescale_q(input->duration, AV_TIME_BASE_Q, {1, 1000000});
+    } else {
+        // Without the read-ahead only the streams' own headers know it.
+        for (unsigned i = 0; i < input->nb_streams; ++i) {
+            const AVStream *st = input->streams[i];
+            if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+                info.durationUs = std::max<qint64>(info.durationUs, av_rescale_q(st->duration, st->time_base, {1, 1000000}));
+        }
+    }
     return info;
 }
 
