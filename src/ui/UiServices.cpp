@@ -1,5 +1,7 @@
 #include "UiServices.h"
 
+#include "FrmAddFiles.h"
+
 #include <QFileDialog>
 
 namespace joblet {
@@ -56,6 +58,13 @@ public:
     {
         return fileDialog(parent, dialog, QFileDialog::AcceptSave);
     }
+
+    AddItemEntry addItem(QWidget *parent) override
+    {
+        FrmAddFiles dialog(parent);
+        dialog.exec();
+        return {dialog.GetInputFile(), dialog.GetOutputFile(), dialog.GetProfile()};
+    }
 };
 
 UiServices *&installed()
@@ -65,6 +74,11 @@ UiServices *&installed()
 }
 
 } // namespace
+
+QStringList UiServices::qtFilters(const QString &)
+{
+    return {};
+}
 
 QString UiServices::errorTitle(qint32 number)
 {

@@ -32,6 +32,19 @@ public:
     virtual QString openFile(QWidget *parent, const FileDialog &dialog) = 0;
     virtual QString saveFile(QWidget *parent, const FileDialog &dialog) = 0;
 
+    // The add-item dialog, shown modally; all three empty when nothing was
+    // entered. The real one runs FrmAddFiles.
+    struct AddItemEntry {
+        QString inputFile;
+        QString outputFile;
+        QString profile;
+    };
+    virtual AddItemEntry addItem(QWidget *parent) = 0;
+
+    // "Desc(*.a)|*.a;*.b|Other|*.c" (blanks around '|' allowed) in Qt's
+    // filter form: "Desc(*.a) (*.a *.b)", "Other (*.c)".
+    static QStringList qtFilters(const QString &pairs);
+
     // "Error-" + number in decimal, the title of failure messages.
     static QString errorTitle(qint32 number);
     // Shows text with a critical icon, OK only, title errorTitle(number).

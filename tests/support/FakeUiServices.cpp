@@ -45,3 +45,9 @@ QString FakeUiServices::saveFile(QWidget *, const FileDialog &dialog)
     dialogs << Dialog{true, dialog};
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
 }
+
+joblet::UiServices::AddItemEntry FakeUiServices::addItem(QWidget *)
+{
+    ++addItemCalls;
+    return addItemAnswers.isEmpty() ? AddItemEntry {} : addItemAnswers.dequeue();
+}

@@ -41,4 +41,9 @@ public:
                                         const QString &title) override;
     QString openFile(QWidget *parent, const FileDialog &dialog) override;
     QString saveFile(QWidget *parent, const FileDialog &dialog) override;
+
+    // Answers to the add-item dialog; when empty, nothing entered.
+    QQueue<AddItemEntry> addItemAnswers;
+    int addItemCalls = 0;
+    AddItemEntry addItem(QWidget *parent) override;
 };
