@@ -2,6 +2,7 @@
 
 #include "FrmReport.h"
 #include "JobProgressPage.h"
+#include "ListCommands.h"
 #include "PropertyPageHost.h"
 #include "UiServices.h"
 
@@ -237,6 +238,15 @@ void FrmJobletIn::createButtons()
         place(b, s.left, s.top, s.width, s.height);
         s.button = b;
     }
+    m_commands = std::make_unique<ListCommands>(
+        *m_list, ListCommands::Controls{this, LvwJoblet, CmdAdd, CmdRemove, CmdRemoveAll,
+                                        CmdClearResults, CmdSave, CmdStart});
+    connect(CmdAdd, &QToolButton::clicked, this, &FrmJobletIn::CmdAdd_Click);
+    connect(CmdRemove, &QToolButton::clicked, this, &FrmJobletIn::CmdRemove_Click);
+    connect(CmdRemoveAll, &QToolButton::clicked, this, &FrmJobletIn::CmdRemoveAll_Click);
+    connect(CmdClearResults, &QToolButton::clicked, this, &FrmJobletIn::CmdClearResults_Click);
+    connect(CmdSave, &QToolButton::clicked, this, &FrmJobletIn::CmdSave_Click);
+    connect(CmdLoad, &QToolButton::clicked, this, &FrmJobletIn::CmdLoad_Click);
     connect(CmdStart, &QToolButton::clicked, this, &FrmJobletIn::CmdStart_Click);
     connect(CmdStop, &QToolButton::clicked, this, &FrmJobletIn::CmdStop_Click);
     connect(CmdExit, &QToolButton::clicked, this, &FrmJobletIn::CmdExit_Click);
@@ -417,6 +427,13 @@ void FrmJobletIn::Form_Resize()
                                  - StaEncoderStat->height() + px(90)));
     CmdExit->move(CmdExit->x(), Picture1->height() - CmdExit->height() - px(120));
 }
+
+void FrmJobletIn::CmdAdd_Click() { m_commands->add(); }
+void FrmJobletIn::CmdRemove_Click() { m_commands->remove(); }
+void FrmJobletIn::CmdRemoveAll_Click() { m_commands->removeAll(); }
+void FrmJobletIn::CmdClearResults_Click() { m_commands->clearResults(); }
+void FrmJobletIn::CmdSave_Click() { m_commands->save(); }
+void FrmJobletIn::CmdLoad_Click() { m_commands->load(); }
 
 void FrmJobletIn::CmdStart_Click()
 {

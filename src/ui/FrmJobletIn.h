@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -16,6 +18,7 @@ namespace joblet {
 class BatchList;
 class EncoderEngine;
 class FrmReport;
+class ListCommands;
 class PropertyPageHost;
 class SessionRunner;
 
@@ -48,6 +51,12 @@ public:
     // Program folder + "/JobletRunning": exists while an instance runs.
     static QString markerPath();
 
+    void CmdAdd_Click();
+    void CmdRemove_Click();
+    void CmdRemoveAll_Click();
+    void CmdClearResults_Click();
+    void CmdSave_Click();
+    void CmdLoad_Click();
     void CmdStart_Click();
     void CmdStop_Click();
     void CmdExit_Click();
@@ -89,6 +98,7 @@ private:
     SessionRunner *m_runner;
     QString m_defaultProfile;
     QPointer<FrmReport> m_report;
+    std::unique_ptr<ListCommands> m_commands;
 
     QWidget *Picture1 = nullptr;
     QWidget *Picture2 = nullptr;

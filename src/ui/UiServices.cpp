@@ -75,9 +75,20 @@ UiServices *&installed()
 
 } // namespace
 
-QStringList UiServices::qtFilters(const QString &)
+QStringList UiServices::qtFilters(const QString &pairs)
 {
-    return {};
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    // A description left without its patterns is dropped.
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString &pattern : patterns)
+            pattern = pattern.trimmed();
+        patterns.removeAll(QString());
+        filters << parts.at(i).trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' '))
+                       + QLatin1Char(')');
+    }
+    return filters;
 }
 
 QString UiServices::errorTitle(qint32 number)

@@ -1,0 +1,159 @@
+#include "ListCommands.h"
+
+#include "UiServices.h"
+
+#include "batch/BatchList.h"
+#include "batch/BatchListFile.h"
+
+#include <QAbstractButton>
+#include <QTreeView>
+
+#include <exception>
+
+namespace joblet {
+
+namespace {
+
+// The filter of the window's one file dialog, shared by Save and Load.
+const QString JobletFilter = QStringLiteral("Joblet Files (*.jlt) | *.jlt");
+
+// Spaces only: other blanks are part of what the user typed.
+QString withoutOuterSpaces(const QString &text)
+{
+    qsizetype first = 0, last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+UiServices::FileDialog jobletDialog(const QString &title, bool mustExist)
+{
+    // A fresh name every time: the next use starts empty.
+    return {title, UiServices::qtFilters(JobletFilter), QString(), mustExist};
+}
+
+} // namespace
+
+ListCommands::ListCommands(BatchList &list, const Controls &controls)
+    : m_list(list)
+    , m_controls(controls)
+{
+}
+
+void ListCommands::enableListButtons()
+{
+    for (QAbstractButton *b : {m_controls.remove, m_controls.removeAll, m_controls.clearResults,
+                               m_controls.save, m_controls.start})
+        b->setEnabled(true);
+}
+
+void ListCommands::add()
+{
+    try {
+        UiServices::AddItemEntry entry = UiServices::instance().addItem(m_controls.window);
+        // Blanks only are not "nothing entered"; they reach the list trimmed.
+        if (entry.inputFile.isEmpty()) {
+            m_controls.add->setFocus();
+            return;
+        }
+        const QString input = withoutOuterSpaces(entry.inputFile);
+        QString output = withoutOuterSpaces(entry.outputFile);
+        const QString profile = withoutOuterSpaces(entry.profile);
+        if (m_list.Populate_List(input, output, profile) == 1)
+            UiServices::instance().message(m_controls.window,
+                                           QStringLiteral("Error Populating the list"));
+        enableListButtons();
+    } catch (...) {
+        // Add fails silently; a row that could not be added was reported above.
+    }
+}
+
+void ListCommands::remove()
+{
+    if (m_list.count() == 0)
+        return;
+    try {
+        // With no row selected this throws, and the list stays as it was.
+        m_list.remove(m_list.selectedRow());
+    } catch (const std::exception &) {
+        UiServices::instance().message(m_controls.window,
+                                       QStringLiteral("Error Removing Selected Entry From List"),
+                                       QMessageBox::Ok, UiServices::Icon::Exclamation);
+    }
+}
+
+void ListCommands::removeAll()
+{
+    try {
+        // One reset rather than a signal per row; the outcome is the same.
+        m_list.removeAll();
+    } catch (const std::exception &) {
+        UiServices::instance().message(m_controls.window,
+                                       QStringLiteral("Error Removing Entries from List"),
+                                       QMessageBox::Ok, UiServices::Icon::Exclamation);
+    }
+}
+
+void ListCommands::clearResults()
+{
+    try {
+        if (m_list.count() == 0)
+            UiServices::instance().message(m_controls.window, QStringLiteral("Nothing to clear"));
+        m_list.clearResults();
+        m_controls.start->setEnabled(true);
+    } catch (const std::exception &) {
+        UiServices::instance().message(m_controls.window, QStringLiteral("Error clearing the list"),
+                                       QMessageBox::Ok, UiServices::Icon::Exclamation);
+    }
+}
+
+void ListCommands::save()
+{
+    const QString path = UiServices::instance().saveFile(
+        m_controls.window, jobletDialog(QStringLiteral("Save File"), false));
+    if (path.isEmpty())
+        return;
+    BatchListFile::Failure failure;
+    if (!BatchListFile::save(m_list, path, &failure))
+        UiServices::instance().failure(m_controls.window, QStringLiteral("Error Saving List Entries"),
+                                       failure.number);
+}
+
+void ListCommands::load()
+{
+    const QString path = UiServices::instance().openFile(
+        m_controls.window, jobletDialog(QStringLiteral("Input File"), true));
+    if (path.isEmpty())
+        return;
+    QList<BatchItem> items;
+    BatchListFile::Failure failure;
+    const bool complete = BatchListFile::load(path, &items, &failure);
+    const auto report = [&](qint32 number) {
+        UiServices::instance().failure(m_controls.window,
+                                       QStringLiteral("Error Loading Saved Configuration"), number);
+    };
+    // A file that could not be opened leaves the old list in place.
+    if (!complete && failure.number == BatchListFile::CannotOpen) {
+        report(failure.number);
+        return;
+    }
+    m_list.removeAll();
+    // All rows in one insertion, so a full list shows without a relayout per row.
+    if (!m_list.append(items)) {
+        report(BatchListFile::TooManyLines);
+        return;
+    }
+    if (!complete) {
+        report(failure.number);
+        return;
+    }
+    if (m_list.count() == 0)
+        return;
+    m_controls.list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list.setHighlightedRow(1);
+    enableListButtons();
+}
+
+} // namespace joblet

@@ -1,0 +1,43 @@
+#pragma once
+
+class QAbstractButton;
+class QTreeView;
+class QWidget;
+
+namespace joblet {
+
+class BatchList;
+
+// The bodies of the main window's list commands (Add, Remove, Remove All,
+// Clear Results, Save, Load); the window's click handlers call these.
+class ListCommands {
+public:
+    struct Controls {
+        QWidget *window;
+        QTreeView *list;
+        QAbstractButton *add;
+        QAbstractButton *remove;
+        QAbstractButton *removeAll;
+        QAbstractButton *clearResults;
+        QAbstractButton *save;
+        QAbstractButton *start;
+    };
+
+    ListCommands(BatchList &list, const Controls &controls);
+
+    void add();
+    void remove();
+    void removeAll();
+    void clearResults();
+    void save();
+    void load();
+
+private:
+    // Remove, Remove All, Clear Results, Save and Start, in this order.
+    void enableListButtons();
+
+    BatchList &m_list;
+    Controls m_controls;
+};
+
+} // namespace joblet
