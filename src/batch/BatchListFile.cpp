@@ -1,11 +1,79 @@
 #include "BatchListFile.h"
 
+#include "BatchList.h"
+#include "BatchListFormat.h"
+
+#include <QFile>
+#include <QSaveFile>
+
 namespace joblet {
 
-bool BatchListFile::parseLine(const QString &, BatchItem *, Failure *) { return false; }
-QByteArray BatchListFile::formatLine(const BatchItem &) { return {}; }
-bool BatchListFile::parse(const QByteArray &, QList<BatchItem> *, Failure *) { return false; }
-bool BatchListFile::save(const BatchList &, const QString &, Failure *) { return false; }
-bool BatchListFile::load(const QString &, QList<BatchItem> *, Failure *) { return false; }
+namespace {
+
+bool failWith(BatchListFile::Failure *failure, qint32 number, const QString &text)
+{
+    if (failure)
+        *failure = {number, text};
+    return false;
+}
+
+} // namespace
+
+bool BatchListFile::save(const BatchList &list, const QString &path, Failure *failure)
+{
+    // Written beside the target and renamed over it only after commit()
+    // succeeds, so a full disk or a lost folder never truncates the old list.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failWith(failure, CannotWrite, file.errorString());
+
+    QByteArray data;
+    for (int i = 1; i <= list.count(); ++i)
+        data += formatLine(list.item(i));
+
+    // commit() (Qt 6.4) ignores a failed flush of the buffered tail and
+    // renames a truncated file into place, so flush and check first.
+    if (file.write(data) != data.size() || !file.flush()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return failWith(failure, CannotWrite, why);
+    }
+    if (!file.commit())
+        return failWith(failure, CannotWrite, file.errorString());
+    if (failure)
+        *failure = Failure();
+    return true;
+}
+
+bool BatchListFile::load(const QString &path, QList<BatchItem> *items, Failure *failure)
+{
+    if (items)
+        items->clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failWith(failure, CannotOpen, file.errorString());
+
+    // Block by block, so a large file picked by mistake is given up at its
+    // first bad line instead of being read whole.
+    BatchListReader reader;
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = file.read(block.data(), block.size());
+        if (got < 0)
+            return failWith(failure, CannotOpen, file.errorString());
+        if (got == 0) {
+            reader.finish();
+            break;
+        }
+        if (!reader.feed(QByteArrayView(block.constData(), got)))
+            break;
+    }
+
+    if (items)
+        *items = reader.takeItems();
+    if (failure)
+        *failure = reader.failed() ? reader.failure() : Failure();
+    return !reader.failed();
+}
 
 } // namespace joblet
