@@ -1,21 +1,342 @@
 #include "FrmAddFiles.h"
 
+#include "UiServices.h"
+
+#include "encoding/EncoderFailure.h"
+#include "encoding/EngineFactory.h"
+#include "encoding/ProfileCatalogue.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
 namespace joblet {
+
+namespace {
+
+// The layout is designed in twips; 15 of them make a pixel at 96 dpi.
+constexpr int px(int twips) { return twips / 15; }
+
+void place(QWidget *w, int left, int top, int width, int height)
+{
+    w->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+const QString InputFilter = QStringLiteral(
+    "Video Files(*.asf,*.avi,*.bmp,*.mpg,*.wmv)|*.asf;*.avi;*.bmp;*.mpg;*.wmv|"
+    "Audio Files(*.asf,*.avi,*.mp3,*.mpg,*.wav,*.wma)|*.asf;*.avi;*.mp3;*.mpg;*.wav;*.wma");
+const QString OutputFilter = QStringLiteral(
+    "Qimto Media  files(*.wmv;*.wma)|*.wmv;*.wma|Qimto Media  video files(*.wmv)|*.wmv|"
+    "Qimto Media  audio files(*.wma)|*.wma|Qimto Media (*.asf)|*.asf");
+
+// A blank typed into an empty box is taken back at once; blanks elsewhere stay.
+void guardLeadingBlank(QLineEdit *box)
+{
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString &text) {
+        if (text == QLatin1String(" "))
+            box->clear();
+    });
+}
+
+int lastIndexIgnoringCase(const QStringList &names, const QString &text)
+{
+    for (int i = int(names.size()) - 1; i >= 0; --i) {
+        if (names.at(i).compare(text, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
 
 FrmAddFiles::FrmAddFiles(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("FrmAddFiles"));
+    setWindowTitle(QStringLiteral("Add Batch Items"));
+    setAccessibleName(windowTitle());
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(px(7920), px(3045));
+    setModal(true);
+
+    auto named = [](QWidget *w, const char *name, const QString &accessible) {
+        w->setObjectName(QLatin1String(name));
+        w->setAccessibleName(accessible);
+    };
+
+    FraInput = new QGroupBox(QStringLiteral("INPUT"), this);
+    named(FraInput, "FraInput", QStringLiteral("INPUT"));
+    place(FraInput, 0, 240, 7815, 2055);
+
+    LblInput = new QLabel(QStringLiteral("&Input File :"), FraInput);
+    named(LblInput, "LblInput", QStringLiteral("Input File :"));
+    place(LblInput, 240, 240, 975, 375);
+    TxtInput = new QLineEdit(FraInput);
+    named(TxtInput, "TxtInput", QStringLiteral("Input File"));
+    place(TxtInput, 1200, 240, 5055, 315);
+    LblInput->setBuddy(TxtInput);
+
+    LblOutput = new QLabel(QStringLiteral("&Output File :"), FraInput);
+    named(LblOutput, "LblOutput", QStringLiteral("Output File :"));
+    place(LblOutput, 240, 840, 975, 375);
+    TxtOutput = new QLineEdit(FraInput);
+    named(TxtOutput, "TxtOutput", QStringLiteral("Output File"));
+    place(TxtOutput, 1200, 840, 5055, 315);
+    LblOutput->setBuddy(TxtOutput);
+
+    // One click handler for both, told which row the button sits on.
+    for (int i = 0; i < 2; ++i) {
+        CmdBrowse[i] = new QPushButton(QStringLiteral("Browse"), FraInput);
+        named(CmdBrowse[i], i == 0 ? "CmdBrowse_0" : "CmdBrowse_1", QStringLiteral("Browse"));
+        CmdBrowse[i]->setAccessibleDescription(i == 0 ? QStringLiteral("Browse for the input file")
+                                                      : QStringLiteral("Browse for the output file"));
+        place(CmdBrowse[i], 6360, i == 0 ? 240 : 840, 1095, 375);
+        connect(CmdBrowse[i], &QPushButton::clicked, this, [this, i] { CmdBrowse_Click(i); });
+    }
+
+    LblProfile = new QLabel(QStringLiteral("&Profile :"), FraInput);
+    named(LblProfile, "LblProfile", QStringLiteral("Profile :"));
+    place(LblProfile, 240, 1440, 855, 375);
+    CmbProfile = new QComboBox(FraInput);
+    named(CmbProfile, "CmbProfile", QStringLiteral("Profile"));
+    CmbProfile->setEditable(true);
+    CmbProfile->setInsertPolicy(QComboBox::NoInsert);
+    // The typed name is returned as typed, not replaced by a near list entry.
+    CmbProfile->setCompleter(nullptr);
+    place(CmbProfile, 1200, 1440, 5055, 315);
+    LblProfile->setBuddy(CmbProfile);
+
+    CmdOk = new QPushButton(QStringLiteral("Ok"), this);
+    named(CmdOk, "CmdOk", QStringLiteral("Ok"));
+    place(CmdOk, 4440, 2520, 1455, 495);
+    CmdOk->setDefault(true);
+    CmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    named(CmdCancel, "CmdCancel", QStringLiteral("Cancel"));
+    place(CmdCancel, 6240, 2520, 1455, 495);
+
+    setTabOrder(TxtInput, CmdBrowse[0]);
+    setTabOrder(CmdBrowse[0], TxtOutput);
+    setTabOrder(TxtOutput, CmdBrowse[1]);
+    setTabOrder(CmdBrowse[1], CmbProfile);
+    setTabOrder(CmbProfile, CmdOk);
+    setTabOrder(CmdOk, CmdCancel);
+
+    guardLeadingBlank(TxtInput);
+    guardLeadingBlank(TxtOutput);
+    connect(CmbProfile, &QComboBox::editTextChanged, this, [this](const QString &text) {
+        if (text == QLatin1String(" "))
+            CmbProfile->clearEditText();
+    });
+    connect(CmbProfile, &QComboBox::activated, this, &FrmAddFiles::CmbProfile_Click);
+    connect(CmdOk, &QPushButton::clicked, this, &FrmAddFiles::CmdOk_Click);
+    connect(CmdCancel, &QPushButton::clicked, this, &FrmAddFiles::CmdCancel_Click);
+
+    TxtInput->installEventFilter(this);
+    TxtInput->setFocus();
 }
 
-void FrmAddFiles::Form_Load() {}
+void FrmAddFiles::Form_Load()
+{
+    // Centred by the outer size; the frame is known once the native window exists.
+    create();
+    if (const QScreen *s = screen())
+        move(s->geometry().center() - frameGeometry().center() + pos());
+
+    m_inputFile.clear();
+    m_outputFile.clear();
+    m_profile.clear();
+    m_refused = false;
+    // Loaded anew on every opening: the boxes start empty as well.
+    TxtInput->clear();
+    TxtOutput->clear();
+    CmbProfile->clear();
+    CmbProfile->clearEditText();
+
+    try {
+        const std::unique_ptr<EncoderEngine> engine = EngineFactory::create();
+        const ProfileChoice choice = profileChoice(engine->ProfileCollection());
+        showProfiles({choice.names, int(choice.names.indexOf(choice.current))});
+    } catch (const EncoderFailure &failure) {
+        UiServices::instance().failure(this, QStringLiteral("Error Getting Profiles of Encoder"),
+                                       failure.number());
+    } catch (...) {
+        UiServices::instance().failure(this, QStringLiteral("Error Getting Profiles of Encoder"),
+                                       EngineError::Internal);
+    }
+    TxtInput->setFocus();
+}
+
+int FrmAddFiles::exec()
+{
+    Form_Load();
+    return QDialog::exec();
+}
+
+void FrmAddFiles::open()
+{
+    Form_Load();
+    QDialog::open();
+}
+
 QString FrmAddFiles::proposedOutput(const QString &input)
 {
     return input.size() < 3 ? QString() : input.left(input.size() - 3) + QStringLiteral("wmv");
 }
-void FrmAddFiles::CmdBrowse_Click(int) {}
-void FrmAddFiles::CmdOk_Click() {}
-void FrmAddFiles::CmdCancel_Click() {}
-void FrmAddFiles::TxtInput_LostFocus() {}
+
+std::optional<ProfileNarrowing> FrmAddFiles::narrowProfiles(int audioCount, int videoCount,
+                                                            const ProfileCollection &profiles,
+                                                            const QString &remembered)
+{
+    const bool audio = audioCount > 0;
+    const bool video = videoCount > 0;
+    if (!audio && !video)
+        return std::nullopt;
+
+    ProfileNarrowing result;
+    for (const EncoderProfile &p : profiles) {
+        const int pAudio = p.MediaCount(MediaAudio);
+        const int pVideo = p.MediaCount(MediaVideo);
+        const bool suits = audio && video ? pAudio > 0 && pVideo > 0
+                           : audio        ? pVideo == 0 && pAudio > 0
+                                          : pVideo > 0;
+        if (suits)
+            result.names << p.Name();
+    }
+    result.current = lastIndexIgnoringCase(result.names, remembered);
+    // An audio-only input does not preselect: the user has to pick.
+    if (result.current < 0 && video && !result.names.isEmpty())
+        result.current = 0;
+    return result;
+}
+
+void FrmAddFiles::showProfiles(const ProfileNarrowing &profiles)
+{
+    CmbProfile->clear();
+    CmbProfile->addItems(profiles.names);
+    CmbProfile->setCurrentIndex(profiles.current);
+    CmbProfile->setEditText(profiles.text());
+}
+
+void FrmAddFiles::CmdBrowse_Click(int index)
+{
+    UiServices &ui = UiServices::instance();
+    if (index == 0) {
+        const QString chosen = ui.openFile(
+            this, {QStringLiteral("Input File"), UiServices::qtFilters(InputFilter), {}, true});
+        TxtInput->setText(chosen);
+        const QString proposal = proposedOutput(TxtInput->text());
+        if (proposal.isEmpty())
+            return;
+        TxtOutput->setText(proposal);
+        TxtInput->setFocus();
+    } else {
+        TxtOutput->setText(ui.saveFile(
+            this, {QStringLiteral("output file"), UiServices::qtFilters(OutputFilter), {}, false}));
+    }
+}
+
+void FrmAddFiles::CmdOk_Click()
+{
+    if (m_refused)
+        return;
+    UiServices &ui = UiServices::instance();
+    if (TxtInput->text().isEmpty()) {
+        ui.message(this, QStringLiteral("Please enter the input file"));
+        TxtInput->setFocus();
+        return;
+    }
+    if (CmbProfile->currentText().isEmpty()) {
+        ui.message(this, QStringLiteral("Please enter a profile"));
+        CmbProfile->setFocus();
+        return;
+    }
+    m_outputFile = TxtOutput->text().isEmpty() ? QStringLiteral("None") : TxtOutput->text();
+    m_inputFile = TxtInput->text();
+    m_profile = CmbProfile->currentText();
+    accept();
+}
+
+void FrmAddFiles::CmdCancel_Click()
+{
+    m_inputFile.clear();
+    reject();
+}
+
+void FrmAddFiles::CmbProfile_Click()
+{
+    m_profile = CmbProfile->currentText();
+}
+
+void FrmAddFiles::TxtInput_LostFocus()
+{
+    const QString input = TxtInput->text();
+    if (input.isEmpty())
+        return;
+
+    std::optional<ProfileNarrowing> narrowed;
+    try {
+        const std::unique_ptr<EncoderEngine> engine = EngineFactory::create();
+        SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
+        group.AutoSetFileSource(input);
+        const int audio = group.SourceCount(MediaAudio);
+        const int video = group.SourceCount(MediaVideo);
+        narrowed = narrowProfiles(audio, video, engine->ProfileCollection(),
+                                  CmbProfile->currentText());
+    } catch (const EncoderFailure &failure) {
+        if (failure.number() == EngineError::UnrecognisedMedia)
+            refuseInput(failure.description());
+        return;
+    } catch (...) {
+        // Any other trouble leaves the box as it was; OK still works.
+        return;
+    }
+
+    if (narrowed)
+        showProfiles(*narrowed);
+    else
+        UiServices::instance().message(
+            this, QStringLiteral("The input file doesnot contain Either an audio or a video"));
+}
+
+void FrmAddFiles::refuseInput(const QString &description)
+{
+    // Before the message: the OK click that moved the focus here may be
+    // delivered while the message is up, and must not store this entry.
+    m_refused = true;
+    m_inputFile.clear();
+    UiServices::instance().message(this, description);
+    reject();
+}
+
+bool FrmAddFiles::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == TxtInput && event->type() == QEvent::FocusOut && !m_refused) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        // Switching to another window or opening a context menu keeps the
+        // focus in the box as far as the dialog is concerned.
+        const QWidget *next = QApplication::focusWidget();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && next
+            && next != TxtInput && isAncestorOf(next))
+            TxtInput_LostFocus();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void FrmAddFiles::keyPressEvent(QKeyEvent *event)
+{
+    // Escape presses Cancel rather than merely closing.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        CmdCancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 } // namespace joblet
