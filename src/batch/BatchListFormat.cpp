@@ -53,6 +53,10 @@ bool BatchListReader::feed(QByteArrayView bytes)
         start = end + 1;
     }
     m_pending.append(bytes.sliced(start));
+    // Whatever it turns out to be, that line is one too many; fail as the
+    // whole line would, without waiting for its end.
+    if (!m_pending.isEmpty() && m_items.size() >= BatchListFile::MaxLines)
+        return takeLine(m_pending);
 
     // A line that never ends must not be buffered without bound. A cut-off
     // multi-byte character at the end of the piece or a trailing CR can add up

@@ -206,6 +206,9 @@ private Q_SLOTS:
         QTest::newRow("one line more than the list holds")
             << lines(BatchListFile::MaxLines + 1, "a;b;c;\r\n") << int(BatchListFile::TooManyLines)
             << QStringList(BatchListFile::MaxLines, "a|b|c");
+        QTest::newRow("the line too many is also too long")
+            << lines(BatchListFile::MaxLines, "a;b;c;\r\n") + QByteArray(300000, 'x')
+            << int(BatchListFile::TooManyLines) << QStringList(BatchListFile::MaxLines, "a|b|c");
     }
     void parse()
     {
