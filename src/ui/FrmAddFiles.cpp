@@ -238,7 +238,8 @@ void FrmAddFiles::CmdBrowse_Click(int index)
         TxtInput->setFocus();
     } else {
         TxtOutput->setText(ui.saveFile(
-            this, {QStringLiteral("output file"), UiServices::qtFilters(OutputFilter), {}, false}));
+            this, {QStringLiteral("output file"), UiServices::qtFilters(OutputFilter), {}, false,
+                   /*confirmOverwrite=*/false}));
     }
 }
 

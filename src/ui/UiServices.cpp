@@ -31,6 +31,7 @@ QString fileDialog(QWidget *parent, const UiServices::FileDialog &dialog,
     QFileDialog box(parent, dialog.title, dialog.fileName, dialog.filters.join(QStringLiteral(";;")));
     box.setAcceptMode(mode);
     box.setFileMode(dialog.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.confirmOverwrite);
     if (!dialog.filters.isEmpty())
         box.selectNameFilter(dialog.filters.first());
     if (box.exec() != QDialog::Accepted)

@@ -27,6 +27,7 @@ public:
         QStringList filters;   // Qt form: "Description (*.a *.b)", first selected
         QString fileName;      // proposed file name / folder
         bool mustExist = false;
+        bool confirmOverwrite = true; // save dialogs: ask before replacing
     };
     // Empty when cancelled.
     virtual QString openFile(QWidget *parent, const FileDialog &dialog) = 0;

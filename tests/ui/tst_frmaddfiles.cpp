@@ -412,6 +412,7 @@ private Q_SLOTS:
         QVERIFY(d.save);
         QCOMPARE(d.dialog.title, QString("output file"));
         QVERIFY(!d.dialog.mustExist);
+        QVERIFY(!d.dialog.confirmOverwrite); // the output is replaced without a question
         QCOMPARE(d.dialog.filters.size(), 4);
         QCOMPARE(d.dialog.filters,
                  UiServices::qtFilters("Qimto Media  files(*.wmv;*.wma)|*.wmv;*.wma|Qimto Media  "
