@@ -195,7 +195,7 @@ void FrmJobletIn::createList()
 
 void FrmJobletIn::createButtons()
 {
-    struct Spec {
+    struct ButtonDesign {
         QToolButton *&button;
         const char *name;
         QString caption;
@@ -205,7 +205,7 @@ void FrmJobletIn::createButtons()
         const char *theme;
         QStyle::StandardPixmap fallback;
     };
-    const Spec specs[] = {
+    const ButtonDesign buttons[] = {
         {CmdAdd, "CmdAdd", "A&dd", "Add media to the list", picButtons, 0, 0, 1335, 1080,
          "list-add", QStyle::SP_FileDialogNewFolder},
         {CmdRemove, "CmdRemove", "&Remove", "Remove media from the list", picButtons, 1410, 0,
@@ -225,7 +225,7 @@ void FrmJobletIn::createButtons()
         {CmdExit, "CmdExit", "E&xit", QString(), Picture1, 150, 6735, 2745, 900,
          "application-exit", QStyle::SP_DialogCloseButton},
     };
-    for (const Spec &s : specs) {
+    for (const ButtonDesign &s : buttons) {
         auto *b = new QToolButton(s.container);
         b->setObjectName(QLatin1String(s.name));
         b->setText(s.caption);
