@@ -3,6 +3,7 @@
 // alternately, and compares median wall times. The last line is
 // "ratio <runner/ffmpeg loop>" for scripts.
 
+#include "BenchSupport.h"
 #include "MediaFixtures.h"
 
 #include "batch/BatchList.h"
@@ -15,56 +16,19 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 using namespace joblet;
+using namespace joblet::bench;
 
 namespace {
 
 constexpr int ClipCount = 20;
 constexpr double ClipSeconds = 10.0;
-
-struct Sample {
-    double wall = 0;    // seconds
-    double mainCpu = 0; // seconds of this thread's CPU meanwhile
-    qint64 bytes = 0;   // all outputs together
-};
-
-double threadCpu()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-ProfileSettings clipProfile()
-{
-    for (const ProfileSettings &p : ProfileCatalogue::builtIn())
-        if (p.name == DefaultProfileName)
-            return p;
-    qFatal("default profile missing");
-}
-
-qint64 totalSize(const QStringList &paths)
-{
-    qint64 n = 0;
-    for (const QString &p : paths)
-        n += QFileInfo(p).size();
-    return n;
-}
 
 Sample runRunner(BatchList &list, SessionRunner &runner)
 {
@@ -91,33 +55,13 @@ Sample runRunner(BatchList &list, SessionRunner &runner)
     return s;
 }
 
-bool runCommand(const QString &input, const QString &output)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedChannels);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    const ProfileSettings prof = clipProfile();
-    const auto n = [](int v) { return QString::number(v); };
-    const QStringList args {"-nostdin", "-loglevel", "error", "-y", "-i", input,
-                            "-c:v", "wmv2", "-b:v", n(prof.video.bitRate),
-                            "-s", n(prof.video.width) + "x" + n(prof.video.height), "-r", n(prof.video.frameRate),
-                            "-c:a", "wmav2", "-b:a", n(prof.audio.bitRate),
-                            "-ar", n(prof.audio.sampleRate), "-ac", n(prof.audio.channels),
-                            "-f", "asf", output};
-    p.start(test::MediaFixtures::ffmpegExecutable(), args);
-    loop.exec();
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
 Sample runCommands(const QStringList &inputs, const QStringList &outputs)
 {
     QElapsedTimer timer;
     const double cpu0 = threadCpu();
     timer.start();
     for (int i = 0; i < inputs.size(); ++i) {
-        if (!runCommand(inputs[i], outputs[i])) {
+        if (!runFfmpeg(defaultProfile(), inputs[i], outputs[i])) {
             std::fprintf(stderr, "ffmpeg failed on %s\n", qPrintable(inputs[i]));
             std::exit(1);
         }

@@ -2,6 +2,7 @@
 // settings, alternately, and compares median wall times. The last line is
 // "ratio <engine/ffmpeg>" for scripts.
 
+#include "BenchSupport.h"
 #include "MediaFixtures.h"
 
 #include "encoding/EncoderFailure.h"
@@ -12,53 +13,23 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 using namespace joblet;
+using namespace joblet::bench;
 
 namespace {
-
-struct Sample {
-    double wall = 0;       // seconds
-    double mainCpu = 0;    // seconds of this thread's CPU while waiting
-    qint64 bytes = 0;
-};
-
-double threadCpu()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// The default profile, which the ffmpeg command line below mirrors.
-ProfileSettings clipProfile()
-{
-    for (const ProfileSettings &p : ProfileCatalogue::builtIn())
-        if (p.name == DefaultProfileName)
-            return p;
-    qFatal("default profile missing");
-}
 
 Sample runEngine(const QString &input, const QString &output)
 {
     FfmpegEngine engine {ProfileCollection()};
     SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("bench"));
     group.AutoSetFileSource(input); // a separate user step, not timed
-    group.setProfile(EncoderProfile(clipProfile()));
+    group.setProfile(EncoderProfile(defaultProfile()));
     engine.File().setLocalFileName(output);
 
     QEventLoop loop;
@@ -84,29 +55,16 @@ Sample runEngine(const QString &input, const QString &output)
 
 Sample runCommand(const QString &input, const QString &output)
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedChannels);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    const ProfileSettings prof = clipProfile();
-    const auto n = [](int v) { return QString::number(v); };
-    const QStringList args {"-nostdin", "-loglevel", "error", "-y", "-i", input,
-                            "-c:v", "wmv2", "-b:v", n(prof.video.bitRate),
-                            "-s", n(prof.video.width) + "x" + n(prof.video.height), "-r", n(prof.video.frameRate),
-                            "-c:a", "wmav2", "-b:a", n(prof.audio.bitRate),
-                            "-ar", n(prof.audio.sampleRate), "-ac", n(prof.audio.channels),
-                            "-f", "asf", output};
     QElapsedTimer timer;
     const double cpu0 = threadCpu();
     timer.start();
-    p.start(test::MediaFixtures::ffmpegExecutable(), args);
-    loop.exec();
+    QString error;
+    const bool ok = runFfmpeg(defaultProfile(), input, output, &error);
     Sample s;
     s.wall = double(timer.nsecsElapsed()) / 1e9;
     s.mainCpu = threadCpu() - cpu0;
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        std::fprintf(stderr, "ffmpeg failed: %s\n", qPrintable(p.errorString()));
+    if (!ok) {
+        std::fprintf(stderr, "ffmpeg failed: %s\n", qPrintable(error));
         std::exit(1);
     }
     s.bytes = QFileInfo(output).size();
