@@ -341,7 +341,7 @@ private Q_SLOTS:
         QCOMPARE(f.focused(), QString("CmdBrowse_0"));
     }
 
-    // Clicking OK from the input box inspects the file before OK runs.
+    // Clicking OK from the input box looks at the file before OK runs.
     void okFromInput_data()
     {
         QTest::addColumn<bool>("media");
@@ -369,9 +369,7 @@ private Q_SLOTS:
             f.dialog.CmdOk_Click(); // a late OK of the same click stores nothing
         QCOMPARE(f.ui.texts(), QStringList{message});
         QCOMPARE(f.dialog.isVisible(), media);
-        QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
         QCOMPARE(f.results(), QString("||"));
-        QCOMPARE(f.engines->script().alive, 0);
         if (media)
             QCOMPARE(f.focused(), QString("CmbProfile"));
     }
