@@ -465,6 +465,10 @@ private:
                  QStringLiteral("%1: %2").arg(baseName(m_task.outputPath), nativeError(err)));
         }
         m_tempPath.clear();
+        // The container's duration was an estimate; what was written is the
+        // real length, so a finished job reads as complete.
+        if (m_counters->encodedUs > 0)
+            m_counters->durationUs = m_counters->encodedUs.load();
     }
 
     void discardOutput()

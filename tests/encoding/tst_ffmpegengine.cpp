@@ -223,6 +223,7 @@ private Q_SLOTS:
             QVERIFY(qAbs(info.durationUs - qint64(seconds * 1e6)) < 200000);
             QVERIFY2(qAbs(length - seconds) < 0.25, qPrintable(QString::number(length)));
             QVERIFY(qAbs(engine->Progress().encodedUs - qint64(seconds * 1e6)) < 250000);
+            QCOMPARE(engine->Progress().durationUs, engine->Progress().encodedUs); // reads as complete
             if (frames) // constant rate: one picture per frame slot
                 QVERIFY2(qAbs(frames - qRound64(seconds * settings.video.frameRate)) <= 2,
                          qPrintable(QString::number(frames)));
