@@ -1,4 +1,5 @@
 #include "FrmAddFiles.h"
+#include "Twips.h"
 
 #include "UiServices.h"
 
@@ -19,14 +20,6 @@
 namespace joblet {
 
 namespace {
-
-// The layout is designed in twips; 15 of them make a pixel at 96 dpi.
-constexpr int px(int twips) { return twips / 15; }
-
-void place(QWidget *w, int left, int top, int width, int height)
-{
-    w->setGeometry(px(left), px(top), px(width), px(height));
-}
 
 const QString InputFilter = QStringLiteral(
     "Video Files(*.asf,*.avi,*.bmp,*.mpg,*.wmv)|*.asf;*.avi;*.bmp;*.mpg;*.wmv|"

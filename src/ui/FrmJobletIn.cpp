@@ -1,4 +1,5 @@
 #include "FrmJobletIn.h"
+#include "Twips.h"
 
 #include "FrmReport.h"
 #include "JobProgressPage.h"
@@ -36,14 +37,6 @@
 namespace joblet {
 
 namespace {
-
-// The layout is designed in twips; 15 of them make a pixel at 96 dpi.
-constexpr int px(int twips) { return twips / 15; }
-
-void place(QWidget *w, int left, int top, int width, int height)
-{
-    w->setGeometry(px(left), px(top), px(width), px(height));
-}
 
 void enable(std::initializer_list<QWidget *> widgets, bool on)
 {

@@ -1,4 +1,5 @@
 #include "FrmReport.h"
+#include "Twips.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -10,13 +11,6 @@ namespace joblet {
 
 namespace {
 
-constexpr int TwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height)
-{
-    return {left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel,
-            height / TwipsPerPixel};
-}
 
 QFont formFont()
 {
@@ -43,7 +37,7 @@ FrmReport::FrmReport(QWidget *mainWindow, QWidget *parent)
     setAccessibleName(windowTitle());
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(formFont());
-    setFixedSize(7275 / TwipsPerPixel, 5865 / TwipsPerPixel);
+    setFixedSize(px(7275), px(5865));
 
     QFont heading = font();
     heading.setBold(true);
@@ -52,23 +46,23 @@ FrmReport::FrmReport(QWidget *mainWindow, QWidget *parent)
     m_label1->setAlignment(Qt::AlignCenter);
     m_label1->setText(tr("The following results were recorded during the scheduled session. "));
     m_label1->setAccessibleName(m_label1->text().trimmed());
-    m_label1->setGeometry(twips(240, 60, 6660, 300));
+    m_label1->setGeometry(twipsRect(240, 60, 6660, 300));
 
     m_lblStart->setObjectName(QStringLiteral("lblStart"));
-    m_lblStart->setGeometry(twips(225, 405, 1275, 195));
+    m_lblStart->setGeometry(twipsRect(225, 405, 1275, 195));
     m_lblEndTime->setObjectName(QStringLiteral("lblEndTime"));
-    m_lblEndTime->setGeometry(twips(210, 675, 1245, 195));
+    m_lblEndTime->setGeometry(twipsRect(210, 675, 1245, 195));
     setTimeText(m_lblStart, tr("Session start time:"));
     setTimeText(m_lblEndTime, tr("Session end time:"));
 
     m_list1->setObjectName(QStringLiteral("List1"));
     m_list1->setAccessibleName(tr("Session results"));
-    m_list1->setGeometry(twips(255, 1065, 6720, 4155));
+    m_list1->setGeometry(twipsRect(255, 1065, 6720, 4155));
 
     m_command1->setObjectName(QStringLiteral("Command1"));
     m_command1->setText(tr("OK"));
     m_command1->setAccessibleName(tr("OK"));
-    m_command1->setGeometry(twips(5475, 5475, 1515, 330));
+    m_command1->setGeometry(twipsRect(5475, 5475, 1515, 330));
     m_command1->setDefault(true);
     connect(m_command1, &QPushButton::clicked, this, &FrmReport::Command1_Click);
 }
@@ -80,8 +74,8 @@ void FrmReport::setTimeText(QLabel *label, const QString &text)
 {
     label->setText(text);
     label->setAccessibleName(text);
-    const QSize design = label == m_lblStart ? twips(225, 405, 1275, 195).size()
-                                             : twips(210, 675, 1245, 195).size();
+    const QSize design = label == m_lblStart ? twipsRect(225, 405, 1275, 195).size()
+                                             : twipsRect(210, 675, 1245, 195).size();
     const QSize needed = label->sizeHint();
     label->resize(std::max(design.width(), needed.width()),
                   std::max(design.height(), needed.height()));
