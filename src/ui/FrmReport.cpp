@@ -11,7 +11,6 @@ namespace joblet {
 
 namespace {
 
-
 QFont formFont()
 {
     QFont font;
