@@ -7,7 +7,7 @@ build="${JOBLET_BUILD_DIR:-$root/build}"
 "$root/scripts/build.sh"
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
   echo "No display found: run this from a desktop session, or under Xvfb:" >&2
-  echo "  xvfb-run bash scripts/run.sh" >&2
+  echo "  apt-get install xvfb && xvfb-run bash scripts/run.sh" >&2
   exit 1
 fi
 exec "$build/joblet" "$@"
