@@ -3,8 +3,8 @@
 
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include "FileSizeCap.h"
+
 #include <unistd.h>
 
 using namespace joblet;
@@ -219,17 +219,12 @@ private Q_SLOTS:
         if (readOnlyFolder)
             QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
 
-        rlimit saved {};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit capped = saved;
-        if (sizeCap)
-            capped.rlim_cur = rlim_t(sizeCap);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &capped), 0);
         BatchListFile::Failure failure;
-        const bool ok = BatchListFile::save(list, dir.filePath(target), &failure);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        bool ok = false;
+        {
+            const FileSizeCap cap {rlim_t(sizeCap)};
+            ok = BatchListFile::save(list, dir.filePath(target), &failure);
+        }
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         QVERIFY(!ok);

@@ -9,8 +9,8 @@ extern "C" {
 
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include "FileSizeCap.h"
+
 #include <unistd.h>
 
 using namespace joblet;
@@ -295,17 +295,12 @@ private Q_SLOTS:
         auto engine = engineFor(input, profile(), out.filePath(output));
         Recorder rec(*engine);
 
-        rlimit saved {};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit capped = saved;
-        if (sizeCap)
-            capped.rlim_cur = rlim_t(sizeCap);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &capped), 0);
-        engine->Start();
-        const bool stopped = waitFor(*engine);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        bool stopped = false;
+        {
+            const FileSizeCap cap {rlim_t(sizeCap)};
+            engine->Start();
+            stopped = waitFor(*engine);
+        }
 
         QVERIFY(stopped);
         // RunRunning comes between the two only when the failure came late.
