@@ -9,7 +9,8 @@
 #include "batch/BatchList.h"
 #include "encoding/EncoderFailure.h"
 #include "encoding/ProfileCatalogue.h"
-#include "encoding/SessionRunner.h"
+#include "encoding/EngineFactory.h"
+#include "session/SessionRunner.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,7 +37,14 @@ Sample runRunner(BatchList &list, SessionRunner &runner)
     QElapsedTimer timer;
     const double cpu0 = threadCpu();
     timer.start();
-    const SessionRunner::Outcome outcome = runner.run();
+    QEventLoop loop;
+    SessionRunner::Outcome outcome = SessionRunner::Outcome::Stopped;
+    QObject::connect(&runner, &SessionRunner::runEnded, &loop, [&](SessionRunner::Outcome o) {
+        outcome = o;
+        loop.quit();
+    });
+    runner.start();
+    loop.exec();
     Sample s;
     s.wall = double(timer.nsecsElapsed()) / 1e9;
     s.mainCpu = threadCpu() - cpu0;
@@ -105,7 +113,8 @@ int main(int argc, char **argv)
         list.append(BatchItem {input, root.filePath(QStringLiteral("runner/") + name + QStringLiteral(".wmv")),
                                DefaultProfileName, {}, {}});
     }
-    SessionRunner runner(list);
+    const EngineFactory engines;
+    SessionRunner runner(list, engines);
 
     try {
         // One untimed pass each, so that both start with the inputs cached.

@@ -4,7 +4,7 @@
 // "load_ms <x> save_ms <y>" for scripts. Load time includes the pending
 // events after the handler, i.e. the view taking in the rows.
 
-#include "FakeUiServices.h"
+#include "TestContext.h"
 
 #include "batch/BatchList.h"
 #include "batch/BatchListFile.h"
@@ -67,8 +67,9 @@ int main(int argc, char *argv[])
             return fail("cannot write the source list");
     }
 
-    FakeUiServices ui;
-    FrmJobletIn window;
+    TestContext tc;
+    FakeUiServices &ui = tc.ui;
+    FrmJobletIn window(tc.context());
     window.show();
     QApplication::processEvents();
 

@@ -1,8 +1,5 @@
 #include "BatchList.h"
 
-#include "encoding/EncoderProfile.h"
-#include "encoding/EngineFactory.h"
-
 #include <stdexcept>
 
 namespace joblet {
@@ -192,40 +189,6 @@ void BatchList::emitRowChanged(int number, const QList<int> &roles)
     if (number < 1 || number > count())
         return;
     Q_EMIT dataChanged(index(number - 1, 0), index(number - 1, ColumnCount - 1), roles);
-}
-
-int BatchList::Populate_List(const QString &InputFile, QString &OutputFile, const QString &Profile)
-{
-    try {
-        QString output = OutputFile;
-        if (OutputFile == QLatin1String("None")) {
-            const std::unique_ptr<EncoderEngine> engine = EngineFactory::create();
-            SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
-            group.AutoSetFileSource(InputFile);
-            // Cut at the last dot anywhere, folder names included, so the
-            // names match those in batches users already have.
-            const qsizetype dot = InputFile.lastIndexOf(QLatin1Char('.'));
-            output = dot < 0 ? InputFile : InputFile.left(dot);
-            const int audio = group.SourceCount(MediaAudio);
-            const int video = group.SourceCount(MediaVideo);
-            output += audio >= 1 && video == 0 ? QStringLiteral(".wma") : QStringLiteral(".wmv");
-        }
-        if (count() >= MaxRows)
-            return 1;
-        BatchItem row;
-        row.inputFile = InputFile;
-        row.outputFile = output;
-        row.profile = Profile;
-        if (!append(row))
-            return 1;
-        OutputFile = output;
-        // Row 1, not the new row: the view returns to the top after each add.
-        setSelectedRow(1);
-        setHighlightedRow(1);
-        return 0;
-    } catch (...) {
-        return 1;
-    }
 }
 
 int BatchList::rowCount(const QModelIndex &parent) const

@@ -59,14 +59,6 @@ public:
     int highlightedRow() const { return m_highlighted; }
     void setHighlightedRow(int number);
 
-    // Adds a job for `InputFile`. When OutputFile is exactly "None" the output
-    // name is made from the input: its path up to the last '.', then ".wma"
-    // for audio-only input or ".wmv" for anything else; this opens the input
-    // through a temporary engine. OutputFile receives the name stored, and
-    // only when the row was added. Afterwards row 1 is selected and
-    // highlighted. 0 when the row was added, 1 otherwise; never throws.
-    int Populate_List(const QString &InputFile, QString &OutputFile, const QString &Profile);
-
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

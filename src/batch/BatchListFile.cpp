@@ -76,4 +76,18 @@ bool BatchListFile::load(const QString &path, QList<BatchItem> *items, Failure *
     return !reader.failed();
 }
 
+qint32 BatchListFile::replaceList(BatchList &list, const QString &path)
+{
+    QList<BatchItem> items;
+    Failure failure;
+    const bool complete = load(path, &items, &failure);
+    if (!complete && failure.number == CannotOpen)
+        return failure.number;
+    list.removeAll();
+    // All rows in one insertion, so a full list shows without a relayout per row.
+    if (!list.append(items))
+        return TooManyLines;
+    return complete ? 0 : failure.number;
+}
+
 } // namespace joblet

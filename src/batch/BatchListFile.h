@@ -56,6 +56,11 @@ public:
     // caller should leave its list alone; on any other failure `items` holds
     // the jobs before the bad line.
     static bool load(const QString &path, QList<BatchItem> *items, Failure *failure);
+
+    // What Load does to the list: a file that cannot be opened leaves `list`
+    // as it was; otherwise its rows are replaced by those read before any
+    // fault, in one insertion. 0, or the number of the fault to report.
+    static qint32 replaceList(BatchList &list, const QString &path);
 };
 
 } // namespace joblet

@@ -6,29 +6,27 @@
 
 namespace joblet {
 
-namespace {
-EngineFactory::Creator &creator()
+EngineFactory::EngineFactory(QStringList profileFolders)
+    : m_profileFolders(std::move(profileFolders))
 {
-    static EngineFactory::Creator c;
-    return c;
 }
-} // namespace
 
-std::unique_ptr<EncoderEngine> EngineFactory::create()
+EngineFactory::EngineFactory(Creator creator)
+    : m_creator(std::move(creator))
+{
+}
+
+std::unique_ptr<EncoderEngine> EngineFactory::create() const
 {
     std::unique_ptr<EncoderEngine> engine;
-    if (creator())
-        engine = creator()();
+    if (m_creator)
+        engine = m_creator();
     else
-        engine = std::make_unique<FfmpegEngine>(ProfileCollection(ProfileCatalogue::installed()));
+        engine = std::make_unique<FfmpegEngine>(
+            ProfileCollection(ProfileCatalogue::installed(m_profileFolders)));
     if (!engine)
         throw EncoderFailure(EngineError::NoEncoder);
     return engine;
-}
-
-void EngineFactory::setCreator(Creator c)
-{
-    creator() = std::move(c);
 }
 
 } // namespace joblet

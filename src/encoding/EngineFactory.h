@@ -2,22 +2,33 @@
 
 #include "EncoderEngine.h"
 
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 
 namespace joblet {
 
-// The one place engines come from, so tests can hand out fakes.
+// Where engines come from. The program makes one (the real engine with the
+// profiles of its folders) and hands it to whoever creates engines; tests
+// hand over one that makes fakes.
 class EngineFactory {
 public:
     using Creator = std::function<std::unique_ptr<EncoderEngine>()>;
 
-    // A new engine with the installed profiles; throws EncoderFailure
-    // (EngineError::NoEncoder unless the creator says otherwise).
-    static std::unique_ptr<EncoderEngine> create();
+    // The real engine with the built-in profiles and those of `profileFolders`.
+    explicit EngineFactory(QStringList profileFolders = {});
+    explicit EngineFactory(Creator creator);
 
-    // Replaces the creator; an empty one restores the real engine.
-    static void setCreator(Creator creator);
+    // A new engine; throws EncoderFailure (EngineError::NoEncoder unless the
+    // creator says otherwise).
+    std::unique_ptr<EncoderEngine> create() const;
+
+    const QStringList &profileFolders() const { return m_profileFolders; }
+
+private:
+    QStringList m_profileFolders;
+    Creator m_creator;
 };
 
 } // namespace joblet

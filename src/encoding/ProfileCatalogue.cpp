@@ -79,25 +79,25 @@ QList<ProfileSettings> ProfileCatalogue::builtIn()
     };
 }
 
-QStringList ProfileCatalogue::folders()
+QStringList ProfileCatalogue::folders(const QString &programFolder)
 {
     QStringList result;
     // Empty when there is no home folder; "/joblet/profiles" is not ours to read.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (!data.isEmpty())
         result << data + QStringLiteral("/joblet/profiles");
-    // applicationDirPath() needs an application object and warns without one.
-    if (QCoreApplication::instance())
-        result << QCoreApplication::applicationDirPath() + QStringLiteral("/profiles");
+    if (!programFolder.isEmpty())
+        result << programFolder + QStringLiteral("/profiles");
     return result;
 }
 
-QList<EncoderProfile> ProfileCatalogue::installed(QStringList *warnings)
+QList<EncoderProfile> ProfileCatalogue::installed(const QStringList &folders,
+                                                  QStringList *warnings)
 {
     QList<EncoderProfile> result;
     for (ProfileSettings &p : builtIn())
         result << EncoderProfile(std::move(p));
-    for (const QString &folder : folders()) {
+    for (const QString &folder : folders) {
         for (ProfileSettings &p : loadFolder(folder, warnings))
             result << EncoderProfile(std::move(p));
     }
@@ -250,10 +250,10 @@ ProfileChoice profileChoice(const ProfileCollection &profiles)
     return choice;
 }
 
-ProfileChoice profileChoice()
+ProfileChoice profileChoice(const EngineFactory &engines)
 {
     try {
-        const std::unique_ptr<EncoderEngine> engine = EngineFactory::create();
+        const std::unique_ptr<EncoderEngine> engine = engines.create();
         return profileChoice(engine->ProfileCollection());
     } catch (...) {
         // No engine means nothing to choose from; the caller shows an empty list.

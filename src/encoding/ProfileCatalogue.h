@@ -10,6 +10,7 @@
 
 namespace joblet {
 
+class EngineFactory;
 class SourceGroup;
 
 inline const QString DefaultProfileName = QStringLiteral("Qimto Clipwright 320X240");
@@ -20,12 +21,14 @@ class ProfileCatalogue {
 public:
     static QList<ProfileSettings> builtIn();
 
-    // Per-user data folder first, then the folder beside the program.
-    static QStringList folders();
+    // Per-user data folder first, then "profiles" in `programFolder` (none
+    // when it is empty).
+    static QStringList folders(const QString &programFolder);
 
-    // Built-ins, then every readable profile file of folders(). Files that do
+    // Built-ins, then every readable profile file of `folders`. Files that do
     // not parse are skipped; each adds a line to *warnings and to the log.
-    static QList<EncoderProfile> installed(QStringList *warnings = nullptr);
+    static QList<EncoderProfile> installed(const QStringList &folders,
+                                           QStringList *warnings = nullptr);
     static QList<ProfileSettings> loadFolder(const QString &folder, QStringList *warnings);
 
     // One profile file's text; nullopt with *error set when it is malformed.
@@ -40,8 +43,8 @@ struct ProfileChoice {
     QString current;
 };
 ProfileChoice profileChoice(const ProfileCollection &profiles);
-// Same, from a temporary engine of the factory; failures give an empty choice.
-ProfileChoice profileChoice();
+// Same, from a temporary engine of `engines`; failures give an empty choice.
+ProfileChoice profileChoice(const EngineFactory &engines);
 
 // Finds `profile` in `profiles` ignoring letter case (blanks count, first match
 // wins), assigns it to `group` and leaves it in `found`. 0 on success, 1 when

@@ -9,12 +9,6 @@ class SystemClock final : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
-
-const Clock *&installed()
-{
-    static const Clock *clock = nullptr;
-    return clock;
-}
 } // namespace
 
 QString Clock::timeText() const
@@ -25,15 +19,10 @@ QString Clock::timeText() const
     return QLocale::system().toString(currentTime(), format.trimmed());
 }
 
-const Clock &Clock::instance()
+const Clock &Clock::system()
 {
-    static const SystemClock system;
-    return installed() ? *installed() : system;
-}
-
-void Clock::setInstance(const Clock *clock)
-{
-    installed() = clock;
+    static const SystemClock clock;
+    return clock;
 }
 
 } // namespace joblet

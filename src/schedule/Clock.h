@@ -4,7 +4,8 @@
 
 namespace joblet {
 
-// The one place the program reads the time of day, so tests can set it.
+// The time of day, read through one object the program hands to whoever
+// needs it, so tests can set it.
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -15,10 +16,8 @@ public:
     // The time of day in the locale's format, with seconds.
     QString timeText() const;
 
-    // The clock in use; the system clock unless a test installed another.
-    static const Clock &instance();
-    // Installs `clock` (not owned); nullptr restores the system clock.
-    static void setInstance(const Clock *clock);
+    // The system's clock; it has no state, so one serves everybody.
+    static const Clock &system();
 };
 
 } // namespace joblet

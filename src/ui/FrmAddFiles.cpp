@@ -6,6 +6,8 @@
 #include "encoding/EncoderFailure.h"
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
+#include "encoding/ProfileNarrowing.h"
+#include "batch/OutputNaming.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -37,19 +39,12 @@ void guardLeadingBlank(QLineEdit *box)
     });
 }
 
-int lastIndexIgnoringCase(const QStringList &names, const QString &text)
-{
-    for (int i = int(names.size()) - 1; i >= 0; --i) {
-        if (names.at(i).compare(text, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
 } // namespace
 
-FrmAddFiles::FrmAddFiles(QWidget *parent)
+FrmAddFiles::FrmAddFiles(const EngineFactory &engines, UiServices &dialogs, QWidget *parent)
     : QDialog(parent)
+    , m_engines(engines)
+    , m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("FrmAddFiles"));
     setWindowTitle(QStringLiteral("Add Batch Items"));
@@ -153,14 +148,14 @@ void FrmAddFiles::Form_Load()
     CmbProfile->clearEditText();
 
     try {
-        const std::unique_ptr<EncoderEngine> engine = EngineFactory::create();
+        const std::unique_ptr<EncoderEngine> engine = m_engines.create();
         const ProfileChoice choice = profileChoice(engine->ProfileCollection());
         showProfiles({choice.names, int(choice.names.indexOf(choice.current))});
     } catch (const EncoderFailure &failure) {
-        UiServices::instance().failure(this, QStringLiteral("Error Getting Profiles of Encoder"),
+        m_dialogs.failure(this, QStringLiteral("Error Getting Profiles of Encoder"),
                                        failure.number());
     } catch (...) {
-        UiServices::instance().failure(this, QStringLiteral("Error Getting Profiles of Encoder"),
+        m_dialogs.failure(this, QStringLiteral("Error Getting Profiles of Encoder"),
                                        EngineError::Internal);
     }
     TxtInput->setFocus();
@@ -178,37 +173,6 @@ void FrmAddFiles::open()
     QDialog::open();
 }
 
-QString FrmAddFiles::proposedOutput(const QString &input)
-{
-    return input.size() < 3 ? QString() : input.left(input.size() - 3) + QStringLiteral("wmv");
-}
-
-std::optional<ProfileNarrowing> FrmAddFiles::narrowProfiles(int audioCount, int videoCount,
-                                                            const ProfileCollection &profiles,
-                                                            const QString &remembered)
-{
-    const bool audio = audioCount > 0;
-    const bool video = videoCount > 0;
-    if (!audio && !video)
-        return std::nullopt;
-
-    ProfileNarrowing result;
-    for (const EncoderProfile &p : profiles) {
-        const int pAudio = p.MediaCount(MediaAudio);
-        const int pVideo = p.MediaCount(MediaVideo);
-        const bool suits = audio && video ? pAudio > 0 && pVideo > 0
-                           : audio        ? pVideo == 0 && pAudio > 0
-                                          : pVideo > 0;
-        if (suits)
-            result.names << p.Name();
-    }
-    result.current = lastIndexIgnoringCase(result.names, remembered);
-    // An audio-only input does not preselect: the user has to pick.
-    if (result.current < 0 && video && !result.names.isEmpty())
-        result.current = 0;
-    return result;
-}
-
 void FrmAddFiles::showProfiles(const ProfileNarrowing &profiles)
 {
     CmbProfile->clear();
@@ -219,12 +183,12 @@ void FrmAddFiles::showProfiles(const ProfileNarrowing &profiles)
 
 void FrmAddFiles::CmdBrowse_Click(int index)
 {
-    UiServices &ui = UiServices::instance();
+    UiServices &ui = m_dialogs;
     if (index == 0) {
         const QString chosen = ui.openFile(
             this, {QStringLiteral("Input File"), UiServices::qtFilters(InputFilter), {}, true});
         TxtInput->setText(chosen);
-        const QString proposal = proposedOutput(TxtInput->text());
+        const QString proposal = OutputNaming::fromBrowse(TxtInput->text());
         if (proposal.isEmpty())
             return;
         TxtOutput->setText(proposal);
@@ -240,7 +204,7 @@ void FrmAddFiles::CmdOk_Click()
 {
     if (m_refused)
         return;
-    UiServices &ui = UiServices::instance();
+    UiServices &ui = m_dialogs;
     if (TxtInput->text().isEmpty()) {
         ui.message(this, QStringLiteral("Please enter the input file"));
         TxtInput->setFocus();
@@ -276,7 +240,7 @@ void FrmAddFiles::TxtInput_LostFocus()
 
     std::optional<ProfileNarrowing> narrowed;
     try {
-        const std::unique_ptr<EncoderEngine> engine = EngineFactory::create();
+        const std::unique_ptr<EncoderEngine> engine = m_engines.create();
         SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
         group.AutoSetFileSource(input);
         const int audio = group.SourceCount(MediaAudio);
@@ -295,7 +259,7 @@ void FrmAddFiles::TxtInput_LostFocus()
     if (narrowed)
         showProfiles(*narrowed);
     else
-        UiServices::instance().message(
+        m_dialogs.message(
             this, QStringLiteral("The input file doesnot contain Either an audio or a video"));
 }
 
@@ -305,7 +269,7 @@ void FrmAddFiles::refuseInput(const QString &description)
     // delivered while the message is up, and must not store this entry.
     m_refused = true;
     m_inputFile.clear();
-    UiServices::instance().message(this, description);
+    m_dialogs.message(this, description);
     reject();
 }
 

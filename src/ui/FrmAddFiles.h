@@ -13,16 +13,9 @@ class QPushButton;
 
 namespace joblet {
 
-class ProfileCollection;
-
-// The profile box after an inspection: its list and the entry shown, -1 for
-// an empty text.
-struct ProfileNarrowing {
-    QStringList names;
-    int current = -1;
-
-    QString text() const { return current >= 0 ? names.at(current) : QString(); }
-};
+class EngineFactory;
+class UiServices;
+struct ProfileNarrowing;
 
 // "Add Batch Items": one job's input file, output file and profile. The
 // results are read after the window closed; opening clears them.
@@ -30,7 +23,7 @@ class FrmAddFiles : public QDialog {
     Q_OBJECT
 
 public:
-    explicit FrmAddFiles(QWidget *parent = nullptr);
+    FrmAddFiles(const EngineFactory &engines, UiServices &dialogs, QWidget *parent = nullptr);
 
     // Clears the results, fills the profile box from a fresh engine and
     // centres the window; exec() and open() run it, tests call it directly.
@@ -42,17 +35,6 @@ public:
     QString GetInputFile() const { return m_inputFile; }
     QString GetOutputFile() const { return m_outputFile; }
     QString GetProfile() const { return m_profile; }
-
-    // The output name an input browse proposes: the path without its last
-    // three characters, then "wmv"; empty when the path is shorter.
-    static QString proposedOutput(const QString &input);
-
-    // The profiles that suit an input with these source counts, keeping
-    // `remembered` (any letter case) when it is among them; nullopt when the
-    // input has neither audio nor video.
-    static std::optional<ProfileNarrowing> narrowProfiles(int audioCount, int videoCount,
-                                                          const ProfileCollection &profiles,
-                                                          const QString &remembered);
 
     void CmdBrowse_Click(int index);
     void CmdOk_Click();
@@ -79,6 +61,8 @@ private:
     QPushButton *CmdOk;
     QPushButton *CmdCancel;
 
+    const EngineFactory &m_engines;
+    UiServices &m_dialogs;
     QString m_inputFile;
     QString m_outputFile;
     QString m_profile;

@@ -11,8 +11,9 @@
 #include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
 #include "encoding/ProfileCatalogue.h"
-#include "encoding/SessionRunner.h"
 #include "schedule/Clock.h"
+#include "schedule/StartTime.h"
+#include "session/SessionRunner.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -96,10 +97,11 @@ protected:
 
 } // namespace
 
-FrmJobletIn::FrmJobletIn(QWidget *parent)
+FrmJobletIn::FrmJobletIn(const AppContext &context, QWidget *parent)
     : QWidget(parent)
+    , m_context(context)
     , m_list(new BatchList(this))
-    , m_runner(new SessionRunner(*m_list, this))
+    , m_runner(new SessionRunner(*m_list, context.engines, this))
     , m_defaultProfile(DefaultProfileName)
 {
     setObjectName(QStringLiteral("FrmJobletIn"));
@@ -232,7 +234,7 @@ void FrmJobletIn::createButtons()
         s.button = b;
     }
     m_commands = std::make_unique<ListCommands>(
-        *m_list, ListCommands::Controls{this, LvwJoblet, CmdAdd, CmdRemove, CmdRemoveAll,
+        *m_list, m_context.engines, m_context.dialogs, ListCommands::Controls{this, LvwJoblet, CmdAdd, CmdRemove, CmdRemoveAll,
                                         CmdClearResults, CmdSave, CmdStart});
     connect(CmdAdd, &QToolButton::clicked, this, &FrmJobletIn::CmdAdd_Click);
     connect(CmdRemove, &QToolButton::clicked, this, &FrmJobletIn::CmdRemove_Click);
@@ -332,33 +334,16 @@ void FrmJobletIn::connectRunner()
 {
     connect(m_runner, &SessionRunner::engineCreated, this, &FrmJobletIn::Runner_EngineCreated);
     connect(m_runner, &SessionRunner::engineReleased, this, &FrmJobletIn::Runner_EngineReleased);
-    connect(m_runner, &SessionRunner::statusTextChanged, this,
-            &FrmJobletIn::Runner_StatusTextChanged);
-    connect(m_runner, &SessionRunner::reportStarted, this, &FrmJobletIn::Runner_ReportStarted);
-    connect(m_runner, &SessionRunner::reportLine, this, &FrmJobletIn::Runner_ReportLine);
-    connect(m_runner, &SessionRunner::reportFinished, this, &FrmJobletIn::Runner_ReportFinished);
-    connect(m_runner, &SessionRunner::timedSessionEnded, this,
-            &FrmJobletIn::Runner_TimedSessionEnded);
-}
-
-bool FrmJobletIn::TimedSession() const
-{
-    return m_runner->TimedSession();
-}
-
-void FrmJobletIn::setTimedSession(bool on)
-{
-    m_runner->setTimedSession(on);
+    connect(m_runner, &SessionRunner::jobStarted, this, &FrmJobletIn::Runner_JobStarted);
+    connect(m_runner, &SessionRunner::jobEnded, this, &FrmJobletIn::Runner_JobEnded);
+    connect(m_runner, &SessionRunner::rowVisited, this, &FrmJobletIn::Runner_RowVisited);
+    connect(m_runner, &SessionRunner::runEnded, this,
+            [this](SessionRunner::Outcome outcome) { Runner_RunEnded(int(outcome)); });
 }
 
 QString FrmJobletIn::statusText() const
 {
     return m_statusText->text();
-}
-
-QString FrmJobletIn::markerPath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/JobletRunning");
 }
 
 void FrmJobletIn::Form_Load()
@@ -368,16 +353,16 @@ void FrmJobletIn::Form_Load()
     // A hidden window gets its resize event only when shown; the column
     // widths below need the list's width now.
     Form_Resize();
-    lblSysTime->setText(Clock::instance().timeText());
+    lblSysTime->setText(m_context.clock.timeText());
     if (const QScreen *s = screen())
         move(s->geometry().center() - rect().center());
     FillCombo();
 
-    const QTime now = Clock::instance().currentTime();
+    const QTime now = m_context.clock.currentTime();
     lstHour->clear();
     for (int h = 0; h < 24; ++h)
         lstHour->addItem(QString::number(h));
-    lstHour->setCurrentIndex(now.hour() + 1 < 24 ? now.hour() + 1 : 0);
+    lstHour->setCurrentIndex(nextFullHour(now));
     lstMinute->clear();
     for (int m = 0; m < 60; ++m)
         lstMinute->addItem(QString::number(m));
@@ -392,7 +377,7 @@ void FrmJobletIn::Form_Load()
 
 void FrmJobletIn::FillCombo()
 {
-    const ProfileChoice choice = profileChoice();
+    const ProfileChoice choice = profileChoice(m_context.engines);
     CmbProfile->clear();
     CmbProfile->addItems(choice.names);
     CmbProfile->setCurrentText(choice.current);
@@ -431,48 +416,77 @@ void FrmJobletIn::CmdLoad_Click() { m_commands->load(); }
 void FrmJobletIn::CmdStart_Click()
 {
     if (m_list->count() == 0) {
-        UiServices::instance().message(this, QStringLiteral("No files to encode"));
+        m_context.dialogs.message(this, QStringLiteral("No files to encode"));
         return;
     }
-    enable({CmdStart, CmdAdd, CmdRemove, CmdClearResults, CmdRemoveAll, CmdSave, CmdLoad},
-               false);
+    enable({CmdStart, CmdAdd, CmdRemove, CmdClearResults, CmdRemoveAll, CmdSave, CmdLoad}, false);
     CmdStop->setEnabled(true);
-    // The window outlives the run even when it is closed meanwhile (it is
-    // never deleted on close), so the tail below is always safe.
     try {
-        if (m_runner->run() == SessionRunner::Outcome::Finished)
-            showRunFinished();
-        else
-            showRunStopped();
+        m_runner->start();
     } catch (const EncoderFailure &failure) {
-        UiServices::instance().failure(this, QStringLiteral("Error Processing Input"),
-                                       failure.number());
+        m_context.dialogs.failure(this, QStringLiteral("Error Processing Input"), failure.number());
         // Leaving every button disabled would strand the user.
         showRunStopped();
+        return;
     }
+    if (m_timedSession) {
+        if (!m_report)
+            m_report = new FrmReport(this, this);
+        m_report->setStartTime(m_context.clock.timeText());
+        m_report->clearLines();
+    }
+    // The run goes on from the event loop; Runner_RunEnded finishes it.
+}
+
+void FrmJobletIn::Runner_RunEnded(int outcome)
+{
+    if (SessionRunner::Outcome(outcome) == SessionRunner::Outcome::Finished)
+        showRunFinished();
+    else
+        showRunStopped();
 }
 
 void FrmJobletIn::showRunFinished()
 {
     enable({CmdStop, CmdStart}, false);
+    if (m_timedSession) {
+        showScheduleIdle();
+        m_timedSession = false;
+        if (m_report) {
+            m_report->setEndTime(m_context.clock.timeText());
+            m_report->showCentred();
+        }
+    }
     enable({CmdAdd, CmdRemove, CmdClearResults, CmdRemoveAll, CmdSave, CmdLoad}, true);
 }
 
 void FrmJobletIn::showRunStopped()
 {
-    enable({CmdAdd, CmdRemove, CmdRemoveAll, CmdClearResults, CmdLoad, CmdSave, CmdStart},
-               true);
+    enable({CmdAdd, CmdRemove, CmdRemoveAll, CmdClearResults, CmdLoad, CmdSave, CmdStart}, true);
     CmdStop->setEnabled(false);
+}
+
+void FrmJobletIn::showScheduleIdle()
+{
+    picButtons->show();
+    lblTimerStatus->setText(QStringLiteral("The timer is not running"));
+    Label2->setText(QStringLiteral("System Time:"));
+    Timer1->start();
+    Timer2->stop();
 }
 
 void FrmJobletIn::CmdStop_Click()
 {
     try {
-        m_runner->stop();
-        CmdStop->setEnabled(false);
+        // Only a stop that reached a running engine ends the timed session;
+        // one still starting is left to the scheduler.
+        if (m_runner->stop() && m_timedSession) {
+            showScheduleIdle();
+            m_timedSession = false;
+        }
+        showRunStopped();
     } catch (const EncoderFailure &failure) {
-        UiServices::instance().failure(this, QStringLiteral("Error stopping Encoder"),
-                                       failure.number());
+        m_context.dialogs.failure(this, QStringLiteral("Error stopping Encoder"), failure.number());
     }
 }
 
@@ -494,22 +508,23 @@ void FrmJobletIn::Form_QueryUnload()
     endSession();
     if (m_report)
         m_report->close();
-    QFile::remove(markerPath()); // already gone is fine
+    if (!m_context.markerFile.isEmpty())
+        QFile::remove(m_context.markerFile); // already gone is fine
 }
 
 void FrmJobletIn::endSession()
 {
-    if (!m_runner->isRunning() && !m_runner->Encoder())
-        return;
-    try {
-        if (m_runner->Encoder())
+    // A run ends with its engine; nothing waits on it any more.
+    if (m_runner->Encoder()) {
+        try {
             m_runner->stop();
-    } catch (...) {
-        // Leaving anyway; the run ends when its engine is gone.
+        } catch (...) {
+            // Leaving anyway.
+        }
     }
     Timer1->stop();
     Timer2->stop();
-    m_runner->setTimedSession(false);
+    m_timedSession = false;
 }
 
 void FrmJobletIn::LvwJoblet_Click()
@@ -549,7 +564,7 @@ void FrmJobletIn::LvwJoblet_CurrentRowChanged()
 
 void FrmJobletIn::Timer1_Timer()
 {
-    lblSysTime->setText(Clock::instance().timeText());
+    lblSysTime->setText(m_context.clock.timeText());
 }
 
 void FrmJobletIn::Timer3_Timer() {}
@@ -565,40 +580,22 @@ void FrmJobletIn::Runner_EngineReleased()
     PropMain->AddObject(nullptr);
 }
 
-void FrmJobletIn::Runner_StatusTextChanged(const QString &text)
+void FrmJobletIn::Runner_JobStarted()
 {
-    m_statusText->setText(text);
+    m_statusText->setText(QStringLiteral("Encoder Running"));
 }
 
-void FrmJobletIn::Runner_ReportStarted(const QString &startTime)
+void FrmJobletIn::Runner_JobEnded()
 {
-    if (!m_report)
-        m_report = new FrmReport(this, this);
-    m_report->setStartTime(startTime);
-    m_report->clearLines();
+    m_statusText->setText(QStringLiteral("Encoder Stopped"));
 }
 
-void FrmJobletIn::Runner_ReportLine(const QString &line)
+void FrmJobletIn::Runner_RowVisited(int row)
 {
-    if (m_report)
-        m_report->addLine(line);
-}
-
-void FrmJobletIn::Runner_ReportFinished(const QString &endTime)
-{
-    if (!m_report)
+    if (!m_timedSession || !m_report)
         return;
-    m_report->setEndTime(endTime);
-    m_report->showCentred();
-}
-
-void FrmJobletIn::Runner_TimedSessionEnded()
-{
-    picButtons->show();
-    lblTimerStatus->setText(QStringLiteral("The timer is not running"));
-    Label2->setText(QStringLiteral("System Time:"));
-    Timer1->start();
-    Timer2->stop();
+    m_report->addLine(QStringLiteral("File: ") + m_list->cell(row, BatchItem::OutputFileKey)
+                      + QStringLiteral(" Result: ") + m_list->cell(row, BatchItem::ResultKey));
 }
 
 } // namespace joblet

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppContext.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -29,7 +31,7 @@ class FrmJobletIn : public QWidget {
     Q_OBJECT
 
 public:
-    explicit FrmJobletIn(QWidget *parent = nullptr);
+    explicit FrmJobletIn(const AppContext &context, QWidget *parent = nullptr);
     ~FrmJobletIn() override;
 
     // Start-up: first size and place, profile and start-time lists, button
@@ -43,13 +45,12 @@ public:
 
     QString DefaultProfile() const { return m_defaultProfile; }
     void setDefaultProfile(const QString &name) { m_defaultProfile = name; }
-    bool TimedSession() const;
-    void setTimedSession(bool on);
+    // Set while a schedule is armed and through the run it starts; such a
+    // run fills and finally shows the report.
+    bool TimedSession() const { return m_timedSession; }
+    void setTimedSession(bool on) { m_timedSession = on; }
 
     QString statusText() const;
-
-    // Program folder + "/JobletRunning": exists while an instance runs.
-    static QString markerPath();
 
     void CmdAdd_Click();
     void CmdRemove_Click();
@@ -83,20 +84,22 @@ private:
     void endSession();
     void showRunFinished();
     void showRunStopped();
+    void showScheduleIdle();
 
     void Runner_EngineCreated(EncoderEngine *engine);
     void Runner_EngineReleased();
-    void Runner_StatusTextChanged(const QString &text);
-    void Runner_ReportStarted(const QString &startTime);
-    void Runner_ReportLine(const QString &line);
-    void Runner_ReportFinished(const QString &endTime);
-    void Runner_TimedSessionEnded();
+    void Runner_JobStarted();
+    void Runner_JobEnded();
+    void Runner_RowVisited(int row);
+    void Runner_RunEnded(int outcome);
     void List_SelectedRowChanged(int number);
     void LvwJoblet_CurrentRowChanged();
 
+    AppContext m_context;
     BatchList *m_list;
     SessionRunner *m_runner;
     QString m_defaultProfile;
+    bool m_timedSession = false;
     QPointer<FrmReport> m_report;
     std::unique_ptr<ListCommands> m_commands;
 

@@ -1,6 +1,7 @@
 #include "JobProgressPage.h"
 
 #include "encoding/EncoderEngine.h"
+#include "session/ProgressFigures.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -49,12 +50,6 @@ void setPath(QLabel *label, const QString &path)
 {
     label->setText(path.isEmpty() ? Unknown : path);
     label->setToolTip(path);
-}
-
-// kb/s without trailing zeros: 64000 -> "64", 22050 Hz -> "22.05".
-QString thousands(int value)
-{
-    return QString::number(value / 1000.0, 'g', 6);
 }
 
 } // namespace
@@ -212,7 +207,7 @@ void JobProgressPage::showJob()
         input = group.sourcePath();
         if (const auto &profile = group.Profile()) {
             profileName = profile->Name();
-            streams = streamsText(profile->settings());
+            streams = ProgressFigures::streamsText(profile->settings());
         }
     }
     const QString output = m_engine->File().LocalFileName();
@@ -228,7 +223,7 @@ void JobProgressPage::showJob()
 void JobProgressPage::showProgress(const EncodeProgress &progress, qint64 elapsedMs)
 {
     const bool active = isActive(m_engine->RunState());
-    if (const auto percent = percentDone(progress.encodedUs, progress.durationUs)) {
+    if (const auto percent = ProgressFigures::percentDone(progress.encodedUs, progress.durationUs)) {
         m_prgJob->setRange(0, 100);
         m_prgJob->setFormat(QStringLiteral("%p%"));
         m_prgJob->setValue(*percent);
@@ -240,11 +235,11 @@ void JobProgressPage::showProgress(const EncodeProgress &progress, qint64 elapse
         m_prgJob->setValue(0);
     }
 
-    m_lblElapsed->setText(clockText(elapsedMs));
+    m_lblElapsed->setText(ProgressFigures::clockText(elapsedMs));
 
-    QString encoded = clockText(progress.encodedUs / 1000);
+    QString encoded = ProgressFigures::clockText(progress.encodedUs / 1000);
     if (progress.durationUs > 0)
-        encoded += tr(" of %1").arg(clockText(progress.durationUs / 1000));
+        encoded += tr(" of %1").arg(ProgressFigures::clockText(progress.durationUs / 1000));
     m_lblEncoded->setText(encoded);
 
     m_lblFps->setText(progress.videoFrames > 0 && elapsedMs > 0
@@ -252,9 +247,9 @@ void JobProgressPage::showProgress(const EncodeProgress &progress, qint64 elapse
                           : Unknown);
 
     // An estimate only means something while the job still runs.
-    const auto left = active ? remainingMs(elapsedMs, progress.encodedUs, progress.durationUs)
+    const auto left = active ? ProgressFigures::remainingMs(elapsedMs, progress.encodedUs, progress.durationUs)
                              : std::nullopt;
-    m_lblTimeLeft->setText(left ? clockText(*left) : Unknown);
+    m_lblTimeLeft->setText(left ? ProgressFigures::clockText(*left) : Unknown);
 }
 
 void JobProgressPage::showState(qint32 runState, qint32 errorState)
@@ -272,65 +267,6 @@ void JobProgressPage::showState(qint32 runState, qint32 errorState)
         break;
     }
     m_lblState->setText(text);
-}
-
-QString JobProgressPage::clockText(qint64 ms)
-{
-    const qint64 seconds = std::max<qint64>(ms, 0) / 1000;
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-std::optional<int> JobProgressPage::percentDone(qint64 encodedUs, qint64 durationUs)
-{
-    if (durationUs <= 0)
-        return std::nullopt;
-    return int(std::clamp<qint64>(encodedUs * 100 / durationUs, 0, 100));
-}
-
-std::optional<qint64> JobProgressPage::remainingMs(qint64 elapsedMs, qint64 encodedUs,
-                                                   qint64 durationUs)
-{
-    if (durationUs <= 0 || encodedUs <= 0 || elapsedMs <= 0)
-        return std::nullopt;
-    const qint64 leftUs = std::max<qint64>(durationUs - encodedUs, 0);
-    // In double: elapsed × media left overflows 64 bits on long files.
-    return qint64(double(elapsedMs) * double(leftUs) / double(encodedUs));
-}
-
-QString JobProgressPage::streamsText(const ProfileSettings &profile)
-{
-    QStringList parts;
-    if (profile.hasVideo()) {
-        const VideoSettings &v = profile.video;
-        QStringList video;
-        if (v.width > 0 && v.height > 0)
-            video << QStringLiteral("%1\u00d7%2").arg(v.width).arg(v.height);
-        if (v.frameRate > 0)
-            video << tr("%1 fps").arg(v.frameRate);
-        video << tr("%1 kb/s").arg(thousands(v.bitRate));
-        parts << tr("Video %1").arg(video.join(QStringLiteral(", ")));
-    }
-    if (profile.hasAudio()) {
-        const AudioSettings &a = profile.audio;
-        QStringList audio;
-        QString format;
-        if (a.sampleRate > 0)
-            format = tr("%1 kHz").arg(thousands(a.sampleRate));
-        const QString channels = a.channels == 1   ? tr("mono")
-                                 : a.channels == 2 ? tr("stereo")
-                                 : a.channels > 2  ? tr("%1 channels").arg(a.channels)
-                                                   : QString();
-        if (!channels.isEmpty())
-            format += (format.isEmpty() ? QString() : QStringLiteral(" ")) + channels;
-        if (!format.isEmpty())
-            audio << format;
-        audio << tr("%1 kb/s").arg(thousands(a.bitRate));
-        parts << tr("Audio %1").arg(audio.join(QStringLiteral(", ")));
-    }
-    return parts.join(QStringLiteral("; "));
 }
 
 } // namespace joblet

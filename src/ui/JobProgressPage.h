@@ -13,7 +13,6 @@ class QTimer;
 namespace joblet {
 
 struct EncodeProgress;
-struct ProfileSettings;
 
 // The current job (input, output, profile with its streams, frame size and
 // bit rates) and its live progress: percent, elapsed time, encoded media
@@ -27,18 +26,6 @@ public:
     void setObject(EncoderEngine *engine) override;
 
     static constexpr int RefreshMs = 250;
-
-    // The figures the page shows, kept apart from the widgets so they can be
-    // checked without a clock.
-    // "h:mm:ss"; negative counts as 0.
-    static QString clockText(qint64 ms);
-    // Whole percent done, or nothing when the duration is unknown.
-    static std::optional<int> percentDone(qint64 encodedUs, qint64 durationUs);
-    // Time left at the rate so far, or nothing before there is a rate.
-    static std::optional<qint64> remainingMs(qint64 elapsedMs, qint64 encodedUs,
-                                             qint64 durationUs);
-    // "Video 320×240, 30 fps, 512 kb/s; Audio 44.1 kHz stereo, 64 kb/s".
-    static QString streamsText(const ProfileSettings &profile);
 
 private:
     void onRunStateChanged(qint32 runState);

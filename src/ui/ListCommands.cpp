@@ -4,6 +4,7 @@
 
 #include "batch/BatchList.h"
 #include "batch/BatchListFile.h"
+#include "session/ListPopulator.h"
 
 #include <QAbstractButton>
 #include <QTreeView>
@@ -36,8 +37,11 @@ UiServices::FileDialog jobletDialog(const QString &title, bool mustExist)
 
 } // namespace
 
-ListCommands::ListCommands(BatchList &list, const Controls &controls)
+ListCommands::ListCommands(BatchList &list, const EngineFactory &engines, UiServices &dialogs,
+                           const Controls &controls)
     : m_list(list)
+    , m_engines(engines)
+    , m_dialogs(dialogs)
     , m_controls(controls)
 {
 }
@@ -52,7 +56,7 @@ void ListCommands::enableListButtons()
 void ListCommands::add()
 {
     try {
-        UiServices::AddItemEntry entry = UiServices::instance().addItem(m_controls.window);
+        UiServices::AddItemEntry entry = m_dialogs.addItem(m_controls.window);
         // Blanks only are not "nothing entered"; they reach the list trimmed.
         if (entry.inputFile.isEmpty()) {
             m_controls.add->setFocus();
@@ -61,8 +65,8 @@ void ListCommands::add()
         const QString input = withoutOuterSpaces(entry.inputFile);
         QString output = withoutOuterSpaces(entry.outputFile);
         const QString profile = withoutOuterSpaces(entry.profile);
-        if (m_list.Populate_List(input, output, profile) == 1)
-            UiServices::instance().message(m_controls.window,
+        if (Populate_List(m_list, m_engines, input, output, profile) == 1)
+            m_dialogs.message(m_controls.window,
                                            QStringLiteral("Error Populating the list"));
         enableListButtons();
     } catch (...) {
@@ -78,7 +82,7 @@ void ListCommands::remove()
         // With no row selected this throws, and the list stays as it was.
         m_list.remove(m_list.selectedRow());
     } catch (const std::exception &) {
-        UiServices::instance().message(m_controls.window,
+        m_dialogs.message(m_controls.window,
                                        QStringLiteral("Error Removing Selected Entry From List"),
                                        QMessageBox::Ok, UiServices::Icon::Exclamation);
     }
@@ -90,7 +94,7 @@ void ListCommands::removeAll()
         // One reset rather than a signal per row; the outcome is the same.
         m_list.removeAll();
     } catch (const std::exception &) {
-        UiServices::instance().message(m_controls.window,
+        m_dialogs.message(m_controls.window,
                                        QStringLiteral("Error Removing Entries from List"),
                                        QMessageBox::Ok, UiServices::Icon::Exclamation);
     }
@@ -100,53 +104,36 @@ void ListCommands::clearResults()
 {
     try {
         if (m_list.count() == 0)
-            UiServices::instance().message(m_controls.window, QStringLiteral("Nothing to clear"));
+            m_dialogs.message(m_controls.window, QStringLiteral("Nothing to clear"));
         m_list.clearResults();
         m_controls.start->setEnabled(true);
     } catch (const std::exception &) {
-        UiServices::instance().message(m_controls.window, QStringLiteral("Error clearing the list"),
+        m_dialogs.message(m_controls.window, QStringLiteral("Error clearing the list"),
                                        QMessageBox::Ok, UiServices::Icon::Exclamation);
     }
 }
 
 void ListCommands::save()
 {
-    const QString path = UiServices::instance().saveFile(
+    const QString path = m_dialogs.saveFile(
         m_controls.window, jobletDialog(QStringLiteral("Save File"), false));
     if (path.isEmpty())
         return;
     BatchListFile::Failure failure;
     if (!BatchListFile::save(m_list, path, &failure))
-        UiServices::instance().failure(m_controls.window, QStringLiteral("Error Saving List Entries"),
+        m_dialogs.failure(m_controls.window, QStringLiteral("Error Saving List Entries"),
                                        failure.number);
 }
 
 void ListCommands::load()
 {
-    const QString path = UiServices::instance().openFile(
+    const QString path = m_dialogs.openFile(
         m_controls.window, jobletDialog(QStringLiteral("Input File"), true));
     if (path.isEmpty())
         return;
-    QList<BatchItem> items;
-    BatchListFile::Failure failure;
-    const bool complete = BatchListFile::load(path, &items, &failure);
-    const auto report = [&](qint32 number) {
-        UiServices::instance().failure(m_controls.window,
-                                       QStringLiteral("Error Loading Saved Configuration"), number);
-    };
-    // A file that could not be opened leaves the old list in place.
-    if (!complete && failure.number == BatchListFile::CannotOpen) {
-        report(failure.number);
-        return;
-    }
-    m_list.removeAll();
-    // All rows in one insertion, so a full list shows without a relayout per row.
-    if (!m_list.append(items)) {
-        report(BatchListFile::TooManyLines);
-        return;
-    }
-    if (!complete) {
-        report(failure.number);
+    if (const qint32 number = BatchListFile::replaceList(m_list, path)) {
+        m_dialogs.failure(m_controls.window, QStringLiteral("Error Loading Saved Configuration"),
+                          number);
         return;
     }
     if (m_list.count() == 0)

@@ -7,6 +7,8 @@ class QWidget;
 namespace joblet {
 
 class BatchList;
+class EngineFactory;
+class UiServices;
 
 // The bodies of the main window's list commands (Add, Remove, Remove All,
 // Clear Results, Save, Load); the window's click handlers call these.
@@ -23,7 +25,8 @@ public:
         QAbstractButton *start;
     };
 
-    ListCommands(BatchList &list, const Controls &controls);
+    ListCommands(BatchList &list, const EngineFactory &engines, UiServices &dialogs,
+                 const Controls &controls);
 
     void add();
     void remove();
@@ -37,6 +40,8 @@ private:
     void enableListButtons();
 
     BatchList &m_list;
+    const EngineFactory &m_engines;
+    UiServices &m_dialogs;
     Controls m_controls;
 };
 

@@ -2,6 +2,8 @@
 
 #include "FrmAddFiles.h"
 
+#include "encoding/EngineFactory.h"
+
 #include <QFileDialog>
 
 namespace joblet {
@@ -39,42 +41,38 @@ QString fileDialog(QWidget *parent, const UiServices::FileDialog &dialog,
     return box.selectedFiles().value(0);
 }
 
-class RealUiServices final : public UiServices {
-public:
-    QMessageBox::StandardButton message(QWidget *parent, const QString &text,
-                                        QMessageBox::StandardButtons buttons, Icon icon,
-                                        const QString &title) override
-    {
-        QMessageBox box(boxIcon(icon), title.isEmpty() ? QStringLiteral("Joblet") : title, text,
-                        buttons, parent);
-        return QMessageBox::StandardButton(box.exec());
-    }
+} // namespace
 
-    QString openFile(QWidget *parent, const FileDialog &dialog) override
-    {
-        return fileDialog(parent, dialog, QFileDialog::AcceptOpen);
-    }
-
-    QString saveFile(QWidget *parent, const FileDialog &dialog) override
-    {
-        return fileDialog(parent, dialog, QFileDialog::AcceptSave);
-    }
-
-    AddItemEntry addItem(QWidget *parent) override
-    {
-        FrmAddFiles dialog(parent);
-        dialog.exec();
-        return {dialog.GetInputFile(), dialog.GetOutputFile(), dialog.GetProfile()};
-    }
-};
-
-UiServices *&installed()
+DesktopUiServices::DesktopUiServices(const EngineFactory &engines)
+    : m_engines(engines)
 {
-    static UiServices *services = nullptr;
-    return services;
 }
 
-} // namespace
+QMessageBox::StandardButton DesktopUiServices::message(QWidget *parent, const QString &text,
+                                                   QMessageBox::StandardButtons buttons,
+                                                   Icon icon, const QString &title)
+{
+    QMessageBox box(boxIcon(icon), title.isEmpty() ? QStringLiteral("Joblet") : title, text,
+                    buttons, parent);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+QString DesktopUiServices::openFile(QWidget *parent, const FileDialog &dialog)
+{
+    return fileDialog(parent, dialog, QFileDialog::AcceptOpen);
+}
+
+QString DesktopUiServices::saveFile(QWidget *parent, const FileDialog &dialog)
+{
+    return fileDialog(parent, dialog, QFileDialog::AcceptSave);
+}
+
+UiServices::AddItemEntry DesktopUiServices::addItem(QWidget *parent)
+{
+    FrmAddFiles dialog(m_engines, *this, parent);
+    dialog.exec();
+    return {dialog.GetInputFile(), dialog.GetOutputFile(), dialog.GetProfile()};
+}
 
 QStringList UiServices::qtFilters(const QString &pairs)
 {
@@ -100,17 +98,6 @@ QString UiServices::errorTitle(qint32 number)
 void UiServices::failure(QWidget *parent, const QString &text, qint32 number)
 {
     message(parent, text, QMessageBox::Ok, Icon::Critical, errorTitle(number));
-}
-
-UiServices &UiServices::instance()
-{
-    static RealUiServices real;
-    return installed() ? *installed() : real;
-}
-
-void UiServices::setInstance(UiServices *services)
-{
-    installed() = services;
 }
 
 } // namespace joblet

@@ -7,9 +7,13 @@
 class QWidget;
 
 namespace joblet {
+class EngineFactory;
+}
+
+namespace joblet {
 
 // Every message box and file dialog goes through here, so tests can answer
-// them without anything being shown.
+// them without anything being shown. The program hands one to each window.
 class UiServices {
 public:
     virtual ~UiServices() = default;
@@ -50,11 +54,23 @@ public:
     static QString errorTitle(qint32 number);
     // Shows text with a critical icon, OK only, title errorTitle(number).
     void failure(QWidget *parent, const QString &text, qint32 number);
+};
 
-    // The services in use; real dialogs unless a test installed others.
-    static UiServices &instance();
-    // Installs `services` (not owned); nullptr restores the real ones.
-    static void setInstance(UiServices *services);
+// Real message boxes and file dialogs; the add-item dialog gets its engines
+// from `engines`.
+class DesktopUiServices final : public UiServices {
+public:
+    explicit DesktopUiServices(const EngineFactory &engines);
+
+    QMessageBox::StandardButton message(QWidget *parent, const QString &text,
+                                        QMessageBox::StandardButtons buttons, Icon icon,
+                                        const QString &title) override;
+    QString openFile(QWidget *parent, const FileDialog &dialog) override;
+    QString saveFile(QWidget *parent, const FileDialog &dialog) override;
+    AddItemEntry addItem(QWidget *parent) override;
+
+private:
+    const EngineFactory &m_engines;
 };
 
 } // namespace joblet

@@ -1,7 +1,4 @@
-#include "FakeEncoderEngine.h"
-
 #include "batch/BatchList.h"
-#include "encoding/ProfileCatalogue.h"
 
 #include <QtTest>
 
@@ -13,7 +10,7 @@ namespace {
 
 BatchItem job(const QString &input)
 {
-    return BatchItem {input, input + ".wmv", DefaultProfileName, {}, {}};
+    return BatchItem {input, input + ".wmv", QStringLiteral("Profile"), {}, {}};
 }
 
 QList<BatchItem> jobs(int n)
@@ -30,80 +27,8 @@ class Tst_BatchList : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void naming_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("streams"); // one 'a' or 'v' per stream
-        QTest::addColumn<QString>("failure"); // "create", "open" or none
-        QTest::addColumn<QString>("stored");  // empty: no row added
-        QTest::newRow("audio only") << "D:\\media\\talk.mp3" << "None" << "a" << "" << "D:\\media\\talk.wma";
-        QTest::newRow("audio and video") << "/clips/intro.avi" << "None" << "av" << "" << "/clips/intro.wmv";
-        QTest::newRow("neither") << "/clips/x.dat" << "None" << "" << "" << "/clips/x.wmv";
-        QTest::newRow("no dot") << "/media/talk" << "None" << "v" << "" << "/media/talk.wmv";
-        QTest::newRow("dot only in folder") << "/take.2/clip" << "None" << "v" << "" << "/take.wmv";
-        QTest::newRow("last of two dots, two audio streams") << "/a/b.c.mp3" << "None" << "aa" << "" << "/a/b.c.wma";
-        QTest::newRow("'none' is a path") << "/a/b.avi" << "none" << "av" << "" << "none";
-        QTest::newRow("given output") << "/a/b.avi" << "/out/c.wmv" << "av" << "" << "/out/c.wmv";
-        QTest::newRow("no engine") << "/a/b.avi" << "None" << "av" << "create" << "";
-        QTest::newRow("unreadable input") << "/a/b.avi" << "None" << "av" << "open" << "";
-    }
-
-    void naming()
-    {
-        QFETCH(QString, input);
-        QFETCH(QString, output);
-        QFETCH(QString, streams);
-        QFETCH(QString, failure);
-        QFETCH(QString, stored);
-        FakeEngineInstaller fakes;
-        fakes->setSource(input, streams.count('a'), streams.count('v'));
-        if (failure == "create")
-            fakes->creationFailure = EngineError::NoEncoder;
-        if (failure == "open")
-            fakes->setSourceFailure(input, EngineError::UnrecognisedMedia);
-
-        BatchList list;
-        QString outputFile = output;
-        QCOMPARE(list.Populate_List(input, outputFile, "Qimto Audio 32K Mono"), stored.isEmpty() ? 1 : 0);
-        QCOMPARE(fakes->created, output == "None" && failure != "create" ? 1 : 0); // only "None" opens the input
-        QCOMPARE(fakes->alive, 0);
-        QCOMPARE(outputFile, stored.isEmpty() ? output : stored); // left alone unless added
-        QCOMPARE(list.count(), stored.isEmpty() ? 0 : 1);
-        if (stored.isEmpty())
-            return;
-        const QModelIndex first = list.index(0, BatchList::InputColumn);
-        QCOMPARE(first.data().toString(), input);
-        QCOMPARE(first.siblingAtColumn(BatchList::OutputColumn).data().toString(), stored);
-        QCOMPARE(list.cell(1, BatchItem::ProfileKey), QStringLiteral("Qimto Audio 32K Mono"));
-    }
-
-    // The new row goes last, duplicates included, yet row 1 gets the marks.
-    void addingMarksRowOne()
-    {
-        const int before = 5;
-        FakeEngineInstaller fakes;
-        BatchList list;
-        QVERIFY(list.append(jobs(before)));
-        list.setSelectedRow(3);
-        list.setHighlightedRow(4);
-        QSignalSpy selected(&list, &BatchList::selectedRowChanged);
-        QSignalSpy highlighted(&list, &BatchList::highlightedRowChanged);
-        QString output = "None";
-        QCOMPARE(list.Populate_List("/in/1.avi", output, "P"), 0);
-        QCOMPARE(list.count(), before + 1);
-        QCOMPARE(list.item(before + 1).inputFile, QStringLiteral("/in/1.avi"));
-        QCOMPARE(list.selectedRow(), 1);
-        QCOMPARE(list.highlightedRow(), 1);
-        QCOMPARE(selected.size(), 1);
-        QCOMPARE(highlighted.size(), 1);
-        QVERIFY(list.index(0, 2).data(BatchList::HighlightRole).toBool());
-        QVERIFY(!list.index(3, 2).data(BatchList::HighlightRole).toBool());
-    }
-
     void rowLimit()
     {
-        FakeEngineInstaller fakes;
         BatchList list;
         QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
         QVERIFY(!list.append(jobs(BatchList::MaxRows + 1)));
@@ -113,12 +38,6 @@ private Q_SLOTS:
         QCOMPARE(list.count(), BatchList::MaxRows);
         QCOMPARE(inserted.size(), 2);
         QCOMPARE(inserted.at(0).at(2).toInt(), BatchList::MaxRows - 2); // one signal for the lot
-
-        QString output = "None";
-        QCOMPARE(list.Populate_List("/in/more.avi", output, "P"), 1);
-        QCOMPARE(output, QStringLiteral("None"));
-        QCOMPARE(list.count(), BatchList::MaxRows);
-        QCOMPARE(inserted.size(), 2);
     }
 
     void cells()

@@ -100,13 +100,11 @@ private Q_SLOTS:
     // a bad file is skipped alone and reported.
     void installedOrder()
     {
-        const QStringList folders = ProfileCatalogue::folders();
-        QCOMPARE(folders, (QStringList {m_home.filePath("joblet/profiles"),
-                                        QCoreApplication::applicationDirPath() + "/profiles"}));
-        if (QFileInfo::exists(folders.at(1)))
-            QSKIP("a profiles folder already sits beside the test program");
+        QTemporaryDir program;
+        QCOMPARE(ProfileCatalogue::folders({}), QStringList {m_home.filePath("joblet/profiles")});
+        const QStringList folders = ProfileCatalogue::folders(program.path());
+        QCOMPARE(folders, (QStringList {m_home.filePath("joblet/profiles"), program.filePath("profiles")}));
         QVERIFY(QDir().mkpath(folders.at(0)) && QDir().mkpath(folders.at(1)));
-        const auto cleanup = qScopeGuard([&] { QDir(folders.at(1)).removeRecursively(); });
         QVERIFY(write(folders.at(1) + "/a.jprofile", "Name=Beside program\n" + audio));
         QVERIFY(write(folders.at(0) + "/c.jprofile", "Name=Qimto Audio 32K Mono\n" + video));
         QVERIFY(write(folders.at(0) + "/b.jprofile", "Name=Broken\nAudioChannels=two\n"));
@@ -114,7 +112,7 @@ private Q_SLOTS:
         QVERIFY(write(folders.at(0) + "/notes.txt", "not a profile"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("b\\.jprofile.*line 2"));
         QStringList warnings, names, expected;
-        for (const EncoderProfile &p : ProfileCatalogue::installed(&warnings))
+        for (const EncoderProfile &p : ProfileCatalogue::installed(folders, &warnings))
             names << p.Name();
         for (const ProfileSettings &p : ProfileCatalogue::builtIn())
             expected << p.name;
@@ -127,12 +125,12 @@ private Q_SLOTS:
     // Without a list, the factory's engine is asked, then let go; a failing factory gives no choice.
     void choiceFromEngine()
     {
-        FakeEngineInstaller fakes;
+        FakeEngines fakes;
         fakes->profiles = {ProfileSettings {"Only", {}, {}, {44100, 2, 64000}}};
-        QCOMPARE(profileChoice().names, QStringList {"Only"});
+        QCOMPARE(profileChoice(fakes).names, QStringList {"Only"});
         QCOMPARE(fakes->alive, 0);
         fakes->creationFailure = EngineError::NoEncoder;
-        const ProfileChoice none = profileChoice();
+        const ProfileChoice none = profileChoice(fakes);
         QVERIFY(none.names.isEmpty() && none.current.isEmpty());
     }
 

@@ -123,17 +123,12 @@ void FakeEncoderEngine::failJob(qint32 number, const QString &description)
     postRunState(m_job.id, RunStopped);
 }
 
-FakeEngineInstaller::FakeEngineInstaller(std::shared_ptr<FakeEngineScript> script)
+FakeEngines::FakeEngines(std::shared_ptr<FakeEngineScript> script)
     : m_script(std::move(script))
-{
-    EngineFactory::setCreator([script = m_script]() -> std::unique_ptr<EncoderEngine> {
+    , m_factory([script = m_script]() -> std::unique_ptr<EncoderEngine> {
         if (script->creationFailure != 0)
             throw EncoderFailure(script->creationFailure);
         return std::make_unique<FakeEncoderEngine>(script);
-    });
-}
-
-FakeEngineInstaller::~FakeEngineInstaller()
+    })
 {
-    EngineFactory::setCreator({});
 }

@@ -2,6 +2,7 @@
 
 #include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
+#include "encoding/EngineFactory.h"
 
 #include <QHash>
 #include <QPointer>
@@ -100,15 +101,16 @@ private:
     joblet::EncodeProgress m_progress;
 };
 
-// Makes EngineFactory::create() hand out fakes sharing one script while it
-// lives; the real engine comes back when it is destroyed.
-class FakeEngineInstaller {
+// A factory that hands out fakes sharing one script.
+class FakeEngines {
 public:
-    explicit FakeEngineInstaller(std::shared_ptr<FakeEngineScript> script
-                                 = std::make_shared<FakeEngineScript>());
-    ~FakeEngineInstaller();
-    FakeEngineInstaller(const FakeEngineInstaller &) = delete;
-    FakeEngineInstaller &operator=(const FakeEngineInstaller &) = delete;
+    explicit FakeEngines(std::shared_ptr<FakeEngineScript> script
+                         = std::make_shared<FakeEngineScript>());
+    FakeEngines(const FakeEngines &) = delete;
+    FakeEngines &operator=(const FakeEngines &) = delete;
+
+    const joblet::EngineFactory &factory() const { return m_factory; }
+    operator const joblet::EngineFactory &() const { return m_factory; }
 
     FakeEngineScript &script() { return *m_script; }
     FakeEngineScript *operator->() { return m_script.get(); }
@@ -116,4 +118,5 @@ public:
 
 private:
     std::shared_ptr<FakeEngineScript> m_script;
+    joblet::EngineFactory m_factory;
 };

@@ -1,14 +1,5 @@
 #include "FakeUiServices.h"
 
-FakeUiServices::FakeUiServices()
-{
-    setInstance(this);
-}
-
-FakeUiServices::~FakeUiServices()
-{
-    setInstance(nullptr);
-}
 
 QStringList FakeUiServices::texts() const
 {

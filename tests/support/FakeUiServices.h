@@ -20,8 +20,7 @@ public:
         FileDialog dialog;
     };
 
-    FakeUiServices();
-    ~FakeUiServices() override;
+    FakeUiServices() = default;
     FakeUiServices(const FakeUiServices &) = delete;
     FakeUiServices &operator=(const FakeUiServices &) = delete;
 

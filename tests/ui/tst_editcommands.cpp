@@ -1,5 +1,4 @@
-#include "FakeEncoderEngine.h"
-#include "FakeUiServices.h"
+#include "TestContext.h"
 
 #include "batch/BatchList.h"
 #include "batch/BatchListFile.h"
@@ -28,9 +27,10 @@ BatchItem job(const QString &input, const QString &result = {})
 }
 
 struct Fixture {
-    FakeUiServices ui;
-    FakeEngineInstaller engines;
-    FrmJobletIn window;
+    TestContext tc;
+    FakeUiServices &ui = tc.ui;
+    FakeEngines &engines = tc.engines;
+    FrmJobletIn window {tc.context()};
     QTemporaryDir dir;
 
     Fixture() { window.Form_Load(); }

@@ -3,6 +3,7 @@
 #include "MediaFixtures.h"
 
 #include "encoding/ProfileCatalogue.h"
+#include "encoding/ProfileNarrowing.h"
 #include "ui/FrmAddFiles.h"
 
 #include <QComboBox>
@@ -39,13 +40,13 @@ ProfileSettings profile(const QString &entry)
 
 struct Fixture {
     FakeUiServices ui;
-    std::optional<FakeEngineInstaller> engines{std::in_place};
+    FakeEngines engines;
+    EngineFactory realEngines;
     FrmAddFiles dialog;
 
     explicit Fixture(bool realEngine = false)
+        : dialog(realEngine ? realEngines : engines.factory(), ui)
     {
-        if (realEngine)
-            engines.reset();
         dialog.Form_Load();
     }
     template<typename T = QWidget>
@@ -142,14 +143,14 @@ private Q_SLOTS:
         QFETCH(qint32, failure);
         QFETCH(QString, shown);
         Fixture f;
-        f.engines->script().profiles.clear();
+        f.engines->profiles.clear();
         for (const QString &entry : installed)
-            f.engines->script().profiles << profile(entry);
-        f.engines->script().creationFailure = failure;
+            f.engines->profiles << profile(entry);
+        f.engines->creationFailure = failure;
         f.dialog.Form_Load();
         QCOMPARE(f.profiles()->count(), failure ? 0 : installed.size());
         QCOMPARE(f.profiles()->currentText(), shown);
-        QCOMPARE(f.engines->script().alive, 0);
+        QCOMPARE(f.engines->alive, 0);
         QCOMPARE(f.ui.texts(),
                  failure ? QStringList{"Error Getting Profiles of Encoder"} : QStringList());
         if (failure)
@@ -283,7 +284,7 @@ private Q_SLOTS:
             installed << EncoderProfile(p);
         installed.insert(3, EncoderProfile(profile("Custom:AV")));
         installed.insert(4, EncoderProfile(profile("CUSTOM:AV")));
-        const auto narrowed = FrmAddFiles::narrowProfiles(audio, video,
+        const auto narrowed = joblet::narrowProfiles(audio, video,
                                                           ProfileCollection(installed), remembered);
         QVERIFY(narrowed);
         QCOMPARE(narrowed->names, names);
@@ -293,8 +294,8 @@ private Q_SLOTS:
     void narrowProfilesEdges()
     {
         const ProfileCollection radio(QList<EncoderProfile>{EncoderProfile(profile("Radio:A"))});
-        QVERIFY(!FrmAddFiles::narrowProfiles(0, 0, radio, "Radio"));
-        const auto none = FrmAddFiles::narrowProfiles(1, 1, radio, "Radio");
+        QVERIFY(!joblet::narrowProfiles(0, 0, radio, "Radio"));
+        const auto none = joblet::narrowProfiles(1, 1, radio, "Radio");
         QVERIFY(none && none->names.isEmpty() && none->text().isEmpty());
     }
 
@@ -319,9 +320,9 @@ private Q_SLOTS:
         QFETCH(QString, message);
         Fixture f;
         if (failure)
-            f.engines->script().setSourceFailure(path, failure);
+            f.engines->setSourceFailure(path, failure);
         else
-            f.engines->script().setSource(path, streams, streams);
+            f.engines->setSource(path, streams, streams);
         QVERIFY(f.show());
         const QStringList all = f.items();
         f.input()->setText(path);
@@ -335,8 +336,8 @@ private Q_SLOTS:
         }
         // The path goes to the engine untrimmed, on every leave; none for an empty box.
         const int leaves = path.isEmpty() ? 0 : 2;
-        QCOMPARE(f.engines->script().log, QStringList(leaves, "AutoSetFileSource " + path));
-        QCOMPARE(f.engines->script().alive, 0);
+        QCOMPARE(f.engines->log, QStringList(leaves, "AutoSetFileSource " + path));
+        QCOMPARE(f.engines->alive, 0);
         QCOMPARE(f.ui.texts(), message.isEmpty() ? QStringList() : QStringList(2, message));
         QCOMPARE(f.focused(), QString("CmdBrowse_0"));
     }
@@ -356,9 +357,9 @@ private Q_SLOTS:
         QFETCH(QString, message);
         Fixture f;
         if (media)
-            f.engines->script().setSource("in.avi", 1, 0);
+            f.engines->setSource("in.avi", 1, 0);
         else
-            f.engines->script().setSourceFailure("in.avi", EngineError::UnrecognisedMedia,
+            f.engines->setSourceFailure("in.avi", EngineError::UnrecognisedMedia,
                                                  message);
         QVERIFY(f.show());
         f.input()->setText("in.avi");
@@ -383,19 +384,19 @@ private Q_SLOTS:
         const QString text = media.textFile();
         if (clip.isEmpty() || tone.isEmpty() || text.isEmpty())
             QSKIP(qPrintable("no media: " + media.lastError()));
-        const ProfileCollection installed(ProfileCatalogue::installed());
+        const ProfileCollection installed(ProfileCatalogue::installed({}));
 
         Fixture f(true);
         QVERIFY(f.show());
         f.input()->setText(clip);
         f.profiles()->setEditText(DefaultProfileName.toLower());
         f.leaveInput();
-        QCOMPARE(f.items(), FrmAddFiles::narrowProfiles(1, 1, installed, {})->names);
+        QCOMPARE(f.items(), joblet::narrowProfiles(1, 1, installed, {})->names);
         QCOMPARE(f.profiles()->currentText(), DefaultProfileName);
 
         f.input()->setText(tone);
         f.leaveInput();
-        QCOMPARE(f.items(), FrmAddFiles::narrowProfiles(1, 0, installed, {})->names);
+        QCOMPARE(f.items(), joblet::narrowProfiles(1, 0, installed, {})->names);
         QVERIFY(f.items().contains(AudioOnly[0]));
         QCOMPARE(f.profiles()->currentText(), QString());
         QVERIFY(f.ui.messages.isEmpty());

@@ -1,10 +1,8 @@
-#include "FakeEncoderEngine.h"
-#include "FakeUiServices.h"
+#include "TestContext.h"
 
 #include "batch/BatchList.h"
 #include "encoding/ProfileCatalogue.h"
-#include "encoding/SessionRunner.h"
-#include "schedule/Clock.h"
+#include "session/SessionRunner.h"
 #include "ui/FrmJobletIn.h"
 #include "ui/FrmReport.h"
 
@@ -20,27 +18,29 @@ using namespace joblet;
 
 namespace {
 
-class FixedClock : public Clock {
-public:
-    explicit FixedClock(QTime time) : m_now(QDate(2024, 3, 14), time) { setInstance(this); }
-    ~FixedClock() override { setInstance(nullptr); }
-    QDateTime now() const override { return m_now; }
-
-private:
-    QDateTime m_now;
-};
-
 // Enabled once a run is stopped or failed.
 const QStringList afterStop = {"CmdAdd",  "CmdRemove", "CmdRemoveAll", "CmdClearResults",
                                "CmdLoad", "CmdSave",   "CmdStart"};
 
 struct Fixture {
-    FakeUiServices ui;
-    FixedClock clock;
-    FakeEngineInstaller engines;
-    FrmJobletIn window;
+    TestContext tc;
+    FakeUiServices &ui = tc.ui;
+    FakeEngines &engines = tc.engines;
+    FrmJobletIn window {tc.context()};
 
-    explicit Fixture(QTime time = QTime(9, 5, 30)) : clock(time) { window.Form_Load(); }
+    explicit Fixture(QTime time = QTime(9, 5, 30))
+    {
+        tc.clock.fixed = QDateTime(QDate(2024, 3, 14), time);
+        window.Form_Load();
+    }
+    QString marker() const { return tc.programFolder.filePath("JobletRunning"); }
+    // Starts the run and waits for its end.
+    bool run()
+    {
+        QSignalSpy ended(&window.runner(), &SessionRunner::runEnded);
+        click("CmdStart");
+        return ended.wait(10000);
+    }
 
     template<typename T = QWidget>
     T *get(const QString &name) const { return window.findChild<T *>(name); }
@@ -103,48 +103,49 @@ private Q_SLOTS:
         auto *time = f.get<QLabel>("lblSysTime");
         time->clear();
         f.window.Timer1_Timer();
-        QCOMPARE(time->text(), Clock::instance().timeText());
+        QCOMPARE(time->text(), f.tc.clock.timeText());
     }
 
-    void placeAtLoad()
-    {
-        Fixture f;
-        QCOMPARE(f.window.size(), QSize(663, 560));
-        const QList<std::pair<const char *, QRect>> places = {
-            {"picButtons", QRect(10, 2, 184, 298)},   {"Frame1", QRect(10, 303, 184, 137)},
-            {"CmbProfile", QRect(107, 365, 154, 21)}, {"CmdClearResults", QRect(0, 74, 89, 72)},
-            {"CmdRemoveAll", QRect(94, 75, 89, 72)},  {"lstMinute", QRect(114, 41, 44, 15)}};
-        for (const auto &[name, rect] : places)
-            QCOMPARE(f.get(name)->geometry(), rect);
-        auto *view = f.get<QTreeView>("LvwJoblet");
-        QCOMPARE(view->model()->columnCount(), 4);
-        for (int c = 0; c < 4; ++c)
-            QCOMPARE(view->columnWidth(c), 455 / 4);
-    }
-
-    void resizeRule_data()
+    // Whatever the size: every control inside its container, the panels
+    // meeting at the edges, no two buttons on top of each other; the window
+    // never smaller than designed.
+    void layout_data()
     {
         QTest::addColumn<QSize>("asked");
         QTest::addColumn<QSize>("size");
+        QTest::newRow("at load") << QSize() << QSize(663, 560);
         QTest::newRow("smaller snaps back") << QSize(400, 300) << QSize(663, 560);
         QTest::newRow("narrow but tall") << QSize(500, 800) << QSize(663, 800);
         QTest::newRow("larger") << QSize(1024, 768) << QSize(1024, 768);
     }
-    void resizeRule()
+    void layout()
     {
         QFETCH(QSize, asked);
-        QFETCH(QSize, size);
         Fixture f;
-        QVERIFY(f.showExposed());
-        f.window.resize(asked);
-        QCOMPARE(f.window.size(), size);
-        const int w = size.width(), h = size.height();
-        QCOMPARE(f.get("Picture2")->geometry(), QRect(0, 0, w - 196, h - 20));
-        QCOMPARE(f.get("Picture1")->geometry(), QRect(w - 196, 0, 196, h - 20));
-        QCOMPARE(f.get("LvwJoblet")->geometry(), QRect(0, 0, w - 196 - 12, 297));
-        QCOMPARE(f.get("PropMain")->geometry(), QRect(0, 304, w - 196 - 12, h - 20 - 297 - 20 + 6));
-        QCOMPARE(f.get("CmdExit")->geometry(), QRect(10, h - 20 - 60 - 8, 183, 60));
-        QCOMPARE(f.get("StaEncoderStat")->geometry(), QRect(0, h - 20, w, 20));
+        if (asked.isValid()) {
+            QVERIFY(f.showExposed());
+            f.window.resize(asked);
+        }
+        QTEST(f.window.size(), "size");
+        for (QWidget *w : f.window.findChildren<QWidget *>()) {
+            if (w->objectName().isEmpty() || !w->isVisibleTo(&f.window) || w->isWindow())
+                continue;
+            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(w->objectName()));
+        }
+        const QRect left = f.get("Picture2")->geometry(), right = f.get("Picture1")->geometry();
+        const QRect status = f.get("StaEncoderStat")->geometry();
+        QCOMPARE(left.right() + 1, right.left());
+        QCOMPARE(right.right() + 1, f.window.width());
+        QCOMPARE(status.top(), left.bottom() + 1);
+        QCOMPARE(status.bottom() + 1, f.window.height());
+        QList<QToolButton *> buttons = f.window.findChildren<QToolButton *>();
+        buttons.removeIf([](QToolButton *b) { return !b->objectName().startsWith("Cmd") && b->objectName() != "Command1"; });
+        for (QToolButton *a : buttons)
+            for (QToolButton *b : buttons)
+                QVERIFY2(a == b || a->parentWidget() != b->parentWidget() || !a->geometry().intersects(b->geometry()),
+                         qPrintable(a->objectName() + " on " + b->objectName()));
+        auto *view = f.get<QTreeView>("LvwJoblet");
+        QCOMPARE(view->columnWidth(0), 455 / 4); // a quarter of the list at load
     }
 
     void tabOrder()
@@ -214,12 +215,11 @@ private Q_SLOTS:
         f.engines->setJob("/in/bad.avi", FakeJobPlan::Fail, EngineError::DecodeFailed);
         f.addJobs({"/in/a.avi", "/in/bad.avi", "/in/c.avi"});
         QStringList states;
-        QObject::connect(&f.window.runner(), &SessionRunner::statusTextChanged, &f.window,
-                         [&](const QString &text) {
-                             states << text;
-                             QCOMPARE(f.enabledButtons(), QStringList{"CmdStop"});
-                         });
-        f.click("CmdStart");
+        QObject::connect(&f.window.runner(), &SessionRunner::jobStarted, &f.window, [&] {
+            states << f.window.statusText();
+            QCOMPARE(f.enabledButtons(), QStringList{"CmdStop"});
+        });
+        QVERIFY(f.run());
 
         QCOMPARE(f.window.list().cell(1, "Result"), QString("Done"));
         QCOMPARE(f.window.list().cell(2, "Result"), QString("Error:A04B0007"));
@@ -277,7 +277,7 @@ private Q_SLOTS:
         f.addJobs({"/in/a.avi", "/in/b.avi"});
         f.window.list().setCell(1, "Result", "Done");
         f.window.setTimedSession(true);
-        f.click("CmdStart");
+        QVERIFY(f.run());
 
         auto *report = f.window.findChild<FrmReport *>();
         QVERIFY(report && report->isVisible());
@@ -304,7 +304,7 @@ private Q_SLOTS:
         QFETCH(QString, action);
         const bool leaving = action != "CmdStop";
         Fixture f;
-        QVERIFY(QFile(FrmJobletIn::markerPath()).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(f.marker()).open(QIODevice::WriteOnly));
         f.engines->setJob("/in/long.avi", FakeJobPlan::Hang);
         f.addJobs({"/in/long.avi", "/in/next.avi"});
         f.window.setTimedSession(leaving);
@@ -319,8 +319,8 @@ private Q_SLOTS:
                     connect(engine, &EncoderEngine::RunStateChanged, &f.window, act);
                 });
         f.click("CmdStart");
-
-        QVERIFY(!f.window.runner().isRunning());
+        // Not a signal wait: Exit tells every event loop to end.
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window.runner().isRunning(), 10000);
         QCOMPARE(f.window.list().cell(1, "Result"), QString("Error:A04B000A"));
         QVERIFY(f.engines->log.contains("Stop"));
         QVERIFY(!f.engines->log.contains("Start /in/next.avi"));
@@ -328,7 +328,7 @@ private Q_SLOTS:
         QVERIFY(f.ui.messages.isEmpty());
         QVERIFY(!f.window.TimedSession());
         QCOMPARE(f.window.isVisible(), !leaving);
-        QCOMPARE(QFile::exists(FrmJobletIn::markerPath()), !leaving);
+        QCOMPARE(QFile::exists(f.marker()), !leaving);
         if (!leaving)
             QCOMPARE(f.enabledButtons(), afterStop);
     }
@@ -336,7 +336,7 @@ private Q_SLOTS:
     void exitWithoutRun()
     {
         Fixture f;
-        QFile::remove(FrmJobletIn::markerPath()); // a missing marker is no failure
+        QFile::remove(f.marker()); // a missing marker is no failure
         QVERIFY(f.showExposed());
         const int engines = f.engines->created;
         f.button("CmdExit")->click();

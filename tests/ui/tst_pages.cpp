@@ -207,33 +207,6 @@ private Q_SLOTS:
         QTRY_COMPARE(text(&page, "lblState"), QString("Failed (error 5B)"));
         QVERIFY(!polling(&page));
     }
-
-    void progress_figures_data()
-    {
-        QTest::addColumn<qint64>("elapsedMs");
-        QTest::addColumn<qint64>("encodedUs");
-        QTest::addColumn<qint64>("durationUs");
-        QTest::addColumn<int>("percent");   // -1: unknown
-        QTest::addColumn<qint64>("leftMs"); // -1: unknown
-        QTest::newRow("quarter") << 10'000LL << 15'000'000LL << 60'000'000LL << 25 << 30'000LL;
-        QTest::newRow("overshoot") << 8'000LL << 61'000'000LL << 60'000'000LL << 100 << 0LL;
-        QTest::newRow("no duration") << 8'000LL << 5'000'000LL << 0LL << -1 << -1LL;
-        QTest::newRow("nothing yet") << 8'000LL << 0LL << 60'000'000LL << 0 << -1LL;
-        // Ten hours of media after one: no overflow on the way.
-        QTest::newRow("long") << 3'600'000LL << 3'600'000'000LL << 36'000'000'000LL << 10
-                              << 32'400'000LL;
-    }
-    void progress_figures()
-    {
-        QFETCH(qint64, elapsedMs);
-        QFETCH(qint64, encodedUs);
-        QFETCH(qint64, durationUs);
-        QFETCH(int, percent);
-        QFETCH(qint64, leftMs);
-        QCOMPARE(JobProgressPage::percentDone(encodedUs, durationUs).value_or(-1), percent);
-        QCOMPARE(JobProgressPage::remainingMs(elapsedMs, encodedUs, durationUs).value_or(-1), leftMs);
-        QCOMPARE(JobProgressPage::clockText(3'723'999), QString("1:02:03"));
-    }
 };
 
 QTEST_MAIN(TestPages)

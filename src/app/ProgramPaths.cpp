@@ -1,0 +1,32 @@
+#include "ProgramPaths.h"
+
+#include <QCoreApplication>
+
+namespace joblet {
+
+ProgramPaths::ProgramPaths(QString programFolder)
+    : m_programFolder(std::move(programFolder))
+{
+}
+
+ProgramPaths ProgramPaths::forRunningProgram()
+{
+    return ProgramPaths(QCoreApplication::applicationDirPath());
+}
+
+QString ProgramPaths::markerFile() const
+{
+    return m_programFolder + QStringLiteral("/JobletRunning");
+}
+
+QString ProgramPaths::handOffFile() const
+{
+    return m_programFolder + QStringLiteral("/tonvel.lst");
+}
+
+QString ProgramPaths::profilesBesideProgram() const
+{
+    return m_programFolder + QStringLiteral("/profiles");
+}
+
+} // namespace joblet

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace joblet {
+
+// Every path the program builds from its own folder, in one place; the
+// classes that need one are handed it.
+class ProgramPaths {
+public:
+    explicit ProgramPaths(QString programFolder);
+    // The folder of the running executable.
+    static ProgramPaths forRunningProgram();
+
+    QString programFolder() const { return m_programFolder; }
+    QString markerFile() const;
+    QString handOffFile() const;
+    QString profilesBesideProgram() const;
+
+private:
+    QString m_programFolder;
+};
+
+} // namespace joblet

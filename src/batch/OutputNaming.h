@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace joblet {
+
+// Every rule that turns an input path into an output path, in one place.
+namespace OutputNaming {
+
+// A job whose output was left as "None": the input up to its last '.' (folder
+// names included, as existing lists have it), then ".wma" for an input with
+// audio and no video, ".wmv" for anything else.
+QString fromMedia(const QString &input, int audioCount, int videoCount);
+
+// The add dialog's input browse: the input without its last three
+// characters, then "wmv"; empty for an input shorter than that.
+QString fromBrowse(const QString &input);
+
+// A job named on the command line or in the hand-off file: "<input>_1.wma"
+// when the last three characters are "wma" in any case, else the browse rule.
+QString fromHandOff(const QString &input);
+
+} // namespace OutputNaming
+
+} // namespace joblet

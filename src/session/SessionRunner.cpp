@@ -1,0 +1,253 @@
+#include "SessionRunner.h"
+
+#include "batch/BatchList.h"
+#include "encoding/EncoderEngine.h"
+#include "encoding/EncoderFailure.h"
+#include "encoding/EngineFactory.h"
+#include "encoding/ProfileCatalogue.h"
+
+namespace joblet {
+
+namespace {
+const QString DoneText = QStringLiteral("Done");
+const QString GroupName = QStringLiteral("Joblet");
+} // namespace
+
+SessionRunner::SessionRunner(BatchList &list, const EngineFactory &engines, QObject *parent)
+    : QObject(parent)
+    , m_list(&list)
+    , m_engines(engines)
+{
+}
+
+// The engine goes with the runner; destroying it ends a job it still runs.
+SessionRunner::~SessionRunner() = default;
+
+QString SessionRunner::resultText(qint32 code)
+{
+    return code == 0 ? DoneText
+                     : QStringLiteral("Error:") + QString::number(quint32(code), 16).toUpper();
+}
+
+EncoderEngine *SessionRunner::Encoder() const
+{
+    return m_engineReleased ? nullptr : m_engine.get();
+}
+
+void SessionRunner::queue(void (SessionRunner::*step)())
+{
+    QMetaObject::invokeMethod(this, [this, step] { (this->*step)(); }, Qt::QueuedConnection);
+}
+
+void SessionRunner::start()
+{
+    if (m_running)
+        throw EncoderFailure(EngineError::Busy, tr("A run is already in progress."));
+
+    // Nothing is changed until an engine exists, so a failure here leaves
+    // the runner as it was.
+    m_engine = m_engines.create();
+    m_engineReleased = false;
+    m_stopRequested = false;
+    m_running = true;
+    m_row = 1;
+    m_jobRow = 0;
+    m_concludePending = false;
+    connect(m_engine.get(), &EncoderEngine::OnError, this, &SessionRunner::Encoder_OnError);
+    connect(m_engine.get(), &EncoderEngine::RunStateChanged, this,
+            &SessionRunner::onRunStateChanged);
+    try {
+        Q_EMIT engineCreated(m_engine.get());
+        m_engine->SourceGroupCollection().Add(GroupName);
+    } catch (...) {
+        releaseEngine();
+        m_engine.reset();
+        m_running = false;
+        throw;
+    }
+    queue(&SessionRunner::nextRow);
+}
+
+void SessionRunner::nextRow()
+{
+    if (!m_running || m_jobRow != 0)
+        return;
+    if (m_stopRequested || !m_list) {
+        endRun(Outcome::Stopped);
+        return;
+    }
+    // The count is read again before every row: rows may arrive during a run.
+    if (m_row > m_list->count()) {
+        endRun(Outcome::Finished);
+        return;
+    }
+    const int row = m_row;
+    if (m_list->cell(row, BatchItem::ResultKey) != DoneText) {
+        QString description;
+        const qint32 code = ProcessInput(*m_engine, m_list->item(row).inputFile,
+                                         m_list->cell(row, BatchItem::OutputFileKey),
+                                         m_list->cell(row, BatchItem::ProfileKey), &description);
+        m_jobRow = row;
+        if (code == 0) {
+            Q_EMIT jobStarted(row);
+            return; // the engine's signals end the job
+        }
+        endJob(code, description);
+        return;
+    }
+    Q_EMIT rowVisited(row);
+    advance();
+}
+
+void SessionRunner::advance()
+{
+    // A stopped run leaves the marks on the row it stopped at.
+    if (!m_stopRequested) {
+        ++m_row;
+        if (m_list && m_row <= m_list->count()) {
+            m_list->setSelectedRow(m_row);
+            m_list->setHighlightedRow(m_row);
+        }
+    }
+    // One row per pass of the event loop, so a long list of skipped or
+    // failing rows never holds up the window.
+    queue(&SessionRunner::nextRow);
+}
+
+qint32 SessionRunner::ProcessInput(EncoderEngine &engine, const QString &InputFile,
+                                   const QString &OutputFile, const QString &Profile,
+                                   QString *description)
+{
+    const auto fail = [description](qint32 number, const QString &text) {
+        if (description)
+            *description = text;
+        return number;
+    };
+
+    try {
+        SourceGroup &group = engine.SourceGroupCollection().Item(0);
+        group.AutoSetFileSource(InputFile);
+        std::optional<EncoderProfile> found;
+        if (GetProfile(Profile, found, engine.ProfileCollection(), group) != 0)
+            return fail(1, tr("No installed profile is named \"%1\".").arg(Profile));
+        engine.File().setLocalFileName(OutputFile);
+        m_encoderError = 0;
+        engine.Start();
+    } catch (const EncoderFailure &failure) {
+        return fail(failure.number(), failure.description());
+    } catch (const std::exception &e) {
+        return fail(EngineError::Internal, QString::fromLocal8Bit(e.what()));
+    }
+    return 0;
+}
+
+void SessionRunner::Encoder_OnError(qint32 hResult)
+{
+    Q_UNUSED(hResult) // the engine's own state is the one to trust
+    if (EncoderEngine *engine = Encoder())
+        m_encoderError = engine->ErrorState();
+    if (m_jobRow != 0 && m_encoderError != 0)
+        queueConclusion();
+}
+
+void SessionRunner::onRunStateChanged(qint32 state)
+{
+    if (m_jobRow != 0 && (state == RunStopped || m_encoderError != 0))
+        queueConclusion();
+}
+
+void SessionRunner::queueConclusion()
+{
+    // The job ends outside the engine's own signal, so that the engine can
+    // be stopped or destroyed safely.
+    if (m_concludePending)
+        return;
+    m_concludePending = true;
+    queue(&SessionRunner::concludeJob);
+}
+
+void SessionRunner::concludeJob()
+{
+    m_concludePending = false;
+    if (m_jobRow == 0)
+        return;
+    if (m_stopRequested) {
+        endJob(EngineError::Stopped, EngineError::describe(EngineError::Stopped));
+        return;
+    }
+    if (m_encoderError == 0) {
+        endJob(0, QString());
+        return;
+    }
+    QString description;
+    if (m_engine) {
+        description = m_engine->ErrorDescription();
+        // The error event comes before the engine has wound the job down;
+        // left alone, the next job's Start would be refused as busy.
+        try {
+            m_engine->Stop();
+        } catch (const EncoderFailure &) {
+            // Start reports it if the engine is still not idle.
+        }
+    }
+    endJob(m_encoderError, description);
+}
+
+void SessionRunner::endJob(qint32 number, const QString &description)
+{
+    const int row = m_jobRow;
+    m_jobRow = 0;
+    if (m_list && row <= m_list->count()) {
+        m_list->setCell(row, BatchItem::ResultKey, resultText(number));
+        m_list->setResultDetail(row, number == 0 ? QString() : description);
+        Q_EMIT jobEnded(row, number, description);
+        Q_EMIT rowVisited(row);
+    }
+    advance();
+}
+
+bool SessionRunner::stop()
+{
+    EncoderEngine *engine = Encoder();
+    if (!engine)
+        throw EncoderFailure(EngineError::NoEncoder, tr("No encoder is running."));
+    // The run ends whatever happens below, so a failing Stop cannot leave
+    // it waiting for good.
+    m_stopRequested = true;
+    queueConclusion();
+    bool wasRunning = false;
+    try {
+        const qint32 state = engine->RunState();
+        if (state == RunRunning || state == RunPaused) {
+            wasRunning = true;
+            engine->Stop();
+        }
+    } catch (...) {
+        releaseEngine();
+        throw;
+    }
+    releaseEngine();
+    return wasRunning;
+}
+
+void SessionRunner::releaseEngine()
+{
+    if (!m_engine || m_engineReleased)
+        return;
+    disconnect(m_engine.get(), nullptr, this, nullptr);
+    m_engineReleased = true;
+    Q_EMIT engineReleased();
+}
+
+void SessionRunner::endRun(Outcome outcome)
+{
+    releaseEngine();
+    // Destroying the engine ends a job it may still be starting.
+    m_engine.reset();
+    m_engineReleased = false;
+    m_stopRequested = false;
+    m_running = false;
+    Q_EMIT runEnded(outcome);
+}
+
+} // namespace joblet

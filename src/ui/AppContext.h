@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace joblet {
+
+class Clock;
+class EngineFactory;
+class UiServices;
+
+// What the windows take from the program instead of from globals: where
+// engines come from, the time of day, the one place dialogs are shown, and
+// the files the program keeps beside itself. Tests hand in fakes.
+struct AppContext {
+    const EngineFactory &engines;
+    const Clock &clock;
+    UiServices &dialogs;
+    QString markerFile;
+    QString handOffFile;
+};
+
+} // namespace joblet

@@ -1,0 +1,1 @@
+#include "TestContext.h"
