@@ -15,6 +15,8 @@
 #include "schedule/StartTime.h"
 #include "session/SessionRunner.h"
 
+#include "LabelText.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -153,6 +155,7 @@ void FrmJobletIn::createContainers()
     StaEncoderStat->setSizeGripEnabled(false);
     // A permanent label rather than showMessage(): status tips must not wipe it.
     m_statusText = new QLabel(QStringLiteral("Encoder Stopped"), StaEncoderStat);
+    m_statusText->setAccessibleDescription(tr("Encoder status"));
     StaEncoderStat->addWidget(m_statusText, 1);
     place(StaEncoderStat, 0, 7695, 12180, 300);
 }
@@ -260,17 +263,17 @@ void FrmJobletIn::createTimedSessionGroup()
         return l;
     };
     Label2 = label("Label2", QStringLiteral("SystemTime:"), Qt::AlignRight);
-    Label2->setAccessibleName(Label2->text());
     place(Label2, 180, 285, 1350, 195);
     lblSysTime = label("lblSysTime", QStringLiteral("00:00:00"), Qt::AlignLeft);
-    lblSysTime->setAccessibleName(tr("Time"));
+    // A label's accessible name is the text it shows, announced as it
+    // changes; what it is for goes into the description.
+    lblSysTime->setAccessibleDescription(tr("Time of day, or the time left before a timed session"));
     place(lblSysTime, 1575, 300, 1080, 195);
     Label1 = label("Label1", QStringLiteral("Start Time:"), Qt::AlignLeft);
-    Label1->setAccessibleName(Label1->text());
     place(Label1, 330, 630, 765, 195);
     lblTimerStatus = label("lblTimerStatus", QStringLiteral("The timer is not running"),
                            Qt::AlignHCenter);
-    lblTimerStatus->setAccessibleName(tr("Timer status"));
+    lblTimerStatus->setAccessibleDescription(tr("Timer status"));
     place(lblTimerStatus, 210, 930, 2400, 195);
 
     auto list = [this](const char *name, const QString &tip) {
@@ -353,7 +356,7 @@ void FrmJobletIn::Form_Load()
     // A hidden window gets its resize event only when shown; the column
     // widths below need the list's width now.
     Form_Resize();
-    lblSysTime->setText(m_context.clock.timeText());
+    setLabelText(lblSysTime, m_context.clock.timeText());
     if (const QScreen *s = screen())
         move(s->geometry().center() - rect().center());
     FillCombo();
@@ -370,7 +373,7 @@ void FrmJobletIn::Form_Load()
 
     for (int c = 0; c < BatchList::ColumnCount; ++c)
         LvwJoblet->setColumnWidth(c, LvwJoblet->width() / 4);
-    m_statusText->setText(QStringLiteral("Encoder Stopped"));
+    setLabelText(m_statusText, QStringLiteral("Encoder Stopped"));
     enable({CmdRemove, CmdRemoveAll, CmdClearResults, CmdSave, CmdStart, CmdStop}, false);
     enable({CmdAdd, CmdLoad, Command1, CmdExit}, true);
 }
@@ -469,8 +472,8 @@ void FrmJobletIn::showRunStopped()
 void FrmJobletIn::showScheduleIdle()
 {
     picButtons->show();
-    lblTimerStatus->setText(QStringLiteral("The timer is not running"));
-    Label2->setText(QStringLiteral("System Time:"));
+    setLabelText(lblTimerStatus, QStringLiteral("The timer is not running"));
+    setLabelText(Label2, QStringLiteral("System Time:"));
     Timer1->start();
     Timer2->stop();
 }
@@ -564,7 +567,7 @@ void FrmJobletIn::LvwJoblet_CurrentRowChanged()
 
 void FrmJobletIn::Timer1_Timer()
 {
-    lblSysTime->setText(m_context.clock.timeText());
+    setLabelText(lblSysTime, m_context.clock.timeText());
 }
 
 void FrmJobletIn::Timer3_Timer() {}
@@ -582,12 +585,12 @@ void FrmJobletIn::Runner_EngineReleased()
 
 void FrmJobletIn::Runner_JobStarted()
 {
-    m_statusText->setText(QStringLiteral("Encoder Running"));
+    setLabelText(m_statusText, QStringLiteral("Encoder Running"));
 }
 
 void FrmJobletIn::Runner_JobEnded()
 {
-    m_statusText->setText(QStringLiteral("Encoder Stopped"));
+    setLabelText(m_statusText, QStringLiteral("Encoder Stopped"));
 }
 
 void FrmJobletIn::Runner_RowVisited(int row)

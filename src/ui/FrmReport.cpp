@@ -1,6 +1,8 @@
 #include "FrmReport.h"
 #include "Twips.h"
 
+#include "LabelText.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -44,7 +46,6 @@ FrmReport::FrmReport(QWidget *mainWindow, QWidget *parent)
     m_label1->setFont(heading);
     m_label1->setAlignment(Qt::AlignCenter);
     m_label1->setText(tr("The following results were recorded during the scheduled session. "));
-    m_label1->setAccessibleName(m_label1->text().trimmed());
     m_label1->setGeometry(twipsRect(240, 60, 6660, 300));
 
     m_lblStart->setObjectName(QStringLiteral("lblStart"));
@@ -71,8 +72,7 @@ FrmReport::FrmReport(QWidget *mainWindow, QWidget *parent)
 // the font in use, but never shrinks below its design size.
 void FrmReport::setTimeText(QLabel *label, const QString &text)
 {
-    label->setText(text);
-    label->setAccessibleName(text);
+    setLabelText(label, text);
     const QSize design = label == m_lblStart ? twipsRect(225, 405, 1275, 195).size()
                                              : twipsRect(210, 675, 1245, 195).size();
     const QSize needed = label->sizeHint();

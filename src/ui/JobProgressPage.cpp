@@ -3,6 +3,8 @@
 #include "encoding/EncoderEngine.h"
 #include "session/ProgressFigures.h"
 
+#include "LabelText.h"
+
 #include <QFormLayout>
 #include <QLabel>
 #include <QPainter>
@@ -48,7 +50,7 @@ protected:
 
 void setPath(QLabel *label, const QString &path)
 {
-    label->setText(path.isEmpty() ? Unknown : path);
+    setLabelText(label, path.isEmpty() ? Unknown : path);
     label->setToolTip(path);
 }
 
@@ -80,7 +82,7 @@ JobProgressPage::JobProgressPage(QWidget *parent)
     stateFont.setBold(true);
     m_lblState->setFont(stateFont);
     m_lblState->setObjectName(QStringLiteral("lblState"));
-    m_lblState->setAccessibleName(tr("Encoder state"));
+    m_lblState->setAccessibleDescription(tr("Encoder state"));
 
     m_lblStreams->setWordWrap(true);
     for (QLabel *label : {m_lblInputFile, m_lblOutputFile})
@@ -98,8 +100,12 @@ JobProgressPage::JobProgressPage(QWidget *parent)
         field->setObjectName(name);
         QString accessible = caption;
         accessible.remove(QLatin1Char(':'));
-        label->setAccessibleName(accessible);
-        field->setAccessibleName(accessible);
+        // Labels are read by the value they show; what it is goes into the
+        // description.
+        if (qobject_cast<QLabel *>(field))
+            field->setAccessibleDescription(accessible);
+        else
+            field->setAccessibleName(accessible);
         form->addRow(label, field);
     };
     addRow(tr("Input file:"), QStringLiteral("lblInputFile"), m_lblInputFile);
@@ -117,10 +123,10 @@ JobProgressPage::JobProgressPage(QWidget *parent)
     layout->addLayout(form);
     layout->addStretch();
 
-    m_lblState->setText(tr("No job running"));
+    setLabelText(m_lblState, tr("No job running"));
     for (QLabel *label : {m_lblInputFile, m_lblOutputFile, m_lblProfile, m_lblStreams,
                           m_lblElapsed, m_lblEncoded, m_lblFps, m_lblTimeLeft})
-        label->setText(Unknown);
+        setLabelText(label, Unknown);
     m_prgJob->setValue(0);
     m_prgJob->setFormat(Unknown);
 }
@@ -159,10 +165,10 @@ void JobProgressPage::onEngineDestroyed()
     if (m_elapsed.isValid() && m_finalElapsedMs < 0)
         m_finalElapsedMs = m_elapsed.elapsed();
     if (m_shownJob) {
-        m_lblState->setText(tr("Run ended"));
-        m_lblTimeLeft->setText(Unknown);
+        setLabelText(m_lblState, tr("Run ended"));
+        setLabelText(m_lblTimeLeft, Unknown);
     } else {
-        m_lblState->setText(tr("No job running"));
+        setLabelText(m_lblState, tr("No job running"));
     }
 }
 
@@ -216,8 +222,8 @@ void JobProgressPage::showJob()
 
     setPath(m_lblInputFile, input);
     setPath(m_lblOutputFile, output);
-    m_lblProfile->setText(profileName.isEmpty() ? Unknown : profileName);
-    m_lblStreams->setText(streams.isEmpty() ? Unknown : streams);
+    setLabelText(m_lblProfile, profileName.isEmpty() ? Unknown : profileName);
+    setLabelText(m_lblStreams, streams.isEmpty() ? Unknown : streams);
 }
 
 void JobProgressPage::showProgress(const EncodeProgress &progress, qint64 elapsedMs)
@@ -235,21 +241,21 @@ void JobProgressPage::showProgress(const EncodeProgress &progress, qint64 elapse
         m_prgJob->setValue(0);
     }
 
-    m_lblElapsed->setText(ProgressFigures::clockText(elapsedMs));
+    setLabelText(m_lblElapsed, ProgressFigures::clockText(elapsedMs));
 
     QString encoded = ProgressFigures::clockText(progress.encodedUs / 1000);
     if (progress.durationUs > 0)
         encoded += tr(" of %1").arg(ProgressFigures::clockText(progress.durationUs / 1000));
-    m_lblEncoded->setText(encoded);
+    setLabelText(m_lblEncoded, encoded);
 
-    m_lblFps->setText(progress.videoFrames > 0 && elapsedMs > 0
+    setLabelText(m_lblFps, progress.videoFrames > 0 && elapsedMs > 0
                           ? QString::number(progress.videoFrames * 1000.0 / elapsedMs, 'f', 1)
                           : Unknown);
 
     // An estimate only means something while the job still runs.
     const auto left = active ? ProgressFigures::remainingMs(elapsedMs, progress.encodedUs, progress.durationUs)
                              : std::nullopt;
-    m_lblTimeLeft->setText(left ? ProgressFigures::clockText(*left) : Unknown);
+    setLabelText(m_lblTimeLeft, left ? ProgressFigures::clockText(*left) : Unknown);
 }
 
 void JobProgressPage::showState(qint32 runState, qint32 errorState)
@@ -266,7 +272,7 @@ void JobProgressPage::showState(qint32 runState, qint32 errorState)
                    : tr("Stopped");
         break;
     }
-    m_lblState->setText(text);
+    setLabelText(m_lblState, text);
 }
 
 } // namespace joblet

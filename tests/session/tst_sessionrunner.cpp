@@ -47,7 +47,9 @@ public:
     {
         connect(&runner, &SessionRunner::engineCreated, this, [this](EncoderEngine *engine) {
             events << QStringLiteral("created");
-            auto *fake = static_cast<FakeEncoderEngine *>(engine);
+            auto *fake = qobject_cast<FakeEncoderEngine *>(engine);
+            if (!fake)
+                return; // the real engine
             connect(fake, &EncoderEngine::RunStateChanged, this, [this, fake](qint32 s) {
                 if (onState)
                     onState(*fake, s);
