@@ -1,6 +1,7 @@
 #include "ProgramPaths.h"
 
 #include <QCoreApplication>
+#include <QStandardPaths>
 
 namespace joblet {
 
@@ -27,6 +28,12 @@ QString ProgramPaths::handOffFile() const
 QString ProgramPaths::profilesBesideProgram() const
 {
     return m_programFolder + QStringLiteral("/profiles");
+}
+
+QString ProgramPaths::reportsFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QStringLiteral("/joblet/reports");
 }
 
 } // namespace joblet

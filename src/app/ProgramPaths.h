@@ -16,6 +16,8 @@ public:
     QString markerFile() const;
     QString handOffFile() const;
     QString profilesBesideProgram() const;
+    // Per-user: where each timed session's report is kept as a text file.
+    static QString reportsFolder();
 
 private:
     QString m_programFolder;

@@ -17,7 +17,7 @@ int main(int argc, char **argv)
         joblet::ProfileCatalogue::folders(paths.programFolder()));
     joblet::DesktopUiServices dialogs(engines);
     joblet::FrmJobletIn window({engines, joblet::Clock::system(), dialogs, paths.markerFile(),
-                                paths.handOffFile()});
+                                paths.handOffFile(), paths.reportsFolder()});
     window.Form_Load();
     window.show();
     return app.exec();

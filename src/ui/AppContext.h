@@ -17,6 +17,8 @@ struct AppContext {
     UiServices &dialogs;
     QString markerFile;
     QString handOffFile;
+    // Where each timed session's report is also kept as a text file.
+    QString reportsFolder;
 };
 
 } // namespace joblet

@@ -104,6 +104,8 @@ FrmJobletIn::FrmJobletIn(const AppContext &context, QWidget *parent)
     , m_context(context)
     , m_list(new BatchList(this))
     , m_runner(new SessionRunner(*m_list, context.engines, this))
+    , m_schedule(context.clock)
+    , m_reportFile(context.reportsFolder, context.clock)
     , m_defaultProfile(DefaultProfileName)
 {
     setObjectName(QStringLiteral("FrmJobletIn"));
@@ -296,6 +298,7 @@ void FrmJobletIn::createTimedSessionGroup()
     Command1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     Command1->setFocusPolicy(Qt::StrongFocus);
     place(Command1, 105, 1320, 2550, 630);
+    connect(Command1, &QToolButton::clicked, this, &FrmJobletIn::Command1_Click);
 }
 
 void FrmJobletIn::createTimers()
@@ -310,6 +313,7 @@ void FrmJobletIn::createTimers()
     Timer2 = timer("Timer2", 1000);
     Timer3 = timer("Timer3", 5000);
     connect(Timer1, &QTimer::timeout, this, &FrmJobletIn::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &FrmJobletIn::Timer2_Timer);
     connect(Timer3, &QTimer::timeout, this, &FrmJobletIn::Timer3_Timer);
     Timer1->start();
     Timer3->start();
@@ -435,8 +439,11 @@ void FrmJobletIn::CmdStart_Click()
     if (m_timedSession) {
         if (!m_report)
             m_report = new FrmReport(this, this);
-        m_report->setStartTime(m_context.clock.timeText());
+        const QString time = m_context.clock.timeText();
+        m_report->setStartTime(time);
         m_report->clearLines();
+        // A failed write must not hold up the run; the next line tries again.
+        m_reportFile.begin(SessionReportFile::startCaption(time));
     }
     // The run goes on from the event loop; Runner_RunEnded finishes it.
 }
@@ -455,8 +462,10 @@ void FrmJobletIn::showRunFinished()
     if (m_timedSession) {
         showScheduleIdle();
         m_timedSession = false;
+        const QString time = m_context.clock.timeText();
+        m_reportFile.addLine(SessionReportFile::endCaption(time));
         if (m_report) {
-            m_report->setEndTime(m_context.clock.timeText());
+            m_report->setEndTime(time);
             m_report->showCentred();
         }
     }
@@ -528,6 +537,7 @@ void FrmJobletIn::endSession()
     Timer1->stop();
     Timer2->stop();
     m_timedSession = false;
+    m_schedule.cancel();
 }
 
 void FrmJobletIn::LvwJoblet_Click()
@@ -570,6 +580,89 @@ void FrmJobletIn::Timer1_Timer()
     setLabelText(lblSysTime, m_context.clock.timeText());
 }
 
+void FrmJobletIn::Command1_Click()
+{
+    if (m_list->count() == 0) {
+        m_context.dialogs.message(
+            this, QStringLiteral("Please add some files to encode before starting the timer."));
+        return;
+    }
+    if (picButtons->isVisibleTo(this))
+        armSchedule();
+    else
+        cancelSchedule();
+}
+
+void FrmJobletIn::armSchedule()
+{
+    if (m_timedSession && m_runner->Encoder()) {
+        const qint32 state = m_runner->Encoder()->RunState();
+        if (state == RunRunning || state == RunPaused) {
+            m_context.dialogs.message(
+                this, QStringLiteral("The encoder session is running.\r\nPlease press the Stop "
+                                     "button to end this session before setting a new schedule."));
+            return;
+        }
+    }
+    const TimedSchedule::StartCheck check =
+        m_schedule.check(lstHour->currentText().toInt(), lstMinute->currentText().toInt());
+    if (!check.accepted()) {
+        m_context.dialogs.message(this,
+                                  QStringLiteral("Please set the start time for a time in the future."));
+        lstHour->setCurrentIndex(check.hourToSelect);
+        return;
+    }
+    const QString question = QStringLiteral("Do you want to start an encoding session at ")
+                             + lstHour->currentText() + QLatin1Char(':') + lstMinute->currentText()
+                             + QStringLiteral(":00");
+    if (m_context.dialogs.message(this, question, QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    m_schedule.arm(check);
+    picButtons->hide();
+    setLabelText(lblTimerStatus, QStringLiteral("The timer is running"));
+    setLabelText(Label2, QStringLiteral("Remaining Time:"));
+    Timer1->stop();
+    Timer2->start();
+    m_timedSession = true;
+    // Not showMinimized(): a window not yet shown stays so.
+    setWindowState(windowState() | Qt::WindowMinimized);
+    setWindowTitle(QStringLiteral("Encoder session will start in ") + lblSysTime->text());
+}
+
+void FrmJobletIn::cancelSchedule()
+{
+    if (m_context.dialogs.message(this,
+                                  QStringLiteral("Do you want to stop the scheduled encoding session?"),
+                                  QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    m_schedule.cancel();
+    showScheduleIdle();
+    m_timedSession = false;
+    setWindowTitle(QStringLiteral("Qimto Media Joblet"));
+}
+
+void FrmJobletIn::Timer2_Timer()
+{
+    // The lists stay usable while armed: each tick takes their selection.
+    const TimedSchedule::Tick tick =
+        m_schedule.tick(lstHour->currentText().toInt(), lstMinute->currentText().toInt());
+    setLabelText(lblSysTime, tick.countdown);
+    setWindowTitle(QStringLiteral("Encoder session will start in ") + tick.countdown);
+    if (!tick.fire)
+        return;
+    picButtons->show();
+    setLabelText(lblTimerStatus, QStringLiteral("The timer is not running"));
+    setLabelText(Label2, QStringLiteral("System Time:"));
+    setWindowTitle(QStringLiteral("Encoder session in progress."));
+    Timer2->stop();
+    Timer1->start();
+    // Queued rather than run here, so the window repaints first and no
+    // event loop runs inside this tick.
+    QMetaObject::invokeMethod(this, &FrmJobletIn::CmdStart_Click, Qt::QueuedConnection);
+}
+
 void FrmJobletIn::Timer3_Timer() {}
 
 void FrmJobletIn::Runner_EngineCreated(EncoderEngine *engine)
@@ -595,10 +688,13 @@ void FrmJobletIn::Runner_JobEnded()
 
 void FrmJobletIn::Runner_RowVisited(int row)
 {
-    if (!m_timedSession || !m_report)
+    if (!m_timedSession)
         return;
-    m_report->addLine(QStringLiteral("File: ") + m_list->cell(row, BatchItem::OutputFileKey)
-                      + QStringLiteral(" Result: ") + m_list->cell(row, BatchItem::ResultKey));
+    const QString line = SessionReportFile::resultLine(m_list->cell(row, BatchItem::OutputFileKey),
+                                                       m_list->cell(row, BatchItem::ResultKey));
+    if (m_report)
+        m_report->addLine(line);
+    m_reportFile.addLine(line);
 }
 
 } // namespace joblet

@@ -2,6 +2,9 @@
 
 #include "AppContext.h"
 
+#include "schedule/SessionReportFile.h"
+#include "schedule/TimedSchedule.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -62,7 +65,9 @@ public:
     void CmdStop_Click();
     void CmdExit_Click();
     void LvwJoblet_Click();
+    void Command1_Click();
     void Timer1_Timer();
+    void Timer2_Timer();
     void Timer3_Timer();
 
 protected:
@@ -85,6 +90,8 @@ private:
     void showRunFinished();
     void showRunStopped();
     void showScheduleIdle();
+    void armSchedule();
+    void cancelSchedule();
 
     void Runner_EngineCreated(EncoderEngine *engine);
     void Runner_EngineReleased();
@@ -98,6 +105,8 @@ private:
     AppContext m_context;
     BatchList *m_list;
     SessionRunner *m_runner;
+    TimedSchedule m_schedule;
+    SessionReportFile m_reportFile;
     QString m_defaultProfile;
     bool m_timedSession = false;
     QPointer<FrmReport> m_report;

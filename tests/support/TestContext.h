@@ -26,6 +26,6 @@ struct TestContext {
     joblet::AppContext context()
     {
         return {engines, clock, ui, programFolder.filePath("JobletRunning"),
-                programFolder.filePath("tonvel.lst")};
+                programFolder.filePath("tonvel.lst"), programFolder.filePath("reports")};
     }
 };

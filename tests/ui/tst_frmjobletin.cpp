@@ -8,6 +8,8 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QDir>
+#include <QPushButton>
 #include <QFile>
 #include <QLabel>
 #include <QTimer>
@@ -283,24 +285,106 @@ private Q_SLOTS:
         QVERIFY(f.engines->log.isEmpty());
     }
 
-    void timedRunShowsReport()
+    // The schedule button: its refusals, its question, and the state it leaves.
+    void scheduleButton_data()
     {
-        Fixture f;
-        f.addJobs({"/in/a.avi", "/in/b.avi"});
+        QTest::addColumn<QTime>("now");
+        QTest::addColumn<bool>("withJob");
+        QTest::addColumn<QString>("start");   // "h:m" as selected
+        QTest::addColumn<bool>("yes");        // the answer to the question
+        QTest::addColumn<QString>("message"); // the last message shown
+        QTest::addColumn<QString>("hourAfter");
+        QTest::addColumn<bool>("armed");
+        const QString future = "Please set the start time for a time in the future.";
+        const QString ask = "Do you want to start an encoding session at ";
+        QTest::newRow("empty list") << QTime(14, 30) << false << "15:0" << true
+                                    << "Please add some files to encode before starting the timer." << "15" << false;
+        QTest::newRow("earlier") << QTime(14, 30) << true << "13:45" << true << future << "15" << false;
+        QTest::newRow("this minute") << QTime(14, 30) << true << "14:30" << true << future << "15" << false;
+        QTest::newRow("No") << QTime(14, 30) << true << "14:31" << false << ask + "14:31:00" << "14" << false;
+        QTest::newRow("Yes") << QTime(9, 0) << true << "9:5" << true << ask + "9:5:00" << "9" << true;
+        QTest::newRow("hour 23 refuses 23") << QTime(23, 10) << true << "23:50" << true << future << "0" << false;
+        QTest::newRow("hour 23, next day") << QTime(23, 10) << true << "1:0" << true << ask + "1:0:00" << "1" << true;
+    }
+    void scheduleButton()
+    {
+        QFETCH(QTime, now);
+        QFETCH(QString, start);
+        QFETCH(bool, armed);
+        Fixture f(now);
+        QFETCH(bool, withJob);
+        if (withJob)
+            f.addJobs({"/in/a.avi"});
+        f.get<QComboBox>("lstHour")->setCurrentText(start.section(':', 0, 0));
+        f.get<QComboBox>("lstMinute")->setCurrentText(start.section(':', 1, 1));
+        QFETCH(bool, yes);
+        f.ui.answers << (yes ? QMessageBox::Yes : QMessageBox::No);
+        f.click("Command1");
+        QTEST(f.ui.messages.last().text, "message");
+        QCOMPARE(f.ui.messages.last().icon, UiServices::Icon::None);
+        QTEST(f.get<QComboBox>("lstHour")->currentText(), "hourAfter");
+        QCOMPARE(f.window.TimedSession(), armed);
+        QCOMPARE(!f.get("picButtons")->isVisibleTo(&f.window), armed);
+        QCOMPARE(f.get<QTimer>("Timer2")->isActive(), armed);
+        QCOMPARE(f.get<QTimer>("Timer1")->isActive(), !armed);
+        QCOMPARE(f.window.isMinimized(), armed);
+        QCOMPARE(f.get<QLabel>("Label2")->text(), armed ? QString("Remaining Time:") : QString("SystemTime:"));
+        if (!armed)
+            return;
+        QVERIFY(f.window.windowTitle().startsWith("Encoder session will start in "));
+        // Cancelling asks; No keeps the schedule, Yes puts the group back.
+        f.ui.answers << QMessageBox::No << QMessageBox::Yes;
+        f.click("Command1");
+        QVERIFY(f.window.TimedSession());
+        f.click("Command1");
+        QCOMPARE(f.ui.messages.last().text, QString("Do you want to stop the scheduled encoding session?"));
+        QVERIFY(!f.window.TimedSession() && f.get("picButtons")->isVisibleTo(&f.window));
+        QCOMPARE(f.get<QLabel>("Label2")->text(), QString("System Time:"));
+        QCOMPARE(f.window.windowTitle(), QString("Qimto Media Joblet"));
+        QVERIFY(f.window.isMinimized()); // the window state is left alone
+    }
+
+    // Armed at 16:04 for 16:05: the run starts at 16:04:59, reports every
+    // row into the window and its file, and the report's OK brings the
+    // minimised window back.
+    void timedRunEndToEnd()
+    {
+        Fixture f(QTime(16, 4, 0));
+        f.addJobs({"/in/a.avi", "/in/b.avi", "/in/c.avi"});
         f.window.list().setCell(1, "Result", "Done");
-        f.window.setTimedSession(true);
-        QVERIFY(f.run());
+        f.get<QComboBox>("lstHour")->setCurrentText("16");
+        f.get<QComboBox>("lstMinute")->setCurrentText("5");
+        f.ui.answers << QMessageBox::Yes;
+        f.click("Command1");
+        QVERIFY(f.window.TimedSession());
+        f.window.Timer2_Timer();
+        QCOMPARE(f.get<QLabel>("lblSysTime")->text(), QString("00:01:00"));
+        f.tc.clock.fixed = QDateTime(QDate(2024, 3, 14), QTime(16, 4, 59));
+        QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
+        f.window.Timer2_Timer();
+        QCOMPARE(f.window.windowTitle(), QString("Encoder session in progress."));
+        QVERIFY(ended.wait(10000));
 
         auto *report = f.window.findChild<FrmReport *>();
         QVERIFY(report && report->isVisible());
-        QCOMPARE(report->lines(), QStringList({"File: /in/a.avi.wmv Result: Done",
-                                               "File: /in/b.avi.wmv Result: Done"}));
+        const QStringList lines = {"File: /in/a.avi.wmv Result: Done", "File: /in/b.avi.wmv Result: Done",
+                                   "File: /in/c.avi.wmv Result: Done"};
+        QCOMPARE(report->lines(), lines);
         QVERIFY(!f.window.TimedSession());
-        QVERIFY(f.get("picButtons")->isVisibleTo(&f.window));
-        QCOMPARE(f.get<QLabel>("lblTimerStatus")->text(), QString("The timer is not running"));
-        QCOMPARE(f.get<QLabel>("Label2")->text(), QString("System Time:"));
-        QVERIFY(f.get<QTimer>("Timer1")->isActive());
-        QVERIFY(!f.get<QTimer>("Timer2")->isActive());
+        QVERIFY(f.get<QTimer>("Timer1")->isActive() && !f.get<QTimer>("Timer2")->isActive());
+        QCOMPARE(f.window.windowTitle(), QString("Encoder session in progress."));
+
+        const QStringList files = QDir(f.tc.programFolder.filePath("reports")).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QFile file(f.tc.programFolder.filePath("reports/" + files.first()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList written = QString::fromLocal8Bit(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(written.mid(1, 3), lines);
+        QVERIFY(written.first().startsWith("Session start time: ") && written.last().startsWith("Session end time: "));
+
+        QVERIFY(f.window.isMinimized());
+        report->findChild<QPushButton *>("Command1")->click();
+        QVERIFY(!f.window.isMinimized());
     }
 
     // Stop, Exit and closing all end the hanging job and start no other.
