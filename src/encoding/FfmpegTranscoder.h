@@ -15,10 +15,19 @@ struct TranscodeCounters {
     std::atomic<qint64> videoFrames {0};
 };
 
-// One encode, on threads of its own: a reader that demuxes and turns video
-// into scaled pictures for the video encoder's thread, and an audio thread
-// that decodes, resamples and encodes; both feed one muxer. Bounded queues
-// between them keep memory flat. Destroying it stops it.
+// One encode, on threads of its own. Bounded queues between them keep memory
+// flat; the first failure or a stop aborts them all. Destroying it stops it.
+//
+// | thread                | runs (file)                 | owns                                        |
+// |-----------------------|-----------------------------|---------------------------------------------|
+// | job                   | Job (FfmpegTranscoder.cpp),  | set-up and tear-down of everything below;   |
+// |                       | VideoEncoding (FfmpegVideo)  | the video encoder                           |
+// | reader                | InputStage (FfmpegInput),    | demuxer, video decoder, scaler and the      |
+// |                       | VideoConversion (FfmpegVideo)| constant frame grid                         |
+// | audio (job if no      | AudioStage (FfmpegAudio)     | audio decoder, resampler, fifo, encoder     |
+// | video)                |                             |                                             |
+// | any, under its mutex  | OutputFile (FfmpegOutput)    | muxer, temporary file, final rename         |
+// | any                   | JobContext (FfmpegJob)       | stop flag, first failure, queues, counters  |
 class FfmpegTranscoder {
 public:
     struct Reports {
