@@ -19,6 +19,8 @@ namespace joblet::transcode {
 // of decoded pictures.
 inline constexpr std::size_t VideoQueueFrames = 24;
 inline constexpr std::size_t AudioQueuePackets = 64;
+// A timestamp this far from the stream's own pace is damage, not a pause.
+inline constexpr int MaxGapSeconds = 5;
 // A few bad packets are normal in damaged files; this many in a row is not.
 inline constexpr int MaxConsecutiveDecodeErrors = 64;
 

@@ -14,14 +14,22 @@ VideoConversion::VideoConversion(JobContext &job, const AVStream *in, int64_t or
 {
 }
 
-// Pictures that land on a slot already filled are dropped, gaps are filled
-// by repeating the previous picture.
+// Pictures that land on a slot already filled are dropped, short gaps are
+// filled by repeating the previous picture. A jump further than a few
+// seconds either way is a damaged timestamp: the timeline is closed up
+// there, so the output never grows past the input's content and memory
+// stays flat whatever the timestamps say.
 void VideoConversion::convert(const AVFrame *in)
 {
     int64_t slot = m_nextIndex;
     const int64_t ts = in->best_effort_timestamp != AV_NOPTS_VALUE ? in->best_effort_timestamp : in->pts;
     if (ts != AV_NOPTS_VALUE)
-        slot = av_rescale_q(ts - m_origin, m_inTimeBase, m_target.timeBase);
+        slot = av_sat_sub64(av_rescale_q(av_sat_sub64(ts, m_origin), m_inTimeBase, m_target.timeBase), m_shift);
+    const int64_t maxGap = av_rescale_q(MaxGapSeconds, {1, 1}, m_target.timeBase);
+    if (slot > m_nextIndex + maxGap || slot < m_nextIndex - maxGap) {
+        m_shift = av_sat_add64(m_shift, av_sat_sub64(slot, m_nextIndex));
+        slot = m_nextIndex;
+    }
     if (!m_last)
         slot = std::max<int64_t>(slot, 0);
     else if (slot < m_nextIndex)

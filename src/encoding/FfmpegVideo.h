@@ -30,6 +30,7 @@ private:
     ff::SwsPtr m_sws;
     ff::FramePtr m_last;     // most recent scaled picture, for duplicates
     int64_t m_nextIndex = 0; // next output frame number
+    int64_t m_shift = 0;     // output frames cut out at timestamp jumps
 };
 
 // Job thread: the video encoder, fed from the queue.
