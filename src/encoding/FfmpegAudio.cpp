@@ -1,9 +1,13 @@
 #include "FfmpegAudio.h"
 
+#include "FfmpegProbe.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/samplefmt.h>
 }
+
+#include <vector>
 
 namespace joblet::transcode {
 
@@ -76,10 +80,28 @@ void AudioStage::convert(const AVFrame *in)
     if (m_nextPts == AV_NOPTS_VALUE) {
         const int64_t ts = in->best_effort_timestamp != AV_NOPTS_VALUE ? in->best_effort_timestamp : in->pts;
         m_nextPts = ts == AV_NOPTS_VALUE ? 0 : std::max<int64_t>(0, av_rescale_q(ts - m_origin, m_in->time_base, m_enc->time_base));
+        if (m_nextPts > int64_t(MaxGapSeconds) * m_enc->sample_rate)
+            m_nextPts = 0;
     }
     configureResampler(in);
     resample(in);
     encodeChunks(false);
+}
+
+// Input channels go round-robin to the output channels, each output the
+// average of its share, so nothing is lost and nothing clips.
+int AudioStage::setEvenMix(int inChannels)
+{
+    const int outChannels = m_enc->ch_layout.nb_channels;
+    std::vector<double> matrix(std::size_t(outChannels) * std::size_t(inChannels), 0.0);
+    for (int o = 0; o < outChannels; ++o) {
+        const int share = (inChannels - o + outChannels - 1) / outChannels;
+        for (int i = o; i < inChannels; i += outChannels)
+            matrix[std::size_t(o * inChannels + i)] = share > 0 ? 1.0 / share : 0.0;
+        if (share == 0) // fewer inputs than outputs: repeat the first
+            matrix[std::size_t(o * inChannels)] = 1.0;
+    }
+    return swr_set_matrix(m_swr.get(), matrix.data(), inChannels);
 }
 
 void AudioStage::configureResampler(const AVFrame *in)
@@ -87,22 +109,37 @@ void AudioStage::configureResampler(const AVFrame *in)
     if (m_swr && m_swrFormat == in->format && m_swrRate == in->sample_rate
         && av_channel_layout_compare(&m_swrLayout, &in->ch_layout) == 0)
         return;
+    // A decoder may change format mid-stream; the resampler's buffers are
+    // sized from these values.
+    checkAudioFormat(in->sample_rate, in->ch_layout.nb_channels, m_job.task.inputPath);
     if (m_swr)
         resample(nullptr);
+    const int channels = in->ch_layout.nb_channels;
     AVChannelLayout inLayout {};
     av_channel_layout_copy(&inLayout, &in->ch_layout);
-    if (inLayout.order == AV_CHANNEL_ORDER_UNSPEC)
-        av_channel_layout_default(&inLayout, in->ch_layout.nb_channels);
+    if (inLayout.order != AV_CHANNEL_ORDER_NATIVE) {
+        av_channel_layout_uninit(&inLayout);
+        av_channel_layout_default(&inLayout, channels);
+    }
+    // No standard layout has this many channels: the resampler cannot
+    // work out a mix by itself.
+    const bool ownMix = inLayout.order != AV_CHANNEL_ORDER_NATIVE;
     SwrContext *raw = nullptr;
     int ret = swr_alloc_set_opts2(&raw, &m_enc->ch_layout, m_enc->sample_fmt, m_enc->sample_rate, &inLayout,
                                   AVSampleFormat(in->format), in->sample_rate, 0, nullptr);
     av_channel_layout_uninit(&inLayout);
     m_swr.reset(raw);
+    if (ret >= 0 && ownMix)
+        ret = setEvenMix(channels);
     if (ret >= 0)
         ret = swr_init(m_swr.get());
     if (ret < 0)
-        fail(EngineError::DecodeFailed, QStringLiteral("%1: cannot resample audio: %2")
-                                            .arg(baseName(m_job.task.inputPath), ff::errorText(ret)));
+        fail(channels != m_enc->ch_layout.nb_channels ? EngineError::UnsupportedChannelLayout : EngineError::UnsupportedFormat,
+             QStringLiteral("%1: cannot resample %2 channels at %3 Hz: %4")
+                 .arg(baseName(m_job.task.inputPath))
+                 .arg(channels)
+                 .arg(in->sample_rate)
+                 .arg(ff::errorText(ret)));
     m_swrFormat = AVSampleFormat(in->format);
     m_swrRate = in->sample_rate;
     av_channel_layout_uninit(&m_swrLayout);

@@ -23,6 +23,7 @@ private:
     void configureResampler(const AVFrame *in);
     void resample(const AVFrame *in);
     void drain();
+    int setEvenMix(int inChannels);
     void encodeChunks(bool final);
     int frameSize() const;
 

@@ -1,5 +1,6 @@
 #include "FfmpegInput.h"
 
+#include "FfmpegProbe.h"
 #include "FfmpegVideo.h"
 
 #include <QFile>
@@ -49,6 +50,10 @@ void InputStage::open()
     if (m_videoIndex < 0 && m_audioIndex < 0)
         fail(EngineError::NoMatchingStreams, baseName(path));
 
+    if (m_videoIndex >= 0)
+        checkPlausible(videoStream(), path);
+    if (m_audioIndex >= 0)
+        checkPlausible(audioStream(), path);
     if (m_videoIndex >= 0)
         m_video.ctx = openDecoder(m_job, videoStream(), true);
     if (m_audioIndex >= 0)
