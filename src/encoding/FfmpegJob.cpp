@@ -66,6 +66,27 @@ bool JobContext::aborted() const
     return stop || m_failure.has_value();
 }
 
+bool JobContext::requestStop()
+{
+    {
+        std::lock_guard lock(m_failureMutex);
+        if (m_committed)
+            return false;
+        stop = true;
+    }
+    abortQueues();
+    return true;
+}
+
+bool JobContext::commit()
+{
+    std::lock_guard lock(m_failureMutex);
+    if (stop || m_failure)
+        return false;
+    m_committed = true;
+    return true;
+}
+
 void JobContext::abortQueues()
 {
     videoQueue.abort();

@@ -41,7 +41,7 @@ public:
 
     const EncodeJob task;
     const std::shared_ptr<TranscodeCounters> counters;
-    std::atomic<bool> stop {false};
+    std::atomic<bool> stop {false}; // read by the libraries' interrupt callbacks
     BoundedQueue<ff::FramePtr> videoQueue {VideoQueueFrames};
     BoundedQueue<ff::PacketPtr> audioPackets {AudioQueuePackets};
 
@@ -50,6 +50,12 @@ public:
     std::optional<EncoderFailure> failure() const;
     bool aborted() const;
     void abortQueues();
+
+    // Stop and publishing decide under one lock, so the report always
+    // matches the disk: false when the job already committed to publish.
+    bool requestStop();
+    // False when stopped or failed; from then on a stop is refused.
+    bool commit();
 
     // Runs `f`, turning what it throws into the job's failure.
     template<typename F>
@@ -71,6 +77,7 @@ private:
 
     mutable std::mutex m_failureMutex;
     std::optional<EncoderFailure> m_failure;
+    bool m_committed = false;
 };
 
 // One input stream's decoder and how it has fared.

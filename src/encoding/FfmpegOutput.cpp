@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace joblet::transcode {
@@ -20,6 +21,19 @@ QString nativeError(int err)
 {
     return QString::fromLocal8Bit(strerror(err));
 }
+
+// On the output side a missing name means a missing folder, never a
+// missing input.
+qint32 outputErrorNumber(int err)
+{
+    if (err == ENOENT || err == ENOTDIR)
+        return EngineError::PathNotFound;
+    return fileErrorNumber(err, EngineError::WriteFailed);
+}
+
+// A removed folder does not make writes fail (the open file lives on
+// unlinked), so look every so many packets: cheap, and early enough.
+constexpr qint64 PacketsBetweenChecks = 32;
 
 } // namespace
 
@@ -55,17 +69,14 @@ void OutputFile::createTempFile()
                                       .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
         const int fd = ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            ::close(fd);
+            m_tempFd = fd;
             m_tempPath = candidate;
             return;
         }
         const int err = errno;
         if (err == EEXIST)
             continue;
-        qint32 number = fileErrorNumber(err, EngineError::WriteFailed);
-        if (number == EngineError::FileNotFound)
-            number = EngineError::PathNotFound;
-        fail(number, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(dir), nativeError(err)));
+        failFile(err, QDir::toNativeSeparators(dir));
     }
     fail(EngineError::WriteFailed, QStringLiteral("no unique temporary name in %1").arg(QDir::toNativeSeparators(dir)));
 }
@@ -110,6 +121,8 @@ void OutputFile::write(AVPacket *pkt, AVStream *st)
         fail(ret == AVERROR(EINVAL) ? EngineError::EncodeFailed : writeErrorNumber(ret),
              QStringLiteral("%1: %2").arg(baseName(m_job.task.outputPath), ff::errorText(ret)));
     checkError();
+    if (++m_packets % PacketsBetweenChecks == 0)
+        checkStillThere();
     if (end != AV_NOPTS_VALUE) {
         const qint64 us = av_rescale_q(end, st->time_base, {1, 1000000});
         if (us > m_job.counters->encodedUs)
@@ -123,13 +136,30 @@ void OutputFile::checkError()
         failWrite(m_muxer->pb->error);
 }
 
+void OutputFile::checkStillThere()
+{
+    struct stat st {};
+    if (m_tempFd >= 0 && ::fstat(m_tempFd, &st) == 0 && st.st_nlink == 0) {
+        const QString dir = QFileInfo(m_job.task.outputPath).absolutePath();
+        failFile(QFileInfo(dir).isDir() ? EIO : ENOENT, QDir::toNativeSeparators(dir));
+    }
+}
+
+void OutputFile::failFile(int err, const QString &what)
+{
+    fail(outputErrorNumber(err), QStringLiteral("%1: %2").arg(what, nativeError(err)));
+}
+
 void OutputFile::failWrite(int averr)
 {
     fail(writeErrorNumber(averr), QStringLiteral("%1: %2").arg(baseName(m_job.task.outputPath), ff::errorText(averr)));
 }
 
-void OutputFile::finish()
+bool OutputFile::finish()
 {
+    if (m_packets == 0)
+        fail(EngineError::NothingEncoded, baseName(m_job.task.inputPath));
+    checkStillThere();
     int ret = av_write_trailer(m_muxer.get());
     if (ret < 0)
         failWrite(ret);
@@ -139,19 +169,27 @@ void OutputFile::finish()
     if (ret < 0)
         failWrite(ret);
     m_muxer.reset();
-    if (m_job.stop)
-        return;
-    if (::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_job.task.outputPath).constData()) != 0) {
-        const int err = errno;
-        fail(fileErrorNumber(err, EngineError::WriteFailed),
-             QStringLiteral("%1: %2").arg(baseName(m_job.task.outputPath), nativeError(err)));
-    }
+    if (!m_job.commit())
+        return false;
+    if (::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_job.task.outputPath).constData()) != 0)
+        failFile(errno, baseName(m_job.task.outputPath));
     m_tempPath.clear();
+    closeTemp();
+    return true;
+}
+
+void OutputFile::closeTemp()
+{
+    if (m_tempFd >= 0) {
+        ::close(m_tempFd);
+        m_tempFd = -1;
+    }
 }
 
 void OutputFile::discard()
 {
     m_muxer.reset();
+    closeTemp();
     if (!m_tempPath.isEmpty()) {
         ::unlink(QFile::encodeName(m_tempPath).constData());
         m_tempPath.clear();

@@ -21,15 +21,19 @@ public:
     // Writes the header, once every stream is in.
     void open();
     void write(AVPacket *pkt, AVStream *st);
-    // Trailer, close, and the rename into place.
-    void finish();
+    // Trailer, close, and the rename into place; false when a stop came
+    // first and nothing was published.
+    bool finish();
     // Removes the temporary file; harmless after finish().
     void discard();
 
 private:
     void createTempFile();
     void checkError();
+    void checkStillThere();
+    void closeTemp();
     [[noreturn]] void failWrite(int averr);
+    [[noreturn]] void failFile(int err, const QString &what);
 
     JobContext &m_job;
     struct Deleter {
@@ -37,6 +41,8 @@ private:
     };
     std::unique_ptr<AVFormatContext, Deleter> m_muxer;
     QString m_tempPath;
+    int m_tempFd = -1; // kept open to notice when the file is taken away
+    qint64 m_packets = 0;
     std::mutex m_mutex;
 };
 

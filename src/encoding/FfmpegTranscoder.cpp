@@ -32,13 +32,16 @@ public:
         }
     }
 
-    void stop()
+    bool stop()
     {
-        m_job.stop = true;
-        m_job.abortQueues();
+        const bool stopping = m_job.requestStop();
         if (m_worker.joinable())
             m_worker.join();
+        return !stopping && m_published;
     }
+
+    // Written before the job's thread ends; read after it is joined.
+    QString note() const { return m_note; }
 
 private:
     void run()
@@ -63,6 +66,8 @@ private:
             return; // Stop() reports the end itself
         if (failure)
             m_reports.error(failure->number(), failure->description());
+        else
+            m_reports.finished(m_note);
         m_reports.stopped();
     }
 
@@ -110,16 +115,29 @@ private:
 
     void finish()
     {
-        m_output.finish();
+        if (!m_output.finish())
+            return;
+        m_published = true;
+        TranscodeCounters &c = *m_job.counters;
+        const qint64 declared = c.durationUs;
+        const qint64 encoded = c.encodedUs;
+        // An input cut short, even while it was being read, ends quietly at
+        // the cut; the user should learn how much is missing.
+        if (declared > 0 && encoded < declared / 10 * 9)
+            m_note = QStringLiteral("Only %1 s of the %2 s the input declares could be encoded (%3 %).")
+                         .arg(double(encoded) / 1e6, 0, 'f', 1)
+                         .arg(double(declared) / 1e6, 0, 'f', 1)
+                         .arg(encoded * 100 / declared);
         // The container's duration was an estimate; what was written is the
         // real length, so a finished job reads as complete.
-        TranscodeCounters &c = *m_job.counters;
-        if (!m_job.stop && c.encodedUs > 0)
-            c.durationUs = c.encodedUs.load();
+        if (encoded > 0)
+            c.durationUs = encoded;
     }
 
     JobContext m_job;
     Reports m_reports;
+    bool m_published = false;
+    QString m_note;
     std::thread m_worker;
     // Declared in the order they depend on each other: later ones go first.
     OutputFile m_output {m_job};
@@ -141,9 +159,14 @@ void FfmpegTranscoder::start()
     m_job->start();
 }
 
-void FfmpegTranscoder::stop()
+bool FfmpegTranscoder::stop()
 {
-    m_job->stop();
+    return m_job->stop();
+}
+
+QString FfmpegTranscoder::note() const
+{
+    return m_job->note();
 }
 
 } // namespace joblet

@@ -33,6 +33,7 @@ public:
     struct Reports {
         std::function<void()> running;                          // files open, encoding begun
         std::function<void(qint32, const QString &)> error;      // before `stopped`
+        std::function<void(const QString &)> finished;          // output in place, with a note or ""
         std::function<void()> stopped;                          // ended on its own
     };
 
@@ -43,8 +44,12 @@ public:
 
     // Throws EncoderFailure(Internal) when no thread can be started.
     void start();
-    // Returns once every thread has ended and the partial output is gone.
-    void stop();
+    // Returns once every thread has ended and the partial output is gone;
+    // true when the job had already put its output in place, so nothing
+    // was stopped.
+    bool stop();
+    // The note of a finished job.
+    QString note() const;
 
 private:
     class Job;
