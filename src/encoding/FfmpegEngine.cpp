@@ -34,8 +34,12 @@ SourceInfo FfmpegEngine::inspectSource(const QString &path)
 
 void FfmpegEngine::startJob(const EncodeJob &job)
 {
-    // A job that finished on its own may still be leaving its thread.
-    stopJob();
+    // A job that finished on its own may still be leaving its thread; it
+    // was reported already.
+    if (m_job) {
+        m_job->stop();
+        m_job.reset();
+    }
 
     // Fresh counters: a caller still polling the old job's must not see
     // them jump back to zero under it.
