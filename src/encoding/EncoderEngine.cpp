@@ -52,6 +52,8 @@ void EncoderEngine::Start()
 
     m_errorState = 0;
     m_errorDescription.clear();
+    m_finished = false;
+    m_finishedNote.clear();
     setRunState(RunStarting);
     try {
         startJob(job);
@@ -84,8 +86,11 @@ void EncoderEngine::postRunState(quint64 jobId, qint32 runState)
     QMetaObject::invokeMethod(
         this,
         [this, jobId, runState] {
-            if (jobId == m_jobId)
-                setRunState(runState);
+            if (jobId != m_jobId)
+                return;
+            if (runState == RunStopped && m_errorState == 0)
+                m_finished = true;
+            setRunState(runState);
         },
         Qt::QueuedConnection);
 }
@@ -102,6 +107,23 @@ void EncoderEngine::postError(quint64 jobId, qint32 number, const QString &descr
             Q_EMIT OnError(number);
         },
         Qt::QueuedConnection);
+}
+
+void EncoderEngine::postFinishedNote(quint64 jobId, const QString &note)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, jobId, note] {
+            if (jobId == m_jobId)
+                m_finishedNote = note;
+        },
+        Qt::QueuedConnection);
+}
+
+void EncoderEngine::setStopFoundFinished(const QString &note)
+{
+    m_finished = true;
+    m_finishedNote = note;
 }
 
 bool isSameFile(const QString &a, const QString &b)

@@ -65,6 +65,12 @@ public:
     qint32 RunState() const { return m_runState; }
     qint32 ErrorState() const { return m_errorState; }
     QString ErrorDescription() const { return m_errorDescription; }
+    // Once RunStopped: true when the last job ran to its end and its output
+    // is in place, also when a Stop() came too late to prevent that.
+    bool JobFinished() const { return m_finished; }
+    // Once a job has finished: a remark for the user about it (e.g. how much
+    // of an input that was cut short got encoded); empty when there is none.
+    QString FinishedNote() const { return m_finishedNote; }
     virtual EncodeProgress Progress() const { return {}; }
 
 Q_SIGNALS:
@@ -87,6 +93,10 @@ protected:
     // Reports about a job that is no longer current are dropped.
     void postRunState(quint64 jobId, qint32 runState);
     void postError(quint64 jobId, qint32 number, const QString &description);
+    // Thread-safe, before the RunStopped of a job that finished.
+    void postFinishedNote(quint64 jobId, const QString &note);
+    // From stopJob(): the job had finished before the stop could take effect.
+    void setStopFoundFinished(const QString &note);
 
 private:
     void setRunState(qint32 runState);
@@ -98,6 +108,8 @@ private:
     qint32 m_runState = RunStopped;
     qint32 m_errorState = 0;
     QString m_errorDescription;
+    bool m_finished = false;
+    QString m_finishedNote;
     quint64 m_jobId = 0;
 };
 

@@ -23,6 +23,11 @@ QString EngineError::describe(qint32 number)
     case Busy: return QStringLiteral("The encoder is already running a job.");
     case InvalidArgument: return QStringLiteral("An invalid argument was passed to the encoder.");
     case Internal: return QStringLiteral("The encoder ran out of memory or failed internally.");
+    case NothingEncoded: return QStringLiteral("The input yielded no audio or video that could be encoded.");
+    case UnsupportedFormat:
+        return QStringLiteral("The input declares a sample rate, channel count, picture size or frame rate "
+                              "outside what the encoder accepts.");
+    case UnsupportedChannelLayout: return QStringLiteral("The input's audio channel layout cannot be mixed down.");
     default: return QStringLiteral("Unknown encoder error.");
     }
 }

@@ -31,6 +31,9 @@ inline constexpr qint32 Stopped = code(0xA04B000A);          // job ended by Sto
 inline constexpr qint32 Busy = code(0xA04B000B);             // Start while a job is running
 inline constexpr qint32 InvalidArgument = code(0xA04B000C);  // bad index, media type or name
 inline constexpr qint32 Internal = code(0xA04B000D);         // out of memory or similar
+inline constexpr qint32 NothingEncoded = code(0xA04B000E);   // input yielded no media packet
+inline constexpr qint32 UnsupportedFormat = code(0xA04B000F); // implausible rate, size or channel count
+inline constexpr qint32 UnsupportedChannelLayout = code(0xA04B0010); // channels cannot be mixed down
 
 // The standard description of a number, for callers that only kept the number.
 QString describe(qint32 number);

@@ -34,8 +34,12 @@ SourceInfo FfmpegEngine::inspectSource(const QString &path)
 
 void FfmpegEngine::startJob(const EncodeJob &job)
 {
-    // A job that finished on its own may still be leaving its thread.
-    stopJob();
+    // A job that finished on its own may still be leaving its thread; it
+    // was reported already.
+    if (m_job) {
+        m_job->stop();
+        m_job.reset();
+    }
 
     // Fresh counters: a caller still polling the old job's must not see
     // them jump back to zero under it.
@@ -46,6 +50,10 @@ void FfmpegEngine::startJob(const EncodeJob &job)
     FfmpegTranscoder::Reports reports;
     reports.running = [this, id] { postRunState(id, RunRunning); };
     reports.error = [this, id](qint32 number, const QString &text) { postError(id, number, text); };
+    reports.finished = [this, id](const QString &note) {
+        if (!note.isEmpty())
+            postFinishedNote(id, note);
+    };
     reports.stopped = [this, id] { postRunState(id, RunStopped); };
 
     auto transcoder = std::make_unique<FfmpegTranscoder>(job, m_counters, std::move(reports));
@@ -56,7 +64,8 @@ void FfmpegEngine::startJob(const EncodeJob &job)
 void FfmpegEngine::stopJob()
 {
     if (m_job) {
-        m_job->stop();
+        if (m_job->stop())
+            setStopFoundFinished(m_job->note());
         m_job.reset();
     }
 }

@@ -93,7 +93,39 @@ bool headerIsEnough(const AVFormatContext *input)
     return true;
 }
 
+// Bounds of what a real recording has.
+constexpr int MinSampleRate = 1000;
+constexpr int MaxSampleRate = 768000;
+constexpr int MaxChannels = 64; // the resampler's own limit
+constexpr int MaxPictureSide = 16384;
+constexpr double MaxFrameRate = 1000.0;
+
 } // namespace
+
+void checkAudioFormat(int sampleRate, int channels, const QString &path)
+{
+    if (sampleRate != 0 && (sampleRate < MinSampleRate || sampleRate > MaxSampleRate))
+        fail(EngineError::UnsupportedFormat, path,
+             QStringLiteral("sample rate %1 Hz, not %2 to %3 Hz").arg(sampleRate).arg(MinSampleRate).arg(MaxSampleRate));
+    if (channels > MaxChannels)
+        fail(EngineError::UnsupportedChannelLayout, path,
+             QStringLiteral("%1 channels, more than %2").arg(channels).arg(MaxChannels));
+}
+
+void checkPlausible(const AVStream *st, const QString &path)
+{
+    const AVCodecParameters *par = st->codecpar;
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+        checkAudioFormat(par->sample_rate, par->ch_layout.nb_channels, path);
+    } else if (ff::isRealVideo(st)) {
+        if (par->width > MaxPictureSide || par->height > MaxPictureSide)
+            fail(EngineError::UnsupportedFormat, path,
+                 QStringLiteral("picture %1x%2, more than %3 a side").arg(par->width).arg(par->height).arg(MaxPictureSide));
+        if (st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0 && av_q2d(st->avg_frame_rate) > MaxFrameRate)
+            fail(EngineError::UnsupportedFormat, path,
+                 QStringLiteral("%1 frames a second, more than %2").arg(av_q2d(st->avg_frame_rate)).arg(MaxFrameRate));
+    }
+}
 
 SourceInfo probeMediaFile(const QString &path)
 {
@@ -129,6 +161,7 @@ SourceInfo probeMediaFile(const QString &path)
     SourceInfo info;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream *st = input->streams[i];
+        checkPlausible(st, path);
         if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
             ++info.audioCount;
         } else if (ff::isRealVideo(st)) {

@@ -15,15 +15,25 @@ struct TranscodeCounters {
     std::atomic<qint64> videoFrames {0};
 };
 
-// One encode, on threads of its own: a reader that demuxes and turns video
-// into scaled pictures for the video encoder's thread, and an audio thread
-// that decodes, resamples and encodes; both feed one muxer. Bounded queues
-// between them keep memory flat. Destroying it stops it.
+// One encode, on threads of its own. Bounded queues between them keep memory
+// flat; the first failure or a stop aborts them all. Destroying it stops it.
+//
+// | thread                | runs (file)                 | owns                                        |
+// |-----------------------|-----------------------------|---------------------------------------------|
+// | job                   | Job (FfmpegTranscoder.cpp),  | set-up and tear-down of everything below;   |
+// |                       | VideoEncoding (FfmpegVideo)  | the video encoder                           |
+// | reader                | InputStage (FfmpegInput),    | demuxer, video decoder, scaler and the      |
+// |                       | VideoConversion (FfmpegVideo)| constant frame grid                         |
+// | audio (job if no      | AudioStage (FfmpegAudio)     | audio decoder, resampler, fifo, encoder     |
+// | video)                |                             |                                             |
+// | any, under its mutex  | OutputFile (FfmpegOutput)    | muxer, temporary file, final rename         |
+// | any                   | JobContext (FfmpegJob)       | stop flag, first failure, queues, counters  |
 class FfmpegTranscoder {
 public:
     struct Reports {
         std::function<void()> running;                          // files open, encoding begun
         std::function<void(qint32, const QString &)> error;      // before `stopped`
+        std::function<void(const QString &)> finished;          // output in place, with a note or ""
         std::function<void()> stopped;                          // ended on its own
     };
 
@@ -34,8 +44,12 @@ public:
 
     // Throws EncoderFailure(Internal) when no thread can be started.
     void start();
-    // Returns once every thread has ended and the partial output is gone.
-    void stop();
+    // Returns once every thread has ended and the partial output is gone;
+    // true when the job had already put its output in place, so nothing
+    // was stopped.
+    bool stop();
+    // The note of a finished job.
+    QString note() const;
 
 private:
     class Job;

@@ -95,13 +95,23 @@ class TestFfmpegEngine : public QObject {
         return engine;
     }
 
-    // Runs the event loop until the engine reaches `state` or stops.
-    static bool waitFor(EncoderEngine &engine, qint32 state = RunStopped)
+    // Runs the event loop until the engine reaches `state` or stops; a
+    // watchdog, not a timing check.
+    static bool waitFor(EncoderEngine &engine, qint32 state = RunStopped, int watchdogMs = 60000)
     {
         QSignalSpy spy(&engine, &EncoderEngine::RunStateChanged);
-        while (engine.RunState() != state && engine.RunState() != RunStopped && spy.wait(60000))
+        const QDeadlineTimer deadline(watchdogMs);
+        while (engine.RunState() != state && engine.RunState() != RunStopped && !deadline.hasExpired()
+               && spy.wait(int(qMax<qint64>(1, deadline.remainingTime()))))
             continue;
         return engine.RunState() == state;
+    }
+
+    // Generous bounds for sanitizer builds: JOBLET_WATCHDOG_SCALE=10.
+    static int watchdog(int ms)
+    {
+        const int scale = qEnvironmentVariableIntValue("JOBLET_WATCHDOG_SCALE");
+        return ms * qMax(1, scale);
     }
 
     // Hidden ones included: a left-over temporary file is a fault.
@@ -212,6 +222,9 @@ private Q_SLOTS:
         engine->Start();
         QVERIFY(waitFor(*engine));
         QCOMPARE(engine->ErrorState(), 0);
+        QVERIFY(engine->JobFinished());
+        if (seconds >= 0)
+            QVERIFY2(engine->FinishedNote().isEmpty(), qPrintable(engine->FinishedNote()));
         QCOMPARE(rec.events, (QStringList {"state 1", "state 2", "state 5"}));
         QCOMPARE(files(out.path()), QStringList {"result.wmv"});
 
@@ -230,6 +243,123 @@ private Q_SLOTS:
         } else {
             QVERIFY(frames > 0 && (seconds == 0 || length > 0.5));
         }
+    }
+
+    // Damaged or hostile inputs: what each must end as, how long its output
+    // may be at most, all within a watchdog.
+    void hostileInputs_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<qint32>("number");
+        QTest::addColumn<double>("maxSeconds");
+        QTest::addColumn<QString>("streams");
+        MediaFixtures &m = *m_media;
+        const QString av = "asf wmv2 320x240 wmav2 44100 2";
+        QTest::newRow("timestamp gap of 2 s, filled") << m.timestampJump("gap.mkv", 2, false) << 0 << 4.5 << av;
+        QTest::newRow("one timestamp 2900 s out") << m.timestampJump("spike.mkv", 2900, true) << 0 << 2.5 << av;
+        QTest::newRow("timestamps jump 100000 s") << m.timestampJump("jump.mkv", 100000, false) << 0 << 2.5 << av;
+        QTest::newRow("WAV claiming 1 Hz") << m.wav("1hz.wav", 1, 1, 4096) << EngineError::UnsupportedFormat << 0.0
+                                          << "";
+        QTest::newRow("WAV of 65 channels") << m.wav("65ch.wav", 65, 48000, 0.1)
+                                           << EngineError::UnsupportedChannelLayout << 0.0 << "";
+        QTest::newRow("64-channel WAV, mixed down") << m.wav("64ch.wav", 64, 48000, 0.5) << 0 << 0.7
+                                                   << "asf wmav2 44100 2";
+        QTest::newRow("ASF without packets") << m.headerOnlyAsf() << EngineError::NothingEncoded << 0.0 << "";
+    }
+    void hostileInputs()
+    {
+        QFETCH(QString, input);
+        QFETCH(qint32, number);
+        QFETCH(double, maxSeconds);
+        QVERIFY2(!input.isEmpty(), qPrintable(m_media->lastError()));
+        QTemporaryDir out;
+        const QString output = out.filePath("o.wmv");
+        std::unique_ptr<FfmpegEngine> engine;
+        try {
+            engine = engineFor(QFileInfo(input).fileName(), profile(), output);
+            engine->Start();
+        } catch (const EncoderFailure &e) { // refused before any large allocation
+            QCOMPARE(quint32(e.number()), quint32(number));
+            QCOMPARE(files(out.path()), QStringList());
+            return;
+        }
+        QVERIFY2(waitFor(*engine, RunStopped, watchdog(20000)), "watchdog: the job did not end");
+        QCOMPARE(quint32(engine->ErrorState()), quint32(number));
+        if (number) {
+            QCOMPARE(files(out.path()), QStringList());
+            return;
+        }
+        qint64 frames = 0;
+        double length = 0;
+        QTEST(readOutput(output, frames, length), "streams");
+        QVERIFY2(length > 0.3 && length <= maxSeconds, qPrintable(QString::number(length)));
+    }
+
+    // Stops at seeded random moments, the last few around the rename: each
+    // ends promptly, and the disk always matches what the engine reports.
+    void stopAtRandomMoments()
+    {
+        QTemporaryDir out;
+        const QString output = out.filePath("keep.wmv");
+        const QByteArray earlier("an earlier result the user still wants");
+        auto engine = engineFor(QStringLiteral("clip.avi"), profile(), output);
+        QElapsedTimer whole;
+        whole.start();
+        engine->Start();
+        QVERIFY(waitFor(*engine));
+        const int jobMs = int(whole.elapsed()) + 1;
+
+        QRandomGenerator random(20261206);
+        int finished = 0;
+        for (int i = 0; i < 50; ++i) {
+            QFile f(output);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(earlier) == earlier.size());
+            f.close();
+            engine->Start();
+            QTest::qWait(random.bounded(jobMs + jobMs / 4));
+            QElapsedTimer stop;
+            stop.start();
+            engine->Stop();
+            QVERIFY2(stop.elapsed() < watchdog(500), qPrintable(QStringLiteral("stop %1 took %2 ms").arg(i).arg(stop.elapsed())));
+            QCOMPARE(engine->RunState(), RunStopped);
+            QCOMPARE(files(out.path()), QStringList {"keep.wmv"});
+            const bool done = engine->JobFinished();
+            finished += done;
+            QCOMPARE(contents(output) == earlier, !done);
+        }
+        qInfo("%d of 50 jobs finished before their stop", finished);
+    }
+
+    // Cut while being read: what is there is encoded, and the finished job
+    // says how much of the declared length that was.
+    void inputCutWhileEncoding()
+    {
+        QTemporaryDir out;
+        const QString input = out.filePath("growing.avi");
+        QVERIFY(QFile::copy(m_media->path("long.avi"), input));
+        auto engine = engineFor(input, profile(), out.filePath("o.wmv"));
+        engine->Start();
+        QVERIFY(waitFor(*engine, RunRunning));
+        QVERIFY(QFile::resize(input, QFileInfo(input).size() / 3));
+        QVERIFY(waitFor(*engine, RunStopped, watchdog(60000)));
+        QCOMPARE(engine->ErrorState(), 0);
+        QVERIFY(engine->JobFinished());
+        QVERIFY2(engine->FinishedNote().contains("of the 300.0 s"), qPrintable(engine->FinishedNote()));
+    }
+
+    void outputFolderVanishes()
+    {
+        QTemporaryDir out;
+        const QString folder = out.filePath("sub");
+        QVERIFY(QDir().mkpath(folder));
+        auto engine = engineFor(QStringLiteral("long.avi"), profile(), folder + "/o.wmv");
+        engine->Start();
+        QVERIFY(waitFor(*engine, RunRunning));
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(waitFor(*engine, RunStopped, watchdog(20000)));
+        QCOMPARE(quint32(engine->ErrorState()), quint32(EngineError::PathNotFound));
+        // Noticed at once, not after the whole encode.
+        QVERIFY(engine->Progress().encodedUs < engine->Progress().durationUs / 2);
     }
 
     void stopLeavesNoPartialOutput_data()

@@ -1,5 +1,6 @@
 #include "MediaFixtures.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -138,6 +139,70 @@ QString MediaFixtures::truncatedAvi(const QString &name, double seconds)
     if (whole.isEmpty())
         return {};
     return truncateCopy(whole, name, 0.6);
+}
+
+QString MediaFixtures::timestampJump(const QString &name, double seconds, bool spike)
+{
+    const QString base = path(QStringLiteral("base-") + name);
+    if (!ffmpeg(QStringList {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
+                             "sine=sample_rate=44100:duration=2", "-c:v", "mpeg4", "-c:a", "libmp3lame"}
+                + Exact + QStringList {base}))
+        return {};
+    // Only the presentation time for a spike: decoding order stays valid.
+    const QString edit = spike ? QStringLiteral("setts=pts='if(eq(N\\,30)\\,PTS+%1/TB\\,PTS)'")
+                               : QStringLiteral("setts=ts='if(gte(N\\,30)\\,TS+%1/TB\\,TS)'");
+    const QString out = path(name);
+    const bool ok = ffmpeg(QStringList {"-i", base, "-c", "copy", "-bsf:v", edit.arg(num(seconds))} + Exact
+                           + QStringList {out});
+    QFile::remove(base);
+    return ok ? out : QString();
+}
+
+QString MediaFixtures::wav(const QString &name, int channels, int sampleRate, double seconds)
+{
+    const quint32 frames = quint32(qMax(1.0, seconds * qMax(sampleRate, 1)));
+    const quint32 dataBytes = frames * quint32(channels) * 2;
+    QByteArray bytes;
+    QDataStream s(&bytes, QIODevice::WriteOnly);
+    s.setByteOrder(QDataStream::LittleEndian);
+    s.writeRawData("RIFF", 4);
+    s << quint32(36 + dataBytes);
+    s.writeRawData("WAVEfmt ", 8);
+    s << quint32(16) << quint16(1) << quint16(channels) << quint32(sampleRate)
+      << quint32(sampleRate * channels * 2) << quint16(channels * 2) << quint16(16);
+    s.writeRawData("data", 4);
+    s << dataBytes;
+    bytes.append(QByteArray(qsizetype(dataBytes), '\0'));
+    return writeFile(name, bytes);
+}
+
+QString MediaFixtures::headerOnlyAsf(const QString &name)
+{
+    const QString whole = path(QStringLiteral("whole-") + name);
+    if (!ffmpeg(QStringList {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "lavfi", "-i",
+                             "sine=duration=1", "-c:v", "wmv2", "-c:a", "wmav2", "-f", "asf"}
+                + Exact + QStringList {whole}))
+        return {};
+    QFile in(whole);
+    if (!in.open(QIODevice::ReadOnly)) {
+        m_lastError = in.errorString();
+        return {};
+    }
+    // The header object's size sits after its 16-byte GUID; the data
+    // object's own 50-byte header follows it.
+    const QByteArray head = in.read(24);
+    if (head.size() < 24) {
+        m_lastError = QStringLiteral("short ASF file");
+        return {};
+    }
+    quint64 headerSize = 0;
+    for (int i = 7; i >= 0; --i)
+        headerSize = (headerSize << 8) | quint8(head[16 + i]);
+    in.seek(0);
+    const QByteArray kept = in.read(qint64(headerSize) + 50);
+    in.close();
+    QFile::remove(whole);
+    return writeFile(name, kept);
 }
 
 QString MediaFixtures::writeFile(const QString &name, const QByteArray &data)

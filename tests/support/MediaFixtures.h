@@ -34,6 +34,14 @@ public:
     // An AVI cut short: readable up to the cut, as a broken download would be.
     QString truncatedAvi(const QString &name = QStringLiteral("cut.avi"), double seconds = 3.0);
 
+    // A 2 s Matroska clip whose video timestamps jump by `seconds` at the
+    // second second: for one picture only (`spike`) or from there on.
+    QString timestampJump(const QString &name, double seconds, bool spike);
+    // A PCM WAV header claiming what the caller likes, over silence.
+    QString wav(const QString &name, int channels, int sampleRate, double seconds);
+    // An ASF whose header survives and whose data packets are all gone.
+    QString headerOnlyAsf(const QString &name = QStringLiteral("hollow.asf"));
+
     QString path(const QString &name) const;
     const QString &lastError() const { return m_lastError; }
 

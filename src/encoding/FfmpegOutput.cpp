@@ -1,0 +1,221 @@
+#include "FfmpegOutput.h"
+
+#include "FfmpegProbe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace joblet::transcode {
+
+namespace {
+
+QString nativeError(int err)
+{
+    return QString::fromLocal8Bit(strerror(err));
+}
+
+// On the output side a missing name means a missing folder, never a
+// missing input.
+qint32 outputErrorNumber(int err)
+{
+    if (err == ENOENT || err == ENOTDIR)
+        return EngineError::PathNotFound;
+    return fileErrorNumber(err, EngineError::WriteFailed);
+}
+
+// A removed folder does not make writes fail (the open file lives on
+// unlinked), so look every so many packets: cheap, and early enough.
+constexpr qint64 PacketsBetweenChecks = 32;
+
+} // namespace
+
+void OutputFile::Deleter::operator()(AVFormatContext *oc) const
+{
+    if (oc->pb && !(oc->oformat->flags & AVFMT_NOFILE))
+        avio_closep(&oc->pb);
+    avformat_free_context(oc);
+}
+
+void OutputFile::create()
+{
+    createTempFile();
+    AVFormatContext *raw = nullptr;
+    const int ret = avformat_alloc_output_context2(&raw, nullptr, "asf", nullptr);
+    if (ret < 0 || !raw)
+        fail(EngineError::EncodeFailed, QStringLiteral("asf muxer: %1").arg(ff::errorText(ret)));
+    m_muxer.reset(raw);
+}
+
+// A hidden, unique sibling of the output so that a rename publishes the
+// finished file in one step and nothing half-written is ever visible.
+void OutputFile::createTempFile()
+{
+    const QFileInfo out(m_job.task.outputPath);
+    const QString dir = out.absolutePath();
+    const QFileInfo dirInfo(dir);
+    if (!dirInfo.exists() || !dirInfo.isDir())
+        fail(EngineError::PathNotFound, QDir::toNativeSeparators(dir));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate = QStringLiteral("%1/.%2.%3.partial")
+                                      .arg(dir, out.fileName())
+                                      .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+        const int fd = ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            m_tempFd = fd;
+            m_tempPath = candidate;
+            return;
+        }
+        const int err = errno;
+        if (err == EEXIST)
+            continue;
+        failFile(err, QDir::toNativeSeparators(dir));
+    }
+    fail(EngineError::WriteFailed, QStringLiteral("no unique temporary name in %1").arg(QDir::toNativeSeparators(dir)));
+}
+
+AVStream *OutputFile::addStream(AVCodecContext *enc, const char *what)
+{
+    if (m_muxer->oformat->flags & AVFMT_GLOBALHEADER)
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    int ret = avcodec_open2(enc, enc->codec, nullptr);
+    if (ret < 0)
+        fail(EngineError::EncodeFailed, QStringLiteral("%1 encoder: %2").arg(QLatin1String(what), ff::errorText(ret)));
+    AVStream *st = avformat_new_stream(m_muxer.get(), nullptr);
+    if (!st)
+        throw std::bad_alloc();
+    ret = avcodec_parameters_from_context(st->codecpar, enc);
+    if (ret < 0)
+        fail(EngineError::EncodeFailed, ff::errorText(ret));
+    st->time_base = enc->time_base;
+    return st;
+}
+
+void OutputFile::open()
+{
+    const AVIOInterruptCB cb = m_job.interrupt();
+    const QByteArray url = "file:" + QFile::encodeName(m_tempPath);
+    int ret = avio_open2(&m_muxer->pb, url.constData(), AVIO_FLAG_WRITE, &cb, nullptr);
+    if (ret < 0)
+        failWrite(ret);
+    ret = avformat_write_header(m_muxer.get(), nullptr);
+    if (ret < 0)
+        fail(ret == AVERROR(EINVAL) ? EngineError::EncodeFailed : writeErrorNumber(ret),
+             QStringLiteral("%1: %2").arg(baseName(m_job.task.outputPath), ff::errorText(ret)));
+    checkError();
+}
+
+void OutputFile::write(AVPacket *pkt, AVStream *st)
+{
+    std::lock_guard lock(m_mutex);
+    const int64_t end = pkt->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pkt->pts + pkt->duration;
+    const int ret = av_interleaved_write_frame(m_muxer.get(), pkt);
+    if (ret < 0)
+        fail(ret == AVERROR(EINVAL) ? EngineError::EncodeFailed : writeErrorNumber(ret),
+             QStringLiteral("%1: %2").arg(baseName(m_job.task.outputPath), ff::errorText(ret)));
+    checkError();
+    if (++m_packets % PacketsBetweenChecks == 0)
+        checkStillThere();
+    if (end != AV_NOPTS_VALUE) {
+        const qint64 us = av_rescale_q(end, st->time_base, {1, 1000000});
+        if (us > m_job.counters->encodedUs)
+            m_job.counters->encodedUs = us;
+    }
+}
+
+void OutputFile::checkError()
+{
+    if (m_muxer->pb && m_muxer->pb->error < 0)
+        failWrite(m_muxer->pb->error);
+}
+
+void OutputFile::checkStillThere()
+{
+    struct stat st {};
+    if (m_tempFd >= 0 && ::fstat(m_tempFd, &st) == 0 && st.st_nlink == 0) {
+        const QString dir = QFileInfo(m_job.task.outputPath).absolutePath();
+        failFile(QFileInfo(dir).isDir() ? EIO : ENOENT, QDir::toNativeSeparators(dir));
+    }
+}
+
+void OutputFile::failFile(int err, const QString &what)
+{
+    fail(outputErrorNumber(err), QStringLiteral("%1: %2").arg(what, nativeError(err)));
+}
+
+void OutputFile::failWrite(int averr)
+{
+    fail(writeErrorNumber(averr), QStringLiteral("%1: %2").arg(baseName(m_job.task.outputPath), ff::errorText(averr)));
+}
+
+bool OutputFile::finish()
+{
+    if (m_packets == 0)
+        fail(EngineError::NothingEncoded, baseName(m_job.task.inputPath));
+    checkStillThere();
+    int ret = av_write_trailer(m_muxer.get());
+    if (ret < 0)
+        failWrite(ret);
+    avio_flush(m_muxer->pb);
+    checkError();
+    ret = avio_closep(&m_muxer->pb);
+    if (ret < 0)
+        failWrite(ret);
+    m_muxer.reset();
+    if (!m_job.commit())
+        return false;
+    if (::rename(QFile::encodeName(m_tempPath).constData(), QFile::encodeName(m_job.task.outputPath).constData()) != 0)
+        failFile(errno, baseName(m_job.task.outputPath));
+    m_tempPath.clear();
+    closeTemp();
+    return true;
+}
+
+void OutputFile::closeTemp()
+{
+    if (m_tempFd >= 0) {
+        ::close(m_tempFd);
+        m_tempFd = -1;
+    }
+}
+
+void OutputFile::discard()
+{
+    m_muxer.reset();
+    closeTemp();
+    if (!m_tempPath.isEmpty()) {
+        ::unlink(QFile::encodeName(m_tempPath).constData());
+        m_tempPath.clear();
+    }
+}
+
+} // namespace joblet::transcode
+
+namespace joblet::transcode {
+
+void encodeInto(OutputFile &out, AVCodecContext *enc, AVStream *st, const AVFrame *frame, AVPacket *pkt,
+                const char *what)
+{
+    int ret = avcodec_send_frame(enc, frame);
+    if (ret < 0)
+        fail(EngineError::EncodeFailed, QStringLiteral("%1 encoder: %2").arg(QLatin1String(what), ff::errorText(ret)));
+    for (;;) {
+        ret = avcodec_receive_packet(enc, pkt);
+        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF)
+            return;
+        if (ret < 0)
+            fail(EngineError::EncodeFailed, QStringLiteral("%1 encoder: %2").arg(QLatin1String(what), ff::errorText(ret)));
+        pkt->stream_index = st->index;
+        av_packet_rescale_ts(pkt, enc->time_base, st->time_base);
+        out.write(pkt, st);
+    }
+}
+
+} // namespace joblet::transcode

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "FfmpegOutput.h"
+
+namespace joblet::transcode {
+
+// What the encoder takes, copied so that the reader never reads the
+// encoder's context while the encoder thread uses it.
+struct PictureFormat {
+    int width = 0;
+    int height = 0;
+    AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
+    AVRational timeBase {0, 1}; // one frame
+};
+
+// Reader thread: scales decoded pictures to the profile's size and places
+// them on the constant frame grid, for the encoder thread's queue.
+class VideoConversion {
+public:
+    VideoConversion(JobContext &job, const AVStream *in, int64_t origin, PictureFormat target);
+    void convert(const AVFrame *in);
+
+private:
+    bool push(const AVFrame *picture, int64_t pts);
+
+    JobContext &m_job;
+    const AVRational m_inTimeBase;
+    const int64_t m_origin; // input start in stream time base
+    const PictureFormat m_target;
+    ff::SwsPtr m_sws;
+    ff::FramePtr m_last;     // most recent scaled picture, for duplicates
+    int64_t m_nextIndex = 0; // next output frame number
+    int64_t m_shift = 0;     // output frames cut out at timestamp jumps
+};
+
+// Job thread: the video encoder, fed from the queue.
+class VideoEncoding {
+public:
+    VideoEncoding(JobContext &job, OutputFile &out);
+    // Opens the encoder and adds its stream to the output.
+    void attach();
+    PictureFormat format() const;
+    void run();
+
+private:
+    JobContext &m_job;
+    OutputFile &m_output;
+    ff::CodecPtr m_enc;
+    AVStream *m_stream = nullptr;
+};
+
+} // namespace joblet::transcode
