@@ -49,8 +49,14 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return line;
     if (QDir::isRelativePath(path))
         path = QDir::current().absoluteFilePath(path);
-    line.m_kind = Kind::Job;
     line.m_input = path;
+    // Opening a list from the desktop passes it here; as a media input it
+    // could only fail.
+    if (path.endsWith(QLatin1String(".jlt"), Qt::CaseInsensitive)) {
+        line.m_kind = Kind::List;
+        return line;
+    }
+    line.m_kind = Kind::Job;
     line.m_output = OutputNaming::fromHandOff(path);
     return line;
 }
@@ -61,8 +67,9 @@ QString CommandLine::usage(const ProgramPaths &paths)
                "Usage: joblet [FILE ['<RUN>']]\n"
                "       joblet --help | --version\n"
                "\n"
-               "Opens the batch window. With FILE, adds it to the list as one job;\n"
-               "with <RUN> after it, also starts encoding the list at once.\n"
+               "Opens the batch window. With FILE, adds it to the list as one job, or\n"
+               "loads it when it is a batch list (.jlt); with <RUN> after it, also\n"
+               "starts encoding the list at once.\n"
                "\n"
                "One instance runs per user. Started while it runs, joblet hands FILE\n"
                "to it as a job (without <RUN>) and ends.\n"

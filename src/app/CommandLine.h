@@ -17,6 +17,7 @@ public:
         Version, // "--version", and no file of that name
         NoFile,  // names no existing file: nothing to add
         Job,     // one job for input() -> output()
+        List,    // input() is a batch list file (".jlt"), to be loaded
     };
 
     // `arguments` as QCoreApplication::arguments() gives them, program first.
@@ -25,11 +26,11 @@ public:
     Kind kind() const { return m_kind; }
     // The arguments after the program name joined by single blanks.
     QString text() const { return m_text; }
-    // Job: the path, blanks trimmed, made absolute against the current folder
+    // Job and List: the path, blanks trimmed, made absolute against the current folder
     // so that it still names the file in a saved list or another process.
     QString input() const { return m_input; }
-    QString output() const { return m_output; }
-    // "<RUN>" was in the text: start the run once the job is in.
+    QString output() const { return m_output; } // Job only
+    // "<RUN>" was in the text: start the run once the job or list is in.
     bool startRun() const { return m_startRun; }
 
     static QString usage(const ProgramPaths &paths);

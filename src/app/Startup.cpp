@@ -42,6 +42,11 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
             err << "joblet: already running; handed " << line.input()
                 << " over as a job" << (line.startRun() ? " (<RUN> is not passed on)" : "")
                 << '\n' << Qt::flush;
+        } else if (line.kind() == CommandLine::Kind::List) {
+            // The hand-off file carries input paths only.
+            err << "joblet: already running; a list cannot be handed over, load " << line.input()
+                << " in its window\n" << Qt::flush;
+            decision.exitCode = 1;
         } else if (line.kind() == CommandLine::Kind::NoFile) {
             err << "joblet: already running; " << line.text() << " names no file, nothing handed over\n"
                 << Qt::flush;

@@ -44,7 +44,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        for (const char *name : {"talk.avi", "clip.mpeg", "Song.WMA", "x.avi", "my talk.avi"})
+        for (const char *name : {"talk.avi", "clip.mpeg", "Song.WMA", "x.avi", "my talk.avi", "week.JLT"})
             QVERIFY(writeFile(m_dir.filePath(QString::fromLatin1(name)), "media"));
         m_savedCurrent = QDir::currentPath();
         QDir::setCurrent(m_dir.path()); // for the relative path row
@@ -79,6 +79,8 @@ private Q_SLOTS:
                                            << "@/my talk.avi" << "@/my talk.wmv" << false;
         QTest::newRow("relative path") << QStringList{"talk.avi", "<RUN>"} << Kind::Job
                                        << "@/talk.avi" << "@/talk.wmv" << true;
+        QTest::newRow("list file") << QStringList{"@/week.JLT", "<RUN>"} << Kind::List
+                                   << "@/week.JLT" << "" << true;
         QTest::newRow("help") << QStringList{"--help"} << Kind::Help << "" << "" << false;
         QTest::newRow("version") << QStringList{"--version"} << Kind::Version << "" << ""
                                  << false;
