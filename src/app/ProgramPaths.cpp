@@ -1,13 +1,18 @@
 #include "ProgramPaths.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace joblet {
 
-ProgramPaths::ProgramPaths(QString programFolder)
+ProgramPaths::ProgramPaths(QString programFolder, QString userDataFolder)
     : m_programFolder(std::move(programFolder))
 {
+    // Decided once, so that the marker and the hand-off file of one instance
+    // never end up in two places.
+    const QFileInfo folder(m_programFolder);
+    m_stateFolder = folder.isDir() && folder.isWritable() ? m_programFolder : std::move(userDataFolder);
 }
 
 ProgramPaths ProgramPaths::forRunningProgram()
@@ -15,14 +20,20 @@ ProgramPaths ProgramPaths::forRunningProgram()
     return ProgramPaths(QCoreApplication::applicationDirPath());
 }
 
+QString ProgramPaths::defaultUserDataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/joblet");
+}
+
 QString ProgramPaths::markerFile() const
 {
-    return m_programFolder + QStringLiteral("/JobletRunning");
+    return m_stateFolder + QStringLiteral("/JobletRunning");
 }
 
 QString ProgramPaths::handOffFile() const
 {
-    return m_programFolder + QStringLiteral("/tonvel.lst");
+    return m_stateFolder + QStringLiteral("/tonvel.lst");
 }
 
 QString ProgramPaths::profilesBesideProgram() const

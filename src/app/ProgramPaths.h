@@ -8,11 +8,15 @@ namespace joblet {
 // classes that need one are handed it.
 class ProgramPaths {
 public:
-    explicit ProgramPaths(QString programFolder);
+    explicit ProgramPaths(QString programFolder, QString userDataFolder = defaultUserDataFolder());
     // The folder of the running executable.
     static ProgramPaths forRunningProgram();
 
     QString programFolder() const { return m_programFolder; }
+    // Where the marker and the hand-off file live: the program folder, unless
+    // the user cannot write there (an installed copy); then the user's own
+    // data folder, so that every user of an installed copy has a pair.
+    QString stateFolder() const { return m_stateFolder; }
     QString markerFile() const;
     QString handOffFile() const;
     QString profilesBesideProgram() const;
@@ -20,7 +24,10 @@ public:
     static QString reportsFolder();
 
 private:
+    static QString defaultUserDataFolder();
+
     QString m_programFolder;
+    QString m_stateFolder;
 };
 
 } // namespace joblet

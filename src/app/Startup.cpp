@@ -1,0 +1,62 @@
+#include "Startup.h"
+
+#include "HandOffWriter.h"
+#include "MarkerFile.h"
+#include "ProgramPaths.h"
+#include "SingleInstance.h"
+
+#include <QTextStream>
+
+namespace joblet {
+
+StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &paths,
+                           SingleInstance &instance, const QDateTime &now,
+                           QTextStream &out, QTextStream &err)
+{
+    StartDecision decision;
+    decision.commandLine = CommandLine::parse(arguments);
+    const CommandLine &line = decision.commandLine;
+
+    switch (line.kind()) {
+    case CommandLine::Kind::Help:
+        out << CommandLine::usage(paths) << Qt::flush;
+        return decision;
+    case CommandLine::Kind::Version:
+        out << CommandLine::version() << Qt::flush;
+        return decision;
+    default:
+        break;
+    }
+
+    if (!instance.tryTake()) {
+        // The running instance's marker stays as it is; a file is not lost
+        // but handed over.
+        if (line.kind() == CommandLine::Kind::Job) {
+            QString why;
+            if (!HandOff::appendLine(paths.handOffFile(), line.input(), &why)) {
+                err << "joblet: already running; could not hand " << line.input() << " over: "
+                    << why << '\n' << Qt::flush;
+                decision.exitCode = 1;
+                return decision;
+            }
+            err << "joblet: already running; handed " << line.input()
+                << " over as a job" << (line.startRun() ? " (<RUN> is not passed on)" : "")
+                << '\n' << Qt::flush;
+        } else if (line.kind() == CommandLine::Kind::List) {
+            // The hand-off file carries input paths only.
+            err << "joblet: already running; a list cannot be handed over, load " << line.input()
+                << " in its window\n" << Qt::flush;
+            decision.exitCode = 1;
+        } else if (line.kind() == CommandLine::Kind::NoFile) {
+            err << "joblet: already running; " << line.text() << " names no file, nothing handed over\n"
+                << Qt::flush;
+        }
+        return decision;
+    }
+
+    MarkerFile::createIfAbsent(paths.markerFile(), now);
+    decision.openWindow = true;
+    return decision;
+}
+
+} // namespace joblet
