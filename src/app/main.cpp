@@ -1,3 +1,4 @@
+#include "HandOffPoller.h"
 #include "ProgramPaths.h"
 #include "SingleInstance.h"
 #include "Startup.h"
@@ -32,7 +33,20 @@ int main(int argc, char **argv)
     DesktopUiServices dialogs(engines);
     FrmJobletIn window({engines, Clock::system(), dialogs, paths.markerFile(), paths.handOffFile(),
                         ProgramPaths::reportsFolder()});
+    HandOffPoller poller;
+    window.setHandOffPoll([&] {
+        poller.tick(
+            paths.handOffFile(), [&] { return window.inputFiles(); },
+            [&](const QString &input, const QString &output) {
+                return window.addHandOffJob(input, output);
+            });
+    });
     window.Form_Load();
+    const CommandLine &line = start.commandLine;
+    if (line.kind() == CommandLine::Kind::Job)
+        window.CommandLine_Job(line.input(), line.output(), line.startRun());
+    else if (line.kind() == CommandLine::Kind::List)
+        window.CommandLine_List(line.input(), line.startRun());
     window.show();
     return app.exec();
 }

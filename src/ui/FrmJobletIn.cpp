@@ -10,9 +10,11 @@
 #include "batch/BatchList.h"
 #include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
+#include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
 #include "schedule/Clock.h"
 #include "schedule/StartTime.h"
+#include "session/ListPopulator.h"
 #include "session/SessionRunner.h"
 
 #include "LabelText.h"
@@ -663,7 +665,69 @@ void FrmJobletIn::Timer2_Timer()
     QMetaObject::invokeMethod(this, &FrmJobletIn::CmdStart_Click, Qt::QueuedConnection);
 }
 
-void FrmJobletIn::Timer3_Timer() {}
+void FrmJobletIn::Timer3_Timer()
+{
+    // Every tick fixes the profile of the jobs it may add.
+    m_defaultProfile = CmbProfile->currentText().isEmpty() ? DefaultProfileName
+                                                           : CmbProfile->currentText();
+    // During a run the file waits for the first tick after it.
+    if (!CmdAdd->isEnabled() || !m_handOffPoll)
+        return;
+    m_handOffPoll();
+}
+
+QStringList FrmJobletIn::inputFiles() const
+{
+    QStringList inputs;
+    inputs.reserve(m_list->count());
+    for (int row = 1; row <= m_list->count(); ++row)
+        inputs << m_list->item(row).inputFile;
+    return inputs;
+}
+
+bool FrmJobletIn::addHandOffJob(const QString &input, const QString &output)
+{
+    QString stored = output;
+    const bool added = Populate_List(*m_list, m_context.engines, input, stored, m_defaultProfile) == 0;
+    enable({CmdRemove, CmdRemoveAll, CmdClearResults, CmdSave, CmdStart}, true);
+    return added;
+}
+
+void FrmJobletIn::CommandLine_Job(const QString &InputFile, const QString &OutputFile, bool startRun)
+{
+    try {
+        // The default profile: exactly the default name if offered, else the
+        // first; untrimmed into the job, trimmed for later jobs.
+        QString profile;
+        {
+            const std::unique_ptr<EncoderEngine> engine = m_context.engines.create();
+            profile = profileChoice(engine->ProfileCollection()).current;
+        }
+        m_defaultProfile = profile.trimmed();
+        QString output = OutputFile;
+        if (Populate_List(*m_list, m_context.engines, InputFile, output, profile) != 0)
+            return;
+        enable({CmdRemove, CmdRemoveAll, CmdClearResults, CmdSave, CmdStart}, true);
+        startWhenShown(startRun);
+    } catch (const EncoderFailure &failure) {
+        m_context.dialogs.failure(this, QStringLiteral("Error Executing Application"),
+                                  failure.number());
+    }
+}
+
+void FrmJobletIn::CommandLine_List(const QString &path, bool startRun)
+{
+    if (m_commands->loadFrom(path))
+        startWhenShown(startRun);
+}
+
+void FrmJobletIn::startWhenShown(bool startRun)
+{
+    show();
+    // Queued, so the window is painted first and no event loop runs here.
+    if (startRun)
+        QMetaObject::invokeMethod(this, &FrmJobletIn::CmdStart_Click, Qt::QueuedConnection);
+}
 
 void FrmJobletIn::Runner_EngineCreated(EncoderEngine *engine)
 {

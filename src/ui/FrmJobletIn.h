@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -42,6 +43,18 @@ public:
     void Form_Load();
     // Fills the hidden profile box from a temporary engine.
     void FillCombo();
+    // The rest of start-up for a file the command line named (the program
+    // worked out input and output): one job with the default profile of a
+    // fresh engine; with `startRun` the run starts once the window shows.
+    void CommandLine_Job(const QString &InputFile, const QString &OutputFile, bool startRun);
+    // A list the command line named, loaded as Load does.
+    void CommandLine_List(const QString &path, bool startRun);
+
+    // Timer3's work is the program's hand-off poller, set once at start-up;
+    // it reads the rows' inputs and adds jobs through these two.
+    void setHandOffPoll(std::function<void()> poll) { m_handOffPoll = std::move(poll); }
+    QStringList inputFiles() const;
+    bool addHandOffJob(const QString &input, const QString &output);
 
     BatchList &list() const { return *m_list; }
     SessionRunner &runner() const { return *m_runner; }
@@ -90,6 +103,7 @@ private:
     void showRunFinished();
     void showRunStopped();
     void showScheduleIdle();
+    void startWhenShown(bool startRun);
     void armSchedule();
     void cancelSchedule();
 
@@ -109,6 +123,7 @@ private:
     SessionReportFile m_reportFile;
     QString m_defaultProfile;
     bool m_timedSession = false;
+    std::function<void()> m_handOffPoll;
     QPointer<FrmReport> m_report;
     std::unique_ptr<ListCommands> m_commands;
 

@@ -131,16 +131,22 @@ void ListCommands::load()
         m_controls.window, jobletDialog(QStringLiteral("Input File"), true));
     if (path.isEmpty())
         return;
+    loadFrom(path);
+}
+
+bool ListCommands::loadFrom(const QString &path)
+{
     if (const qint32 number = BatchListFile::replaceList(m_list, path)) {
         m_dialogs.failure(m_controls.window, QStringLiteral("Error Loading Saved Configuration"),
                           number);
-        return;
+        return false;
     }
     if (m_list.count() == 0)
-        return;
+        return false;
     m_controls.list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list.setHighlightedRow(1);
     enableListButtons();
+    return true;
 }
 
 } // namespace joblet

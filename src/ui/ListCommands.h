@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QAbstractButton;
 class QTreeView;
 class QWidget;
@@ -34,6 +36,8 @@ public:
     void clearResults();
     void save();
     void load();
+    // Load without the dialog: true when a whole, non-empty list came in.
+    bool loadFrom(const QString &path);
 
 private:
     // Remove, Remove All, Clear Results, Save and Start, in this order.

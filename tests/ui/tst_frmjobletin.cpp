@@ -429,6 +429,82 @@ private Q_SLOTS:
             QCOMPARE(f.enabledButtons(), afterStop);
     }
 
+    // A file named on the command line: its job, the default profile, the
+    // buttons, and the run when asked for.
+    void commandLineJob_data()
+    {
+        QTest::addColumn<QStringList>("profiles");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<QString>("jobProfile"); // empty: no job added
+        QTest::addColumn<QString>("defaultProfile");
+        const QStringList withDefault = {"Other", DefaultProfileName};
+        QTest::newRow("default offered") << withDefault << "" << false << DefaultProfileName << DefaultProfileName;
+        QTest::newRow("default in other case: first") << QStringList{" First ", DefaultProfileName.toLower()} << ""
+                                                      << false << " First " << "First";
+        QTest::newRow("with <RUN>") << withDefault << "" << true << DefaultProfileName << DefaultProfileName;
+        QTest::newRow("list full") << withDefault << "full" << true << "" << DefaultProfileName;
+        QTest::newRow("no engine") << withDefault << "no engine" << true << "" << DefaultProfileName;
+    }
+    void commandLineJob()
+    {
+        QFETCH(QStringList, profiles);
+        QFETCH(QString, setup);
+        QFETCH(bool, run);
+        QFETCH(QString, jobProfile);
+        Fixture f;
+        f.engines->profiles.clear();
+        for (const QString &name : profiles)
+            f.engines->profiles << ProfileSettings{name, {}, {320, 240, 30, 512000}, {44100, 2, 64000}};
+        if (setup == "full")
+            f.window.list().append(QList<BatchItem>(BatchList::MaxRows, BatchItem{"/in/x.avi", "/x.wmv", "P", {}, {}}));
+        if (setup == "no engine")
+            f.engines->creationFailure = EngineError::NoEncoder;
+        QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
+        f.window.CommandLine_Job("/in/talk.avi", "/in/talk.wmv", run);
+        QTEST(f.window.DefaultProfile(), "defaultProfile");
+        QCOMPARE(f.ui.texts(), setup == "no engine" ? QStringList{"Error Executing Application"} : QStringList());
+        if (jobProfile.isEmpty()) {
+            QVERIFY(!f.button("CmdStart")->isEnabled());
+            QVERIFY(!ended.wait(50)); // no run
+            return;
+        }
+        BatchList &list = f.window.list();
+        QCOMPARE(list.count(), 1);
+        QCOMPARE(list.item(1).outputFile, QString("/in/talk.wmv"));
+        QCOMPARE(list.item(1).profile, jobProfile);
+        QCOMPARE(f.enabledButtons(), afterStop);
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(ended.wait(run ? 10000 : 50), run);
+        if (run)
+            QCOMPARE(list.cell(1, "Result"), QString("Done"));
+    }
+
+    // The hand-off tick: its profile is fixed first, and nothing is taken
+    // while a run has Add disabled.
+    void handOffTick()
+    {
+        Fixture f;
+        int polls = 0;
+        f.window.setHandOffPoll([&] {
+            ++polls;
+            QVERIFY(f.window.addHandOffJob("/in/h.wma", "/in/h.wma_1.wma"));
+        });
+        auto *profiles = f.get<QComboBox>("CmbProfile");
+        profiles->setCurrentText("Qimto Audio 32K Mono");
+        f.window.Timer3_Timer();
+        QCOMPARE(polls, 1);
+        QCOMPARE(f.window.list().item(1).profile, QString("Qimto Audio 32K Mono"));
+        QCOMPARE(f.enabledButtons(), afterStop);
+        QCOMPARE(f.window.inputFiles(), QStringList{"/in/h.wma"});
+
+        profiles->clear();
+        f.button("CmdAdd")->setEnabled(false);
+        f.window.Timer3_Timer();
+        QCOMPARE(polls, 1);
+        QCOMPARE(f.window.DefaultProfile(), DefaultProfileName);
+    }
+
     void exitWithoutRun()
     {
         Fixture f;
