@@ -295,8 +295,9 @@ private Q_SLOTS:
         QVERIFY2(length > 0.3 && length <= maxSeconds, qPrintable(QString::number(length)));
     }
 
-    // Stops at seeded random moments, the last few around the rename: each
-    // ends promptly, and the disk always matches what the engine reports.
+    // Stops at seeded random moments, every other one near the end of the
+    // job where the rename happens: each ends promptly, and the disk always
+    // matches what the engine reports.
     void stopAtRandomMoments()
     {
         QTemporaryDir out;
@@ -307,7 +308,7 @@ private Q_SLOTS:
         whole.start();
         engine->Start();
         QVERIFY(waitFor(*engine));
-        const int jobMs = int(whole.elapsed()) + 1;
+        int jobMs = int(whole.elapsed()) + 1;
 
         QRandomGenerator random(20261206);
         int finished = 0;
@@ -316,7 +317,8 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(earlier) == earlier.size());
             f.close();
             engine->Start();
-            QTest::qWait(random.bounded(jobMs + jobMs / 4));
+            const int delay = i % 2 ? jobMs * 3 / 4 + random.bounded(jobMs * 3 / 4 + 1) : random.bounded(jobMs + 1);
+            QTest::qWait(delay);
             QElapsedTimer stop;
             stop.start();
             engine->Stop();
@@ -326,8 +328,10 @@ private Q_SLOTS:
             const bool done = engine->JobFinished();
             finished += done;
             QCOMPARE(contents(output) == earlier, !done);
+            if (!done && delay > jobMs) // a busy machine: aim later
+                jobMs = delay;
         }
-        qInfo("%d of 50 jobs finished before their stop", finished);
+        QVERIFY2(finished > 0 && finished < 50, qPrintable(QString::number(finished)));
     }
 
     // Cut while being read: what is there is encoded, and the finished job
