@@ -17,10 +17,19 @@ corpus="$build/corpus/listfile"
 rm -rf "$corpus"
 mkdir -p "$corpus"
 cp "$root/fuzz/corpus/listfile/"* "$corpus/"
+# Seeds one step short of the reader's limits (BatchListFile::MaxLines
+# lines, MaxLineChars characters on a line, both 32767), made here rather
+# than kept: a mutation that adds a line or a character crosses them.
+limit=32767
+awk -v n="$limit" 'BEGIN { for (i = 0; i < n; ++i) print ";;;" }' >"$corpus/seed_max_lines.jlt"
+{ head -c $((limit - 3)) /dev/zero | tr '\0' 'a'; printf ';;;\n'; } >"$corpus/seed_max_line_chars.jlt"
 
 # Allocation stacks taken through the uninstrumented Qt make ASan's stack
 # store grow by hundreds of MB a minute; a finding's input can be rerun with
 # them (ASAN_OPTIONS= "$build/listfile_fuzzer" crash-...).
 export ASAN_OPTIONS="${ASAN_OPTIONS:-malloc_context_size=0}"
-"$build/listfile_fuzzer" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
+# libFuzzer's default max_len (4096) never reaches those limits: the
+# shortest line that parses is ";;;" and a newline, so MaxLines + 1 of them
+# take 131072 bytes. len_control=0 lets mutations use that length at once.
+"$build/listfile_fuzzer" -max_len=262144 -len_control=0 -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
   -artifact_prefix="$build/" "$corpus"

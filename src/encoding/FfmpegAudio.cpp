@@ -115,6 +115,23 @@ void AudioStage::configureResampler(const AVFrame *in)
     if (m_swr)
         resample(nullptr);
     const int channels = in->ch_layout.nb_channels;
+    const int ret = openResampler(in);
+    if (ret < 0)
+        fail(channels != m_enc->ch_layout.nb_channels ? EngineError::UnsupportedChannelLayout : EngineError::UnsupportedFormat,
+             QStringLiteral("%1: cannot resample %2 channels at %3 Hz: %4")
+                 .arg(baseName(m_job.task.inputPath))
+                 .arg(channels)
+                 .arg(in->sample_rate)
+                 .arg(ff::errorText(ret)));
+    m_swrFormat = AVSampleFormat(in->format);
+    m_swrRate = in->sample_rate;
+    av_channel_layout_uninit(&m_swrLayout);
+    av_channel_layout_copy(&m_swrLayout, &in->ch_layout);
+}
+
+int AudioStage::openResampler(const AVFrame *in)
+{
+    const int channels = in->ch_layout.nb_channels;
     AVChannelLayout inLayout {};
     av_channel_layout_copy(&inLayout, &in->ch_layout);
     if (inLayout.order != AV_CHANNEL_ORDER_NATIVE) {
@@ -131,19 +148,7 @@ void AudioStage::configureResampler(const AVFrame *in)
     m_swr.reset(raw);
     if (ret >= 0 && ownMix)
         ret = setEvenMix(channels);
-    if (ret >= 0)
-        ret = swr_init(m_swr.get());
-    if (ret < 0)
-        fail(channels != m_enc->ch_layout.nb_channels ? EngineError::UnsupportedChannelLayout : EngineError::UnsupportedFormat,
-             QStringLiteral("%1: cannot resample %2 channels at %3 Hz: %4")
-                 .arg(baseName(m_job.task.inputPath))
-                 .arg(channels)
-                 .arg(in->sample_rate)
-                 .arg(ff::errorText(ret)));
-    m_swrFormat = AVSampleFormat(in->format);
-    m_swrRate = in->sample_rate;
-    av_channel_layout_uninit(&m_swrLayout);
-    av_channel_layout_copy(&m_swrLayout, &in->ch_layout);
+    return ret < 0 ? ret : swr_init(m_swr.get());
 }
 
 // Runs `in` (null to drain) through the resampler into the fifo.

@@ -23,6 +23,7 @@ private:
     void configureResampler(const AVFrame *in);
     void resample(const AVFrame *in);
     void drain();
+    int openResampler(const AVFrame *in);
     int setEvenMix(int inChannels);
     void encodeChunks(bool final);
     int frameSize() const;

@@ -35,6 +35,21 @@ void InputStage::open()
     else
         m_job.counters->durationUs = m_job.task.source.durationUs;
 
+    pickStreams();
+    if (m_videoIndex >= 0)
+        checkPlausible(videoStream(), path);
+    if (m_audioIndex >= 0)
+        checkPlausible(audioStream(), path);
+    if (m_videoIndex >= 0)
+        m_video.ctx = openDecoder(m_job, videoStream(), true);
+    if (m_audioIndex >= 0)
+        m_audioDecoder = openDecoder(m_job, audioStream(), false);
+}
+
+// The first real video and the best audio, as far as the profile wants
+// them; everything else is not even read.
+void InputStage::pickStreams()
+{
     for (unsigned i = 0; i < m_input->nb_streams; ++i)
         m_input->streams[i]->discard = AVDISCARD_ALL;
     if (m_job.task.profile.hasVideo()) {
@@ -48,16 +63,7 @@ void InputStage::open()
     if (m_job.task.profile.hasAudio())
         m_audioIndex = std::max(-1, av_find_best_stream(m_input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0));
     if (m_videoIndex < 0 && m_audioIndex < 0)
-        fail(EngineError::NoMatchingStreams, baseName(path));
-
-    if (m_videoIndex >= 0)
-        checkPlausible(videoStream(), path);
-    if (m_audioIndex >= 0)
-        checkPlausible(audioStream(), path);
-    if (m_videoIndex >= 0)
-        m_video.ctx = openDecoder(m_job, videoStream(), true);
-    if (m_audioIndex >= 0)
-        m_audioDecoder = openDecoder(m_job, audioStream(), false);
+        fail(EngineError::NoMatchingStreams, baseName(m_job.task.inputPath));
 }
 
 int64_t InputStage::origin(const AVStream *st) const
@@ -90,20 +96,8 @@ void InputStage::run(VideoConversion *video)
                 break;
             fail(EngineError::DecodeFailed, QStringLiteral("%1: %2").arg(baseName(m_job.task.inputPath), ff::errorText(ret)));
         }
-        if (m_conversion && pkt->stream_index == m_videoIndex) {
-            ++m_video.packets;
-            decodeVideo(pkt.get(), frame.get());
-            av_packet_unref(pkt.get());
-        } else if (pkt->stream_index == m_audioIndex) {
-            ff::PacketPtr copy(av_packet_alloc());
-            if (!copy)
-                throw std::bad_alloc();
-            av_packet_move_ref(copy.get(), pkt.get());
-            if (!m_job.audioPackets.push(std::move(copy)))
-                return;
-        } else {
-            av_packet_unref(pkt.get());
-        }
+        if (!handOn(pkt.get(), frame.get()))
+            return;
     }
     m_job.audioPackets.close();
     if (m_conversion) {
@@ -113,6 +107,23 @@ void InputStage::run(VideoConversion *video)
         checkDecoded(m_job, m_video, "video");
     }
     m_job.videoQueue.close();
+}
+
+// False once the audio queue has been aborted.
+bool InputStage::handOn(AVPacket *pkt, AVFrame *frame)
+{
+    if (m_conversion && pkt->stream_index == m_videoIndex) {
+        ++m_video.packets;
+        decodeVideo(pkt, frame);
+    } else if (pkt->stream_index == m_audioIndex) {
+        ff::PacketPtr copy(av_packet_alloc());
+        if (!copy)
+            throw std::bad_alloc();
+        av_packet_move_ref(copy.get(), pkt);
+        return m_job.audioPackets.push(std::move(copy));
+    }
+    av_packet_unref(pkt);
+    return true;
 }
 
 void InputStage::decodeVideo(const AVPacket *pkt, AVFrame *frame)

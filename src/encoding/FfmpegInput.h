@@ -25,6 +25,8 @@ public:
     void run(VideoConversion *video);
 
 private:
+    void pickStreams();
+    bool handOn(AVPacket *pkt, AVFrame *frame);
     void decodeVideo(const AVPacket *pkt, AVFrame *frame);
 
     JobContext &m_job;

@@ -35,6 +35,20 @@ void VideoConversion::convert(const AVFrame *in)
     else if (slot < m_nextIndex)
         return;
 
+    ff::FramePtr out = scale(in);
+    if (m_last) {
+        while (m_nextIndex < slot) {
+            if (!push(m_last.get(), m_nextIndex++))
+                return;
+        }
+    }
+    m_last = std::move(out);
+    m_nextIndex = slot + 1;
+    push(m_last.get(), slot);
+}
+
+ff::FramePtr VideoConversion::scale(const AVFrame *in)
+{
     m_sws.reset(sws_getCachedContext(m_sws.release(), in->width, in->height, AVPixelFormat(in->format), m_target.width,
                                      m_target.height, m_target.pixelFormat, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!m_sws)
@@ -52,16 +66,7 @@ void VideoConversion::convert(const AVFrame *in)
     if (av_frame_get_buffer(out.get(), 0) < 0)
         throw std::bad_alloc();
     sws_scale(m_sws.get(), in->data, in->linesize, 0, in->height, out->data, out->linesize);
-
-    if (m_last) {
-        while (m_nextIndex < slot) {
-            if (!push(m_last.get(), m_nextIndex++))
-                return;
-        }
-    }
-    m_last = std::move(out);
-    m_nextIndex = slot + 1;
-    push(m_last.get(), slot);
+    return out;
 }
 
 bool VideoConversion::push(const AVFrame *picture, int64_t pts)

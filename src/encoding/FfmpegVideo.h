@@ -21,6 +21,7 @@ public:
     void convert(const AVFrame *in);
 
 private:
+    ff::FramePtr scale(const AVFrame *in);
     bool push(const AVFrame *picture, int64_t pts);
 
     JobContext &m_job;

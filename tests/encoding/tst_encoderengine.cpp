@@ -113,12 +113,14 @@ private Q_SLOTS:
         QTEST(m_events, "events"); // the error always before the RunStopped it caused
         QCOMPARE(m_engine->ErrorState(), errorState);
         QCOMPARE(m_engine->ErrorDescription(), QString(errorState ? "frame 12 is damaged" : ""));
+        QCOMPARE(m_engine->JobFinished(), outcome == FakeJobPlan::Finish);
 
-        // The next Start forgets the last job's error.
+        // The next Start forgets the last job's outcome.
         m_script->setJob(m_input, FakeJobPlan::Hang);
         m_engine->Start();
         QCOMPARE(m_engine->ErrorState(), 0);
         QVERIFY(m_engine->ErrorDescription().isEmpty());
+        QVERIFY(!m_engine->JobFinished());
     }
 
     void busyStartAndStaleReportsAfterStop()
@@ -143,6 +145,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(m_events, QStringList());
         QCOMPARE(m_engine->ErrorState(), 0);
+        QVERIFY(!m_engine->JobFinished());
         QCOMPARE(m_engine->RunState(), RunStopped);
     }
 
@@ -152,7 +155,8 @@ private Q_SLOTS:
         using namespace EngineError;
         const QList<qint32> numbers{FileNotFound, PathNotFound, AccessDenied, DiskFull, UnrecognisedMedia,
                                     NoEncoder, NoSource, NoProfile, NoOutput, NoMatchingStreams, OutputIsInput,
-                                    DecodeFailed, EncodeFailed, WriteFailed, Stopped, Busy, InvalidArgument, Internal};
+                                    DecodeFailed, EncodeFailed, WriteFailed, Stopped, Busy, InvalidArgument, Internal,
+                                    NothingEncoded, UnsupportedFormat, UnsupportedChannelLayout};
         QSet<QString> texts{describe(0)};
         for (qint32 n : numbers) {
             texts << describe(n);

@@ -295,8 +295,9 @@ private Q_SLOTS:
         QVERIFY2(length > 0.3 && length <= maxSeconds, qPrintable(QString::number(length)));
     }
 
-    // Stops at seeded random moments, the last few around the rename: each
-    // ends promptly, and the disk always matches what the engine reports.
+    // Stops at seeded random moments, every other one near the end of the
+    // job where the rename happens: each ends promptly, and the disk always
+    // matches what the engine reports.
     void stopAtRandomMoments()
     {
         QTemporaryDir out;
@@ -307,7 +308,7 @@ private Q_SLOTS:
         whole.start();
         engine->Start();
         QVERIFY(waitFor(*engine));
-        const int jobMs = int(whole.elapsed()) + 1;
+        int jobMs = int(whole.elapsed()) + 1;
 
         QRandomGenerator random(20261206);
         int finished = 0;
@@ -316,7 +317,8 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(earlier) == earlier.size());
             f.close();
             engine->Start();
-            QTest::qWait(random.bounded(jobMs + jobMs / 4));
+            const int delay = i % 2 ? jobMs * 3 / 4 + random.bounded(jobMs * 3 / 4 + 1) : random.bounded(jobMs + 1);
+            QTest::qWait(delay);
             QElapsedTimer stop;
             stop.start();
             engine->Stop();
@@ -326,40 +328,37 @@ private Q_SLOTS:
             const bool done = engine->JobFinished();
             finished += done;
             QCOMPARE(contents(output) == earlier, !done);
+            if (!done && delay > jobMs) // a busy machine: aim later
+                jobMs = delay;
         }
-        qInfo("%d of 50 jobs finished before their stop", finished);
+        QVERIFY2(finished > 0 && finished < 50, qPrintable(QString::number(finished)));
     }
 
-    // Cut while being read: what is there is encoded, and the finished job
-    // says how much of the declared length that was.
-    void inputCutWhileEncoding()
+    // Changed under a running job: an input cut short is encoded up to the
+    // cut and says how much that was; a removed output folder is noticed at
+    // once, not after the whole encode.
+    void changedUnderJob_data()
     {
+        QTest::addColumn<bool>("cutInput");
+        QTest::addColumn<qint32>("number");
+        QTest::newRow("input cut to a third") << true << 0;
+        QTest::newRow("output folder removed") << false << EngineError::PathNotFound;
+    }
+    void changedUnderJob()
+    {
+        QFETCH(bool, cutInput);
         QTemporaryDir out;
-        const QString input = out.filePath("growing.avi");
-        QVERIFY(QFile::copy(m_media->path("long.avi"), input));
-        auto engine = engineFor(input, profile(), out.filePath("o.wmv"));
+        const QString input = out.filePath("long.avi"), folder = out.filePath("sub");
+        QVERIFY(QFile::copy(m_media->path("long.avi"), input) && QDir().mkpath(folder));
+        auto engine = engineFor(input, profile(), folder + "/o.wmv");
         engine->Start();
         QVERIFY(waitFor(*engine, RunRunning));
-        QVERIFY(QFile::resize(input, QFileInfo(input).size() / 3));
+        QVERIFY(cutInput ? QFile::resize(input, QFileInfo(input).size() / 3) : QDir(folder).removeRecursively());
         QVERIFY(waitFor(*engine, RunStopped, watchdog(60000)));
-        QCOMPARE(engine->ErrorState(), 0);
-        QVERIFY(engine->JobFinished());
-        QVERIFY2(engine->FinishedNote().contains("of the 300.0 s"), qPrintable(engine->FinishedNote()));
-    }
-
-    void outputFolderVanishes()
-    {
-        QTemporaryDir out;
-        const QString folder = out.filePath("sub");
-        QVERIFY(QDir().mkpath(folder));
-        auto engine = engineFor(QStringLiteral("long.avi"), profile(), folder + "/o.wmv");
-        engine->Start();
-        QVERIFY(waitFor(*engine, RunRunning));
-        QVERIFY(QDir(folder).removeRecursively());
-        QVERIFY(waitFor(*engine, RunStopped, watchdog(20000)));
-        QCOMPARE(quint32(engine->ErrorState()), quint32(EngineError::PathNotFound));
-        // Noticed at once, not after the whole encode.
-        QVERIFY(engine->Progress().encodedUs < engine->Progress().durationUs / 2);
+        QTEST(engine->ErrorState(), "number");
+        QVERIFY(engine->Progress().encodedUs < 150 * 1000000LL); // of 300 s
+        if (cutInput)
+            QVERIFY2(engine->FinishedNote().contains("of the 300.0 s"), qPrintable(engine->FinishedNote()));
     }
 
     void stopLeavesNoPartialOutput_data()
