@@ -172,11 +172,15 @@ void SessionRunner::concludeJob()
     if (m_jobRow == 0)
         return;
     if (m_stopRequested) {
-        endJob(EngineError::Stopped, EngineError::describe(EngineError::Stopped));
+        // A stop that came after the output was in place found the job done.
+        if (m_stopFoundFinished)
+            endJob(0, m_stopNote);
+        else
+            endJob(EngineError::Stopped, EngineError::describe(EngineError::Stopped));
         return;
     }
     if (m_encoderError == 0) {
-        endJob(0, QString());
+        endJob(0, m_engine ? m_engine->FinishedNote() : QString());
         return;
     }
     QString description;
@@ -199,7 +203,8 @@ void SessionRunner::endJob(qint32 number, const QString &description)
     m_jobRow = 0;
     if (m_list && row <= m_list->count()) {
         m_list->setCell(row, BatchItem::ResultKey, resultText(number));
-        m_list->setResultDetail(row, number == 0 ? QString() : description);
+        // A finished job's detail is its note, if the engine has one.
+        m_list->setResultDetail(row, description);
         Q_EMIT jobEnded(row, number, description);
         Q_EMIT rowVisited(row);
     }
@@ -214,6 +219,7 @@ bool SessionRunner::stop()
     // The run ends whatever happens below, so a failing Stop cannot leave
     // it waiting for good.
     m_stopRequested = true;
+    m_stopFoundFinished = false;
     queueConclusion();
     bool wasRunning = false;
     try {
@@ -221,6 +227,8 @@ bool SessionRunner::stop()
         if (state == RunRunning || state == RunPaused) {
             wasRunning = true;
             engine->Stop();
+            m_stopFoundFinished = m_jobRow != 0 && engine->JobFinished();
+            m_stopNote = engine->FinishedNote();
         }
     } catch (...) {
         releaseEngine();

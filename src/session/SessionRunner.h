@@ -41,8 +41,9 @@ public:
     bool isRunning() const { return m_running; }
 
     // Ends the run: stops a running or paused engine and releases it; the
-    // job in progress then ends as stopped, and runEnded(Stopped) follows
-    // from the event loop. Returns whether the engine was running or paused
+    // job in progress then ends as stopped (or as done, when the engine had
+    // already put its output in place), and runEnded(Stopped) follows from
+    // the event loop. Returns whether the engine was running or paused
     // (and so was asked to stop). Throws EncoderFailure when there is no
     // current engine.
     bool stop();
@@ -66,7 +67,8 @@ Q_SIGNALS:
     void engineReleased();
     // The engine accepted the row's job and encodes it.
     void jobStarted(int row);
-    // The row's job ended: 0, or the number written into its Result.
+    // The row's job ended: 0, or the number written into its Result; the
+    // description is the failure's text, or a finished job's note.
     void jobEnded(int row, qint32 number, const QString &description);
     // The run is done with the row, whether it ran it or skipped it as "Done".
     void rowVisited(int row);
@@ -94,6 +96,8 @@ private:
     int m_jobRow = 0;
     int m_row = 0;
     bool m_concludePending = false;
+    bool m_stopFoundFinished = false;
+    QString m_stopNote;
     qint32 m_encoderError = 0;
 };
 

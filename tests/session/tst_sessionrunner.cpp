@@ -115,6 +115,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("reachesStart");
         const QString def = DefaultProfileName, why = "scripted failure";
         QTest::newRow("profile in other case") << def.toLower() << "finish" << 0 << "Done" << "" << true;
+        QTest::newRow("finished with a note") << def << "note" << 0 << "Done" << "only part encoded" << true;
         QTest::newRow("unknown profile") << "Nothing Like It" << "finish" << 0 << "Error:1"
                                          << "No installed profile is named \"Nothing Like It\"." << false;
         QTest::newRow("trailing blank in profile") << def + " " << "finish" << 0 << "Error:1"
@@ -140,6 +141,8 @@ private Q_SLOTS:
             h.fakes->setJob(h.input("a"), FakeJobPlan::Fail, number, "scripted failure");
         else if (setup == "start fails")
             h.fakes->setJob(h.input("a"), FakeJobPlan::FailAtStart, number, "scripted failure");
+        else if (setup == "note")
+            h.fakes->setJob(h.input("a"), FakeJobPlan::Finish, 0, "only part encoded");
         else if (setup == "bad input")
             h.fakes->setSourceFailure(h.input("a"), number, "scripted failure");
 
@@ -233,14 +236,18 @@ private Q_SLOTS:
     void stopEndsTheRun_data()
     {
         QTest::addColumn<bool>("whileStarting");
-        QTest::newRow("running") << false;
-        QTest::newRow("starting") << true;
+        QTest::addColumn<bool>("tooLate"); // the engine had already finished
+        QTest::newRow("running") << false << false;
+        QTest::newRow("starting") << true << false;
+        QTest::newRow("output already in place") << false << true;
     }
 
     void stopEndsTheRun()
     {
         QFETCH(bool, whileStarting);
+        QFETCH(bool, tooLate);
         Harness h;
+        h.fakes->stopFindsFinished = tooLate;
         QVERIFY_THROWS_EXCEPTION(EncoderFailure, h.runner.stop()); // no run, nothing to stop
         h.add("a");
         h.add("b");
@@ -273,8 +280,9 @@ private Q_SLOTS:
         QVERIFY(releasedAtOnce);
         QCOMPARE(h.engineCalls("Stop").size(), whileStarting ? 0 : 1);
         QCOMPARE(h.engineCalls("Start "), QStringList({"Start /in/a.avi", "Start /in/b.avi"}));
-        QCOMPARE(h.result(2), QString("Error:A04B000A")); // incomplete, so run again next time
-        QCOMPARE(h.detail(2), EngineError::describe(EngineError::Stopped));
+        // Incomplete, so run again next time, unless the disk says it is done.
+        QCOMPARE(h.result(2), tooLate ? QString("Done") : QString("Error:A04B000A"));
+        QCOMPARE(h.detail(2), tooLate ? QString() : EngineError::describe(EngineError::Stopped));
         QCOMPARE(h.list.selectedRow(), 2);
         QCOMPARE(h.events.count("released"), 1);
         QCOMPARE(h.fakes->alive, 0);

@@ -90,6 +90,8 @@ void FakeEncoderEngine::startJob(const EncodeJob &job)
     m_running = true;
     switch (plan.outcome) {
     case FakeJobPlan::Finish:
+        if (!plan.description.isEmpty())
+            postFinishedNote(job.id, plan.description);
         finishJob();
         break;
     case FakeJobPlan::Fail:
@@ -106,6 +108,8 @@ void FakeEncoderEngine::stopJob()
 {
     m_script->log << QStringLiteral("Stop");
     m_running = false;
+    if (m_script->stopFindsFinished)
+        setStopFoundFinished({});
 }
 
 void FakeEncoderEngine::finishJob()

@@ -16,7 +16,7 @@ class FakeEncoderEngine;
 // What a fake engine does with a job, chosen per input path.
 struct FakeJobPlan {
     enum Outcome {
-        Finish,      // posts RunRunning, then RunStopped
+        Finish,      // posts RunRunning, then RunStopped (a description: its note)
         Fail,        // posts the error, then RunStopped
         FailAtStart, // Start throws EncoderFailure(number, description)
         Hang,        // posts RunRunning, then waits for finishJob/failJob/Stop
@@ -48,6 +48,9 @@ struct FakeEngineScript {
     // Per input path, else defaultJob.
     QHash<QString, FakeJobPlan> jobs;
     FakeJobPlan defaultJob;
+
+    // Stop finds the job already done, its output in place.
+    bool stopFindsFinished = false;
 
     // Non-zero: creating an engine through the factory throws this number.
     qint32 creationFailure = 0;
