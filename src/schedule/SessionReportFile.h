@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace joblet {
+
+class Clock;
+
+// Keeps a timed session's report as a text file too, so it survives the
+// report window and a crash: one file per session in `folder`, named after
+// the session's start ("2026-12-06 16-05-00.txt"), the report's lines in
+// order, in the locale's 8-bit encoding, each ended by CR LF.
+//
+// Every line rewrites the whole file through a temporary file that replaces
+// it only when complete, so the file always holds every line written so far
+// and a failed write leaves the previous version. A failure is returned,
+// never thrown: the run goes on without its file, and the next line retries.
+class SessionReportFile {
+public:
+    SessionReportFile(const QString &folder, const Clock &clock);
+
+    // A new file for a new session, named by the clock now; its first line.
+    bool begin(const QString &startCaption);
+    bool addLine(const QString &line);
+    // Where the current session's lines go; empty before begin().
+    QString path() const { return m_path; }
+    // Why the last write failed, for a message; empty after a success.
+    QString errorString() const { return m_error; }
+
+    static QString startCaption(const QString &time);
+    static QString resultLine(const QString &outputFile, const QString &result);
+    static QString endCaption(const QString &time);
+
+private:
+    bool write();
+
+    QString m_folder;
+    const Clock &m_clock;
+    QString m_path;
+    QByteArray m_data;
+    QString m_error;
+};
+
+} // namespace joblet
