@@ -1,8 +1,9 @@
 #include "schedule/Clock.h"
 #include "schedule/TimedSchedule.h"
 
-#include <QTimeZone>
 #include <QtTest>
+
+#include <ctime>
 
 using namespace joblet;
 using Check = TimedSchedule::StartCheck;
@@ -17,11 +18,10 @@ public:
 
 const QDate day0(2026, 6, 10); // no daylight-saving change near it
 
-QDateTime at(const char *time, int days = 0, const QTimeZone &zone = {})
+QDateTime at(const char *time, int days = 0)
 {
     const QTime t = QTime::fromString(QLatin1String(time), QStringLiteral("H:mm:ss.zzz"));
-    const QTime clock = t.isValid() ? t : QTime::fromString(QLatin1String(time), QStringLiteral("H:mm:ss"));
-    return zone.isValid() ? QDateTime(day0.addDays(days), clock, zone) : QDateTime(day0.addDays(days), clock);
+    return QDateTime(day0.addDays(days), t.isValid() ? t : QTime::fromString(QLatin1String(time), QStringLiteral("H:mm:ss")));
 }
 
 // One tick: the clock, the lists' selection, and what it must show and do.
@@ -41,6 +41,13 @@ class Tst_TimedSchedule : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // Local time with daylight saving, whatever zone the machine is in.
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
+
     void futureCheck_data()
     {
         QTest::addColumn<QTime>("now");
@@ -120,12 +127,16 @@ private Q_SLOTS:
             << Steps {{at("14:00:00"), s1605, "02:05:00"},
                       {at("12:00:00"), s1605, "04:05:00"},
                       {at("17:30:00"), s1605, "00:00:00", true}};
-        const QTimeZone berlin("Europe/Berlin");
-        const QDate spring(2026, 3, 29); // 02:00 CET becomes 03:00 CEST
+        // In the local zone initTestCase sets: 2026-03-29 02:00 CET becomes 03:00 CEST.
+        const int spring = int(day0.daysTo(QDate(2026, 3, 29)));
         QTest::newRow("daylight saving starts")
-            << QDateTime(spring, QTime(1, 30), berlin) << QTime(4, 0)
-            << Steps {{QDateTime(spring, QTime(1, 30), berlin), QTime(4, 0), "01:30:00"},
-                      {QDateTime(spring, QTime(3, 59, 59), berlin), QTime(4, 0), "00:00:01", true}};
+            << at("1:30:00", spring) << QTime(4, 0)
+            << Steps {{at("1:30:00", spring), QTime(4, 0), "01:30:00"},
+                      {at("3:59:59", spring), QTime(4, 0), "00:00:01", true}};
+        QTest::newRow("start in the skipped hour")
+            << at("1:00:00", spring) << QTime(2, 30)
+            << Steps {{at("1:00:00", spring), QTime(2, 30), "01:00:00"},
+                      {at("1:59:59", spring), QTime(2, 30), "00:00:01", true}};
         QTest::newRow("selection moved while armed")
             << at("14:00:00") << s1605
             << Steps {{at("14:00:00"), QTime(15, 10), "01:10:00"},
