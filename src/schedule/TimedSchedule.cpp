@@ -19,6 +19,12 @@ QDateTime startOn(const QDateTime &now, QDate day, int hour, int minute)
     QDateTime at(now);
     at.setDate(day);
     at.setTime(QTime(hour, minute));
+    // A time the clock skips when daylight saving starts does not exist in
+    // local time; start when the clock jumps past it, not at once.
+    for (int minutes = hour * 60 + minute + 1; !at.isValid() && minutes < 48 * 60; ++minutes) {
+        at.setDate(day.addDays(minutes / (24 * 60)));
+        at.setTime(QTime(minutes / 60 % 24, minutes % 60));
+    }
     return at;
 }
 
