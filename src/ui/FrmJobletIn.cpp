@@ -313,6 +313,7 @@ void FrmJobletIn::createTimers()
     };
     Timer1 = timer("Timer1", 1000);
     Timer2 = timer("Timer2", 1000);
+    Timer2->setTimerType(Qt::PreciseTimer);
     Timer3 = timer("Timer3", 5000);
     connect(Timer1, &QTimer::timeout, this, &FrmJobletIn::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &FrmJobletIn::Timer2_Timer);
@@ -625,11 +626,18 @@ void FrmJobletIn::armSchedule()
     setLabelText(lblTimerStatus, QStringLiteral("The timer is running"));
     setLabelText(Label2, QStringLiteral("Remaining Time:"));
     Timer1->stop();
-    Timer2->start();
+    startCountdownTick();
     m_timedSession = true;
     // Not showMinimized(): a window not yet shown stays so.
     setWindowState(windowState() | Qt::WindowMinimized);
     setWindowTitle(QStringLiteral("Encoder session will start in ") + lblSysTime->text());
+}
+
+void FrmJobletIn::startCountdownTick()
+{
+    // Just after the clock's next whole second, so the run starts within a
+    // few milliseconds of its moment rather than up to a second late.
+    Timer2->start(1000 - m_context.clock.now().time().msec() + 10);
 }
 
 void FrmJobletIn::cancelSchedule()
@@ -652,8 +660,10 @@ void FrmJobletIn::Timer2_Timer()
         m_schedule.tick(lstHour->currentText().toInt(), lstMinute->currentText().toInt());
     setLabelText(lblSysTime, tick.countdown);
     setWindowTitle(QStringLiteral("Encoder session will start in ") + tick.countdown);
-    if (!tick.fire)
+    if (!tick.fire) {
+        startCountdownTick();
         return;
+    }
     picButtons->show();
     setLabelText(lblTimerStatus, QStringLiteral("The timer is not running"));
     setLabelText(Label2, QStringLiteral("System Time:"));

@@ -106,6 +106,7 @@ private:
     void startWhenShown(bool startRun);
     void armSchedule();
     void cancelSchedule();
+    void startCountdownTick();
 
     void Runner_EngineCreated(EncoderEngine *engine);
     void Runner_EngineReleased();
