@@ -104,53 +104,48 @@ class Tst_SessionRunner : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Also the result text: the code in upper-case hex, unpadded, as 32 bits.
+    // The result text is the code in upper-case hex, unpadded, as 32 bits; the
+    // detail (the failure's description or the finished job's note) replaces an earlier one.
     void jobResult_data()
     {
         QTest::addColumn<QString>("profile");
-        QTest::addColumn<QString>("setup"); // how the fake treats the input
+        QTest::addColumn<int>("plan"); // a FakeJobPlan outcome; -1: the input cannot be opened
         QTest::addColumn<qint32>("number");
+        QTest::addColumn<QString>("detail"); // also what the fake reports
         QTest::addColumn<QString>("result");
-        QTest::addColumn<QString>("detail");
         QTest::addColumn<bool>("reachesStart");
         const QString def = DefaultProfileName, why = "scripted failure";
-        QTest::newRow("profile in other case") << def.toLower() << "finish" << 0 << "Done" << "" << true;
-        QTest::newRow("finished with a note") << def << "note" << 0 << "Done" << "only part encoded" << true;
-        QTest::newRow("unknown profile") << "Nothing Like It" << "finish" << 0 << "Error:1"
-                                         << "No installed profile is named \"Nothing Like It\"." << false;
-        QTest::newRow("trailing blank in profile") << def + " " << "finish" << 0 << "Error:1"
-                                                   << "No installed profile is named \"" + def + " \"." << false;
-        QTest::newRow("error event") << def << "fail" << EngineError::DecodeFailed << "Error:A04B0007" << why << true;
-        QTest::newRow("error event, small") << def << "fail" << 91 << "Error:5B" << why << true;
-        QTest::newRow("start fails") << def << "start fails" << EngineError::NoMatchingStreams << "Error:A04B0005"
-                                     << why << true;
-        QTest::newRow("input unusable") << def << "bad input" << EngineError::UnrecognisedMedia << "Error:C00D1B71"
-                                        << why << false;
+        const int finish = FakeJobPlan::Finish, fail = FakeJobPlan::Fail;
+        QTest::newRow("plain finish, profile in other case") << def.toLower() << finish << 0 << "" << "Done" << true;
+        QTest::newRow("finished with a note") << def << finish << 0 << "only part encoded" << "Done" << true;
+        QTest::newRow("unknown profile") << "Nothing Like It" << finish << 0
+                                         << "No installed profile is named \"Nothing Like It\"." << "Error:1" << false;
+        QTest::newRow("error event") << def << fail << EngineError::DecodeFailed << why << "Error:A04B0007" << true;
+        QTest::newRow("error event, small") << def << fail << 91 << why << "Error:5B" << true;
+        QTest::newRow("start fails") << def << int(FakeJobPlan::FailAtStart) << EngineError::NoMatchingStreams << why
+                                     << "Error:A04B0005" << true;
+        QTest::newRow("input unusable") << def << -1 << EngineError::UnrecognisedMedia << why << "Error:C00D1B71" << false;
     }
-
     void jobResult()
     {
         QFETCH(QString, profile);
-        QFETCH(QString, setup);
+        QFETCH(int, plan);
         QFETCH(qint32, number);
+        QFETCH(QString, detail);
         QFETCH(bool, reachesStart);
         Harness h;
         h.add("a", "Error:1", profile);
         h.list.setResultDetail(1, "earlier failure");
-        if (setup == "fail")
-            h.fakes->setJob(h.input("a"), FakeJobPlan::Fail, number, "scripted failure");
-        else if (setup == "start fails")
-            h.fakes->setJob(h.input("a"), FakeJobPlan::FailAtStart, number, "scripted failure");
-        else if (setup == "note")
-            h.fakes->setJob(h.input("a"), FakeJobPlan::Finish, 0, "only part encoded");
-        else if (setup == "bad input")
-            h.fakes->setSourceFailure(h.input("a"), number, "scripted failure");
+        if (plan < 0)
+            h.fakes->setSourceFailure(h.input("a"), number, detail);
+        else
+            h.fakes->setJob(h.input("a"), FakeJobPlan::Outcome(plan), number, detail);
 
         QCOMPARE(h.run(), SessionRunner::Outcome::Finished);
         QTEST(h.result(1), "result");
-        QTEST(h.detail(1), "detail");
+        QCOMPARE(h.detail(1), detail);
         QCOMPARE(h.engineCalls("Start ").size(), reachesStart ? 1 : 0);
-        if (setup == "fail")
+        if (plan == FakeJobPlan::Fail)
             QCOMPARE(h.runner.EncoderError(), number);
     }
 
