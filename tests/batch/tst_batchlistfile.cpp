@@ -106,8 +106,7 @@ private Q_SLOTS:
         const int max = BatchListFile::MaxLines;
         QTest::newRow("more than three fields") << QByteArray("a;b;c;d;e\r\n") << 0 << QStringList {"a|b|c"};
         QTest::newRow("three empty fields") << QByteArray(";;;\r\n") << 0 << QStringList {"||"};
-        QTest::newRow("no final CR LF") << QByteArray("a;b;c;\r\nd;e;f;") << 0 << QStringList {"a|b|c", "d|e|f"};
-        QTest::newRow("CR LF and LF mixed")
+        QTest::newRow("CR LF and LF mixed, no final CR LF")
             << QByteArray("a;b;c;\nd;e;f;\r\ng;h;i;") << 0 << QStringList {"a|b|c", "d|e|f", "g|h|i"};
         QTest::newRow("lone CR is text") << QByteArray("a\rb;c;d\r;\r\n") << 0 << QStringList {"a\rb|c|d\r"};
         QTest::newRow("NUL and invalid bytes are text")
