@@ -149,7 +149,6 @@ private Q_SLOTS:
         QTest::newRow("first of case variants") << QStringList {"QIMTO MONO", "qimto mono"} << "QIMTO MONO"
                                                 << "Qimto Mono" << 0;
         QTest::newRow("trailing blank") << QStringList {mono} << mono << mono + ' ' << -1;
-        QTest::newRow("unknown") << QStringList {"A"} << "A" << "B" << -1;
         QTest::newRow("no profiles") << QStringList {} << "" << "A" << -1;
     }
     void choiceAndLookup()
