@@ -9,6 +9,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   ffmpeg
   clang libclang-rt-14-dev
+  desktop-file-utils shared-mime-info
 )
 
 missing=()

@@ -12,31 +12,37 @@
 #include <QApplication>
 #include <QTextStream>
 
-#include <cstdio>
+#include <optional>
 
 int main(int argc, char **argv)
 {
     using namespace joblet;
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Joblet"));
-    const ProgramPaths paths = ProgramPaths::forRunningProgram();
-
-    // --help, --version and a second instance end here, without a window.
+    // --help, --version and a second instance end here, before any window
+    // or display is needed; the lock lives as long as the program.
     SingleInstance instance;
-    QTextStream out(stdout), err(stderr);
-    const StartDecision start =
-        prepareStart(QApplication::arguments(), paths, instance, Clock::system().now(), out, err);
+    StartDecision start;
+    std::optional<ProgramPaths> paths;
+    {
+        QCoreApplication core(argc, argv);
+        paths.emplace(ProgramPaths::forRunningProgram());
+        QTextStream out(stdout), err(stderr);
+        start = prepareStart(QCoreApplication::arguments(), *paths, instance,
+                             Clock::system().now(), out, err);
+    }
     if (!start.openWindow)
         return start.exitCode;
 
-    const EngineFactory engines(ProfileCatalogue::folders(paths.programFolder()));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Joblet"));
+
+    const EngineFactory engines(ProfileCatalogue::folders(paths->programFolder()));
     DesktopUiServices dialogs(engines);
-    FrmJobletIn window({engines, Clock::system(), dialogs, paths.markerFile(), paths.handOffFile(),
+    FrmJobletIn window({engines, Clock::system(), dialogs, paths->markerFile(), paths->handOffFile(),
                         ProgramPaths::reportsFolder()});
     HandOffPoller poller;
     window.setHandOffPoll([&] {
         poller.tick(
-            paths.handOffFile(), [&] { return window.inputFiles(); },
+            paths->handOffFile(), [&] { return window.inputFiles(); },
             [&](const QString &input, const QString &output) {
                 return window.addHandOffJob(input, output);
             });
