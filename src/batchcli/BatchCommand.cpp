@@ -172,6 +172,9 @@ bool parseRun(const QStringList &args, RunOptions *options, QString *error)
             if (value != QLatin1String("auto") && (!ok || options->jobs < 1 || options->jobs > MaxJobs))
                 return fail(QStringLiteral("--jobs: \"%1\" is not auto or 1..%2").arg(value).arg(MaxJobs));
         } else if (arg == QLatin1String("--shard")) {
+            QString shardError;
+            if (!Shard::parse(value, &shardError))
+                return fail(QStringLiteral("--shard: ") + shardError);
             options->shard = value;
         } else if (arg == QLatin1String("--results")) {
             if (value.isEmpty())
@@ -188,9 +191,6 @@ bool parseRun(const QStringList &args, RunOptions *options, QString *error)
     if (positional.size() != 1)
         return fail(QStringLiteral("run takes one list file"));
     options->list = positional.first();
-    QString shardError;
-    if (!options->shard.isEmpty() && !Shard::parse(options->shard, &shardError))
-        return fail(QStringLiteral("--shard: ") + shardError);
     return true;
 }
 
