@@ -110,9 +110,8 @@ void RunReport::jobEnded(int row, const QString &result, const QString &descript
                       {"rows", rows}}));
         return;
     }
-    // A failure stays on screen above the progress line; a "Done" only does
-    // so where there is no progress line.
-    if (m_style == Style::Terminal && resultRank(result) == 2)
+    // Failures stay on screen, above the progress line; a "Done" is counted there.
+    if (resultRank(result) == 2)
         return;
     clearLine();
     QString line = QStringLiteral("row %1: %2").arg(row).arg(result);
