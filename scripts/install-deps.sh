@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   ffmpeg
+  parallel
   clang libclang-rt-14-dev
   desktop-file-utils shared-mime-info
 )

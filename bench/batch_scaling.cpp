@@ -1,0 +1,195 @@
+// One list of 40 short clips through joblet-batch with --jobs 1, --jobs 2 and
+// two shards under GNU parallel (then merged), against a loop of one ffmpeg
+// command per clip at the same settings; then a projection for 10 000 clips
+// from the measured CPU time per job and the cost of rewriting a list of that
+// size once per finished job.
+
+#include "BenchSupport.h"
+#include "MediaFixtures.h"
+
+#include "batchcli/ListDocument.h"
+#include "encoding/ProfileCatalogue.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+
+using namespace joblet;
+using namespace joblet::bench;
+
+namespace {
+
+constexpr int ClipCount = 40;
+constexpr double ClipSeconds = 3.0;
+constexpr int Rounds = 3;
+constexpr int ProjectedClips = 10000;
+
+struct Pass {
+    double wall = 0;
+    double cpu = 0; // user + system of every child process
+};
+
+double childCpu()
+{
+    rusage ru {};
+    getrusage(RUSAGE_CHILDREN, &ru);
+    const auto s = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return s(ru.ru_utime) + s(ru.ru_stime);
+}
+
+Pass timed(const std::function<void()> &work)
+{
+    const double cpu0 = childCpu();
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return {double(timer.nsecsElapsed()) / 1e9, childCpu() - cpu0};
+}
+
+void runOrDie(const QString &program, const QStringList &args, int expected = 0)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(program, args);
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != expected) {
+        std::fprintf(stderr, "%s %s failed (%d)\n", qPrintable(program), qPrintable(args.join(' ')),
+                     p.exitCode());
+        std::exit(1);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString batch = QStringLiteral(JOBLET_BATCH_EXECUTABLE);
+    const QString parallel = QStandardPaths::findExecutable(QStringLiteral("parallel"));
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("xdg"))));
+    test::MediaFixtures media(dir.path());
+    QDir(dir.path()).mkpath(QStringLiteral("out"));
+
+    QStringList inputs, outputs, ffOutputs;
+    QByteArray listBytes;
+    for (int i = 1; i <= ClipCount; ++i) {
+        const QString clip = media.audioVideoClip(QStringLiteral("c%1.avi").arg(i), ClipSeconds);
+        if (clip.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(media.lastError()));
+            return 1;
+        }
+        inputs << clip;
+        outputs << dir.filePath(QStringLiteral("out/c%1.wmv").arg(i));
+        ffOutputs << dir.filePath(QStringLiteral("out/f%1.wmv").arg(i));
+        listBytes += (clip + u';' + outputs.last() + u';' + DefaultProfileName + u';').toLocal8Bit() + "\r\n";
+    }
+    const QString list = dir.filePath(QStringLiteral("list.jlt"));
+    const auto freshList = [&] {
+        QFile f(list);
+        if (!f.open(QIODevice::WriteOnly) || f.write(listBytes) != listBytes.size())
+            std::exit(1);
+        for (const QString &o : outputs)
+            QFile::remove(o);
+    };
+
+    struct Mode {
+        const char *name;
+        std::function<void()> run;
+        std::vector<double> wall, cpu;
+    };
+    std::vector<Mode> modes;
+    modes.push_back({"ffmpeg command loop", [&] {
+                         for (int i = 0; i < ClipCount; ++i)
+                             if (!runFfmpeg(defaultProfile(), inputs[i], ffOutputs[i]))
+                                 std::exit(1);
+                     }, {}, {}});
+    modes.push_back({"joblet-batch --jobs 1", [&] { runOrDie(batch, {"run", list}); }, {}, {}});
+    modes.push_back({"joblet-batch --jobs 2", [&] { runOrDie(batch, {"run", "--jobs", "2", list}); }, {}, {}});
+    if (!parallel.isEmpty()) {
+        modes.push_back({"2 shards, parallel + merge", [&] {
+                             const QString shardOut = dir.filePath(QStringLiteral("list.{}.jlt"));
+                             runOrDie(parallel, {batch, "run", "--shard", "{}/2", "--results", shardOut, list,
+                                                 ":::", "1", "2"});
+                             runOrDie(batch, {"merge", list, dir.filePath(QStringLiteral("list.1.jlt")),
+                                              dir.filePath(QStringLiteral("list.2.jlt"))});
+                         }, {}, {}});
+    }
+    // Start-up alone: a list whose rows are all Done.
+    const QString doneList = dir.filePath(QStringLiteral("done.jlt"));
+    {
+        QFile f(doneList);
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray("x.avi;x.wmv;P;Done\r\n"));
+    }
+    modes.push_back({"joblet-batch start-up only", [&] { runOrDie(batch, {"run", doneList}); }, {}, {}});
+
+    // Alternating rounds, so a busy moment of the shared machine hits every mode.
+    for (int round = 0; round < Rounds; ++round) {
+        for (Mode &m : modes) {
+            freshList();
+            for (int i = 1; i <= 2; ++i)
+                QFile::remove(dir.filePath(QStringLiteral("list.%1.jlt").arg(i)));
+            const Pass p = timed(m.run);
+            m.wall.push_back(p.wall);
+            m.cpu.push_back(p.cpu);
+        }
+    }
+
+    const double loopWall = median(modes[0].wall);
+    std::printf("%d clips of %.0f s, 320x240, %d rounds, medians; %d cores\n", ClipCount, ClipSeconds, Rounds,
+                QThread::idealThreadCount());
+    std::printf("%-30s %9s %9s %12s\n", "mode", "wall s", "CPU s", "wall/loop");
+    for (const Mode &m : modes)
+        std::printf("%-30s %9.2f %9.2f %12.2f\n", m.name, median(m.wall), median(m.cpu), median(m.wall) / loopWall);
+
+    // The list is rewritten whole after every job: at 10 000 rows that is
+    // the part that grows with the list, not with the clip.
+    QByteArray big;
+    for (int i = 0; i < ProjectedClips; ++i)
+        big += (inputs[i % ClipCount] + u';' + outputs[i % ClipCount] + u';' + DefaultProfileName + u';')
+                   .toLocal8Bit()
+               + "Done\r\n";
+    const QString bigList = dir.filePath(QStringLiteral("big.jlt"));
+    {
+        QFile f(bigList);
+        f.open(QIODevice::WriteOnly);
+        f.write(big);
+    }
+    std::vector<double> rewrite;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer t;
+        t.start();
+        auto doc = batchcli::ListDocument::read(bigList, nullptr);
+        if (!doc || !doc->setResult(1 + i, QStringLiteral("Done")) || !doc->save(bigList, nullptr))
+            return 1;
+        rewrite.push_back(double(t.nsecsElapsed()) / 1e9);
+    }
+    const double rewriteS = median(rewrite);
+    const double jobCpu = (median(modes[1].cpu) - median(modes.back().cpu)) / ClipCount;
+    const double startCpu = median(modes.back().cpu);
+    std::printf("\nper job: %.3f s CPU (from --jobs 1, start-up taken off); start-up %.3f s CPU\n", jobCpu,
+                startCpu);
+    std::printf("list rewrite at %d rows: %.3f s (read, change one Result, replace)\n", ProjectedClips, rewriteS);
+    std::printf("\nprojected wall for %d clips (CPU-bound encode spread over the cores, plus the rewrites):\n",
+                ProjectedClips);
+    std::printf("%-8s %14s %20s %22s\n", "cores", "encode s", "+ shared list s", "+ one file per shard s");
+    for (const int cores : {1, 8, 64}) {
+        const double encode = ProjectedClips * jobCpu / cores;
+        // A results file per shard: its rewrites run side by side, like the encodes.
+        const double perShard = encode + ProjectedClips * rewriteS / cores;
+        // One list for all: its lock puts every rewrite in a row.
+        const double shared = std::max(perShard, ProjectedClips * rewriteS);
+        std::printf("%-8d %14.0f %20.0f %22.0f\n", cores, encode, shared, perShard);
+    }
+    std::printf("\nratio %.2f\n", median(modes[1].wall) / loopWall);
+    return 0;
+}

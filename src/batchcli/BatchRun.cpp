@@ -1,0 +1,238 @@
+#include "BatchRun.h"
+
+#include "ResultStore.h"
+#include "RunReport.h"
+
+#include "batch/BatchList.h"
+#include "encoding/EncoderEngine.h"
+#include "encoding/EncoderFailure.h"
+#include "session/ProgressFigures.h"
+#include "session/SessionRunner.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+namespace joblet::batchcli {
+
+namespace {
+
+constexpr int TickMs = 1000;
+
+bool isPartialOf(const QString &entry, const QString &fileName)
+{
+    // "." + name + "." + 16 hex digits + ".partial"
+    const QString suffix = QStringLiteral(".partial");
+    const qsizetype expected = 1 + fileName.size() + 1 + 16 + suffix.size();
+    if (entry.size() != expected || !entry.startsWith(u'.') || !entry.endsWith(suffix))
+        return false;
+    if (QStringView(entry).sliced(1, fileName.size()) != fileName || entry.at(1 + fileName.size()) != u'.')
+        return false;
+    const QStringView hex = QStringView(entry).sliced(fileName.size() + 2, 16);
+    return std::all_of(hex.begin(), hex.end(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+    });
+}
+
+} // namespace
+
+void removeLeftoverPartials(const QStringList &outputs)
+{
+    // One listing per folder: a list of thousands of rows shares few folders.
+    QHash<QString, QSet<QString>> byFolder;
+    for (const QString &output : outputs) {
+        const QFileInfo info(output);
+        byFolder[info.absolutePath()].insert(info.fileName());
+    }
+    for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
+        QDir dir(it.key());
+        const QStringList entries =
+            dir.entryList({QStringLiteral(".*.partial")}, QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &entry : entries) {
+            const QString name = entry.mid(1, entry.size() - 1 - 16 - 1 - 8);
+            if (it.value().contains(name) && isPartialOf(entry, name))
+                dir.remove(entry);
+        }
+    }
+}
+
+BatchRun::BatchRun(ResultStore &store, const EngineFactory &engines, RunSettings settings,
+                   RunReport &report, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_engines(engines)
+    , m_settings(settings)
+    , m_report(report)
+{
+    const ListDocument &list = store.start();
+    for (int row = 1; row <= list.count(); ++row) {
+        if (m_settings.shard.takes(row) && resultRank(list.result(row)) != 2)
+            m_rows.append(row);
+    }
+    m_ticker.setInterval(TickMs);
+    connect(&m_ticker, &QTimer::timeout, this, &BatchRun::tick);
+}
+
+// Runners still alive end their jobs as they go (the engine stops on destruction).
+BatchRun::~BatchRun() = default;
+
+QString BatchRun::resultOf(int row) const
+{
+    return m_results.value(row, m_store.start().result(row));
+}
+
+int BatchRun::completionCode() const
+{
+    const ListDocument &list = m_store.start();
+    for (int row = 1; row <= list.count(); ++row) {
+        if (m_settings.shard.takes(row) && resultRank(resultOf(row)) != 2)
+            return 1;
+    }
+    return 0;
+}
+
+void BatchRun::start()
+{
+    QStringList outputs;
+    for (const int row : std::as_const(m_rows))
+        outputs << m_store.start().item(row).outputFile;
+    removeLeftoverPartials(outputs);
+
+    m_clock.start();
+    m_report.runStarted(int(m_rows.size()), m_settings.jobs);
+    m_ticker.start();
+    QMetaObject::invokeMethod(this, &BatchRun::startNext, Qt::QueuedConnection);
+}
+
+void BatchRun::startNext()
+{
+    while (!m_stopping && m_jobs.size() < m_settings.jobs && m_next < m_rows.size())
+        launch(m_rows.at(m_next++));
+    if (m_jobs.isEmpty() && (m_stopping || m_next >= m_rows.size()))
+        finish();
+}
+
+void BatchRun::launch(int row)
+{
+    BatchItem item = m_store.start().item(row);
+    item.result.clear();
+    auto *list = new BatchList;
+    list->append(item);
+    auto *runner = new SessionRunner(*list, m_engines, this);
+    list->setParent(runner);
+
+    connect(runner, &SessionRunner::jobStarted, this, [this, runner, row] {
+        for (Job &job : m_jobs) {
+            if (job.runner == runner)
+                job.started = true;
+        }
+        m_report.jobStarted(row, m_store.start().item(row));
+    });
+    connect(runner, &SessionRunner::jobEnded, this,
+            [this, row](int, qint32 number, const QString &description) {
+                onJobEnded(row, number, description);
+            });
+    connect(runner, &SessionRunner::runEnded, this, [this, runner] { onRunnerEnded(runner); });
+
+    m_jobs.append({row, runner, false});
+    try {
+        runner->start();
+    } catch (const EncoderFailure &failure) {
+        // No engine at all: the row fails as the desktop run's Start would.
+        onJobEnded(row, failure.number(), failure.description());
+        QMetaObject::invokeMethod(this, [this, runner] { onRunnerEnded(runner); }, Qt::QueuedConnection);
+    }
+}
+
+void BatchRun::onJobEnded(int row, qint32 number, const QString &description)
+{
+    const QString result = SessionRunner::resultText(number);
+    m_results.insert(row, result);
+    ++m_ended;
+    QString error;
+    if (!m_store.record(row, result, &error)) {
+        m_report.problem(error);
+        m_writeFailed = true;
+        stopAll();
+    }
+    m_report.jobEnded(row, result, number == 0 ? QString() : description, m_ended,
+                      int(m_rows.size()));
+}
+
+void BatchRun::onRunnerEnded(SessionRunner *runner)
+{
+    m_jobs.removeIf([runner](const Job &job) { return job.runner == runner; });
+    // Not here: the runner is still inside its own signal.
+    runner->deleteLater();
+    startNext();
+}
+
+void BatchRun::interrupt(int signalNumber)
+{
+    if (m_signal != 0 || m_finished)
+        return;
+    m_signal = signalNumber;
+    stopAll();
+}
+
+void BatchRun::stopAll()
+{
+    m_stopping = true;
+    for (const Job &job : std::as_const(m_jobs)) {
+        if (!job.runner->Encoder())
+            continue;
+        try {
+            job.runner->stop();
+        } catch (const EncoderFailure &) {
+            // The runner ends its run whatever Stop did.
+        }
+    }
+}
+
+void BatchRun::tick()
+{
+    QList<RunReport::Running> running;
+    double work = m_ended;
+    for (const Job &job : std::as_const(m_jobs)) {
+        if (!job.started)
+            continue;
+        RunReport::Running r{job.row, std::nullopt};
+        if (EncoderEngine *engine = job.runner->Encoder()) {
+            const EncodeProgress p = engine->Progress();
+            r.percent = ProgressFigures::percentDone(p.encodedUs, p.durationUs);
+            if (p.durationUs > 0)
+                work += std::clamp(double(p.encodedUs) / double(p.durationUs), 0.0, 1.0);
+        }
+        running.append(r);
+    }
+    // The whole run's rate so far, in thousandths of a job.
+    const auto left = ProgressFigures::remainingMs(m_clock.elapsed(), qint64(work * 1000),
+                                                   qint64(m_rows.size()) * 1000);
+    m_report.progress(running, m_ended, int(m_rows.size()), left);
+}
+
+void BatchRun::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_ticker.stop();
+    if (m_writeFailed) {
+        // One more try, so a passing fault does not cost the finished rows.
+        QString error;
+        if (!m_store.write(&error))
+            m_report.problem(error);
+    }
+    const int code = m_signal != 0 ? 128 + m_signal : m_writeFailed ? 1 : completionCode();
+    int done = 0, failed = 0;
+    for (auto it = m_results.cbegin(); it != m_results.cend(); ++it)
+        ++(resultRank(it.value()) == 2 ? done : failed);
+    const QString outcome = m_signal != 0 ? QStringLiteral("stopped")
+                            : m_writeFailed ? QStringLiteral("unwritten")
+                                            : QStringLiteral("finished");
+    m_report.runEnded(outcome, code, done, failed, int(m_rows.size()));
+    Q_EMIT finished(code);
+}
+
+} // namespace joblet::batchcli

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "ListDocument.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QTimer>
+
+namespace joblet {
+class EngineFactory;
+class SessionRunner;
+} // namespace joblet
+
+namespace joblet::batchcli {
+
+class ResultStore;
+class RunReport;
+
+struct RunSettings {
+    int jobs = 1;
+    Shard shard;
+};
+
+// Encodes the rows of a list that are not "Done", up to `jobs` at once, each
+// job by a SessionRunner of its own over a one-row list, so every job follows
+// the desktop run's rules. Results go to the ResultStore as jobs end.
+class BatchRun : public QObject {
+    Q_OBJECT
+
+public:
+    BatchRun(ResultStore &store, const EngineFactory &engines, RunSettings settings,
+             RunReport &report, QObject *parent = nullptr);
+    ~BatchRun() override;
+
+    // The shard's rows whose Result is not "Done", in row order.
+    const QList<int> &rowsToRun() const { return m_rows; }
+
+    // Returns at once; finished() follows from the event loop.
+    void start();
+    // Stops the running jobs (their outputs are removed, their rows run again
+    // next time) and ends the run with 128 + the signal's number.
+    void interrupt(int signalNumber);
+
+    // 0 when every row of the shard is "Done", else 1.
+    int completionCode() const;
+
+Q_SIGNALS:
+    void finished(int exitCode);
+
+private:
+    struct Job {
+        int row = 0;
+        SessionRunner *runner = nullptr;
+        bool started = false;
+    };
+
+    void startNext();
+    void launch(int row);
+    void onJobEnded(int row, qint32 number, const QString &description);
+    void onRunnerEnded(SessionRunner *runner);
+    void stopAll();
+    void finish();
+    void tick();
+    QString resultOf(int row) const;
+
+    ResultStore &m_store;
+    const EngineFactory &m_engines;
+    RunSettings m_settings;
+    RunReport &m_report;
+    QList<int> m_rows;
+    qsizetype m_next = 0;
+    QList<Job> m_jobs;
+    QMap<int, QString> m_results;
+    int m_ended = 0;
+    int m_signal = 0;
+    bool m_writeFailed = false;
+    bool m_stopping = false;
+    bool m_finished = false;
+    QElapsedTimer m_clock;
+    QTimer m_ticker;
+};
+
+// Removes what a killed run left of the rows' outputs: the engine's hidden
+// ".<name>.<16 hex digits>.partial" files beside each output. Only for rows
+// this run owns, before it encodes any, so no live job's file is touched.
+void removeLeftoverPartials(const QStringList &outputs);
+
+} // namespace joblet::batchcli

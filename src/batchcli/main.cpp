@@ -1,0 +1,11 @@
+#include "BatchCommand.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Joblet"));
+    return joblet::batchcli::runCommand(QCoreApplication::arguments().mid(1),
+                                        QCoreApplication::applicationDirPath());
+}

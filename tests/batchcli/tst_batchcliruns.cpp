@@ -1,0 +1,402 @@
+// joblet-batch as a user runs it: a process over a list of generated clips,
+// killed, signalled, run in parallel and sharded.
+
+#include "MediaFixtures.h"
+
+#include "batchcli/ListDocument.h"
+#include "encoding/ProfileCatalogue.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <sys/stat.h>
+
+using namespace joblet;
+using namespace joblet::batchcli;
+
+namespace {
+
+// Generous: a hung process fails the test instead of the whole suite's timeout.
+constexpr int WatchdogMs = 180000;
+
+struct Outcome {
+    int exitCode = -1;
+    bool normalExit = false;
+    bool timedOut = false;
+    QList<QJsonObject> events;
+    QString errorText;
+
+    QList<int> rows(const char *event) const
+    {
+        QList<int> rows;
+        for (const QJsonObject &e : events) {
+            if (e.value("event").toString() == QLatin1String(event))
+                rows << e.value("row").toInt();
+        }
+        return rows;
+    }
+};
+
+using EventHook = std::function<void(QProcess &, const QJsonObject &)>;
+
+struct Row {
+    QString input;
+    QString output;
+    QString profile = DefaultProfileName;
+};
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+} // namespace
+
+class TestBatchCliRuns : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<test::MediaFixtures> m_media;
+
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    QProcessEnvironment environment() const
+    {
+        // No profile of the user's may change what the rows encode with.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("xdg")));
+        return env;
+    }
+
+    Outcome run(const QString &program, const QStringList &args, const EventHook &hook = {})
+    {
+        Outcome outcome;
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        QEventLoop loop;
+        QByteArray pending;
+        const auto takeLines = [&] {
+            pending += p.readAllStandardError();
+            qsizetype lf;
+            while ((lf = pending.indexOf('\n')) >= 0) {
+                const QByteArray line = pending.first(lf);
+                pending.remove(0, lf + 1);
+                outcome.errorText += QString::fromLocal8Bit(line) + u'\n';
+                const QJsonObject event = QJsonDocument::fromJson(line).object();
+                if (event.isEmpty())
+                    continue;
+                outcome.events << event;
+                if (hook)
+                    hook(p, event);
+            }
+        };
+        connect(&p, &QProcess::readyReadStandardError, &loop, takeLines);
+        connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+        connect(&p, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
+            if (e == QProcess::FailedToStart)
+                loop.quit();
+        });
+        QTimer::singleShot(WatchdogMs, &loop, [&] {
+            outcome.timedOut = true;
+            p.kill();
+        });
+        p.start(program, args);
+        loop.exec();
+        takeLines();
+        outcome.errorText += QString::fromLocal8Bit(pending);
+        outcome.exitCode = p.exitCode();
+        outcome.normalExit = p.exitStatus() == QProcess::NormalExit;
+        return outcome;
+    }
+
+    Outcome batch(const QStringList &args, const EventHook &hook = {})
+    {
+        return run(QStringLiteral(JOBLET_BATCH_EXECUTABLE), args, hook);
+    }
+
+    QString writeList(const QString &name, const QList<Row> &rows)
+    {
+        QByteArray data;
+        for (const Row &r : rows)
+            data += (r.input + u';' + r.output + u';' + r.profile + u';').toLocal8Bit() + "\r\n";
+        QFile f(path(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
+            return {};
+        return f.fileName();
+    }
+
+    // Short clips named c1.avi.., each row encoding into out/cN.wmv.
+    QList<Row> clipRows(int count, double seconds = 1.0)
+    {
+        QList<Row> rows;
+        for (int i = 1; i <= count; ++i) {
+            const QString clip = m_media->audioVideoClip(QStringLiteral("c%1.avi").arg(i), seconds);
+            if (clip.isEmpty())
+                return {};
+            rows << Row{clip, path(QStringLiteral("out/c%1.wmv").arg(i))};
+        }
+        return rows;
+    }
+
+    // A clip whose encode lasts seconds but which is made in a moment: one
+    // picture a second, which the profile's 30 fps multiplies.
+    Row slowRow(const QString &name)
+    {
+        const QString clip = path(name + QStringLiteral(".avi"));
+        if (!m_media->ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=1:duration=900", "-c:v",
+                              "mpeg4", "-q:v", "4", clip}))
+            return {};
+        return Row{clip, path(QStringLiteral("out/%1.wmv").arg(name))};
+    }
+
+    static ListDocument readList(const QString &file)
+    {
+        BatchListFile::Failure failure;
+        auto doc = ListDocument::read(file, &failure);
+        if (!doc)
+            qFatal("%s: %s", qPrintable(file), qPrintable(failure.text));
+        return *doc;
+    }
+
+    QStringList partials() const
+    {
+        return QDir(path(QStringLiteral("out"))).entryList({QStringLiteral("*.partial")},
+                                                          QDir::Files | QDir::Hidden | QDir::System);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("out")));
+        m_media = std::make_unique<test::MediaFixtures>(m_dir->path());
+    }
+
+    void exitCodes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QByteArray one = "in.avi;out.wmv;P;\r\n";
+        QTest::newRow("no command") << QStringList{} << one << 2 << "no command";
+        QTest::newRow("unknown command") << QStringList{"go", "@"} << one << 2 << "unknown command go";
+        QTest::newRow("no list") << QStringList{"run"} << one << 2 << "one list file";
+        QTest::newRow("jobs 0") << QStringList{"run", "--jobs", "0", "@"} << one << 2 << "--jobs";
+        QTest::newRow("shard 3/2") << QStringList{"run", "--shard", "3/2", "@"} << one << 2 << "--shard";
+        QTest::newRow("unknown option") << QStringList{"run", "--fast", "@"} << one << 2 << "--fast";
+        QTest::newRow("missing list") << QStringList{"run", "@missing"} << one << 2 << "missing.jlt: ";
+        QTest::newRow("bad line")
+            << QStringList{"run", "@"} << QByteArray("a;b;c;Done\r\nd;e\r\n") << 2
+            << "list.jlt: line 2: fewer than three ';' (Error-62)";
+        QTest::newRow("every row done")
+            << QStringList{"run", "@"} << QByteArray("gone.avi;x.wmv;P;Done\r\n") << 0 << "";
+        QTest::newRow("a row fails") << QStringList{"run", "@"} << one << 1 << "row 1: Error:80070002";
+        QTest::newRow("merge of other jobs")
+            << QStringList{"merge", "@", "@other"} << QByteArray("a;b;c;\r\n") << 2 << "other.jlt: line 1";
+        QTest::newRow("merge leaves a row undone")
+            << QStringList{"merge", "@", "@"} << QByteArray("a;b;c;Done\r\nd;e;f;\r\n") << 1 << "";
+    }
+    void exitCodes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, list);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFile f(path(QStringLiteral("list.jlt")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(list);
+        f.close();
+        QFile other(path(QStringLiteral("other.jlt")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("x;y;z;Done\r\n");
+        other.close();
+        for (QString &arg : args) {
+            if (arg.startsWith(u'@'))
+                arg = path((arg.size() > 1 ? arg.mid(1) : QStringLiteral("list")) + QStringLiteral(".jlt"));
+        }
+        const Outcome o = batch(args);
+        QVERIFY(o.normalExit);
+        QCOMPARE(o.exitCode, exitCode);
+        QVERIFY2(o.errorText.contains(message), qPrintable(o.errorText));
+    }
+
+    // SIGKILL at any moment: the list is whole, its finished rows are "Done",
+    // and the next run encodes only the rest.
+    void killedRunResumes()
+    {
+        QList<Row> rows = clipRows(6, 3.0);
+        QCOMPARE(rows.size(), 6);
+        rows[3] = slowRow(QStringLiteral("slow"));
+        const QString list = writeList(QStringLiteral("list.jlt"), rows);
+        const ListDocument before = readList(list);
+
+        const Outcome first = batch({"run", "--json", list}, [](QProcess &p, const QJsonObject &e) {
+            if (e.value("event").toString() != QLatin1String("progress"))
+                return;
+            for (const auto &job : e.value("running").toArray()) {
+                if (job.toObject().value("row").toInt() == 4 && job.toObject().contains("percent"))
+                    p.kill();
+            }
+        });
+        QVERIFY(!first.timedOut);
+        QVERIFY(!first.normalExit);
+        // Killed inside the slow job: its hidden partial file is still there.
+        QCOMPARE(partials().size(), 1);
+        QVERIFY(!QFile::exists(rows[3].output));
+
+        const ListDocument killed = readList(list);
+        QVERIFY(killed.sameJobs(before));
+        QList<int> done;
+        for (int row = 1; row <= killed.count(); ++row) {
+            if (killed.result(row) == QLatin1String("Done"))
+                done << row;
+        }
+        // Every row reported finished was in the list before the report.
+        for (const int row : first.rows("jobEnded"))
+            QVERIFY2(done.contains(row), qPrintable(QString::number(row)));
+        QVERIFY(done.contains(3));
+        for (int row : {5, 6}) {
+            QCOMPARE(killed.result(row), QString());
+            QVERIFY(!QFile::exists(rows[row - 1].output));
+        }
+        QHash<int, ino_t> inodes;
+        for (const int row : done)
+            inodes.insert(row, inodeOf(rows[row - 1].output));
+
+        const Outcome second = batch({"run", "--json", list});
+        QCOMPARE(second.exitCode, 0);
+        for (const int row : second.rows("jobStarted"))
+            QVERIFY2(!done.contains(row), qPrintable(QString::number(row)));
+        const ListDocument finished = readList(list);
+        QVERIFY(finished.sameJobs(before));
+        for (int row = 1; row <= 6; ++row)
+            QCOMPARE(finished.result(row), QStringLiteral("Done"));
+        for (const int row : done)
+            QCOMPARE(inodeOf(rows[row - 1].output), inodes.value(row));
+        QCOMPARE(partials(), QStringList());
+    }
+
+    void signalStopsTheRun_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void signalStopsTheRun()
+    {
+        QFETCH(int, signalNumber);
+        QList<Row> rows = clipRows(1);
+        rows << slowRow(QStringLiteral("slow")) << clipRows(1);
+        rows[2].output = path(QStringLiteral("out/after.wmv"));
+        QVERIFY(!rows[1].input.isEmpty());
+        const QString list = writeList(QStringLiteral("list.jlt"), rows);
+
+        bool sent = false;
+        const Outcome o = batch({"run", "--json", list}, [&](QProcess &p, const QJsonObject &e) {
+            // Once the slow row reports progress, its encode is surely under way.
+            if (sent || e.value("event").toString() != QLatin1String("progress"))
+                return;
+            for (const auto &job : e.value("running").toArray()) {
+                if (job.toObject().value("row").toInt() == 2 && job.toObject().contains("percent")) {
+                    ::kill(pid_t(p.processId()), signalNumber);
+                    sent = true;
+                }
+            }
+        });
+        QVERIFY(sent);
+        QVERIFY(o.normalExit);
+        QCOMPARE(o.exitCode, 128 + signalNumber);
+        const ListDocument after = readList(list);
+        QCOMPARE(after.result(1), QStringLiteral("Done"));
+        QCOMPARE(after.result(2), QStringLiteral("Error:A04B000A"));
+        QCOMPARE(after.result(3), QString());
+        QVERIFY(!QFile::exists(rows[1].output));
+        QVERIFY(!QFile::exists(rows[2].output));
+        QCOMPARE(partials(), QStringList());
+        QCOMPARE(o.events.last().value("event").toString(), QStringLiteral("runEnded"));
+    }
+
+    void twoJobsEachRowItsOwnResult()
+    {
+        QList<Row> rows = clipRows(3);
+        QCOMPARE(rows.size(), 3);
+        const QString notMedia = m_media->textFile();
+        rows.insert(1, Row{path(QStringLiteral("missing.avi")), path(QStringLiteral("out/m.wmv"))});
+        rows.insert(3, Row{rows[0].input, path(QStringLiteral("out/p.wmv")), QStringLiteral("No Such Profile")});
+        rows.insert(4, Row{notMedia, path(QStringLiteral("out/t.wmv"))});
+        const QString list = writeList(QStringLiteral("list.jlt"), rows);
+
+        const Outcome o = batch({"run", "--jobs", "2", "--json", list});
+        QCOMPARE(o.exitCode, 1);
+        const ListDocument after = readList(list);
+        const QStringList expected{"Done", "Error:80070002", "Done", "Error:1", "Error:C00D1B71", "Done"};
+        for (int row = 1; row <= 6; ++row)
+            QCOMPARE(after.result(row), expected[row - 1]);
+
+        // Jobs start in row order, never more than two at once.
+        QList<int> started = o.rows("jobStarted");
+        QVERIFY(std::is_sorted(started.begin(), started.end()));
+        int running = 0, most = 0;
+        for (const QJsonObject &e : o.events) {
+            const QString name = e.value("event").toString();
+            if (name == QLatin1String("jobStarted"))
+                most = std::max(most, ++running);
+            else if (name == QLatin1String("jobEnded") && started.contains(e.value("row").toInt()))
+                --running;
+        }
+        QVERIFY(most <= 2);
+    }
+
+    void shardsUnderParallel()
+    {
+        const QString parallel = QStandardPaths::findExecutable(QStringLiteral("parallel"));
+        if (parallel.isEmpty())
+            QSKIP("GNU parallel is not installed (scripts/install-deps.sh installs it)");
+        const QList<Row> rows = clipRows(5);
+        QCOMPARE(rows.size(), 5);
+        const QString program = QStringLiteral(JOBLET_BATCH_EXECUTABLE);
+
+        // Each shard into its own file, then one merge.
+        const QString list = writeList(QStringLiteral("list.jlt"), rows);
+        const QByteArray original = [&] { QFile f(list); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        Outcome o = run(parallel, {"--halt", "never", program, "run", "--shard", "{}/2", "--results",
+                                   path(QStringLiteral("list.{}.jlt")), list, ":::", "1", "2"});
+        QCOMPARE(o.exitCode, 0);
+        QFile f(list);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), original);
+        f.close();
+        const ListDocument shard1 = readList(path(QStringLiteral("list.1.jlt")));
+        QCOMPARE(shard1.result(1), QStringLiteral("Done"));
+        QCOMPARE(shard1.result(2), QString());
+        o = batch({"merge", list, path(QStringLiteral("list.1.jlt")), path(QStringLiteral("list.2.jlt"))});
+        QCOMPARE(o.exitCode, 0);
+        ListDocument merged = readList(list);
+        for (int row = 1; row <= 5; ++row)
+            QCOMPARE(merged.result(row), QStringLiteral("Done"));
+
+        // Both shards writing the one list at once lose nothing of each other.
+        for (const Row &r : rows)
+            QVERIFY(QFile::remove(r.output));
+        const QString shared = writeList(QStringLiteral("shared.jlt"), rows);
+        o = run(parallel, {program, "run", "--shard", "{}/2", shared, ":::", "1", "2"});
+        QCOMPARE(o.exitCode, 0);
+        merged = readList(shared);
+        for (int row = 1; row <= 5; ++row)
+            QCOMPARE(merged.result(row), QStringLiteral("Done"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBatchCliRuns)
+#include "tst_batchcliruns.moc"
