@@ -1,10 +1,13 @@
 #include "FakeEncoderEngine.h"
+#include "ProfileFixtures.h"
 
 #include "encoding/ProfileCatalogue.h"
+#include "encoding/ProfileNarrowing.h"
 
 #include <QtTest>
 
 using namespace joblet;
+using namespace joblet::test;
 
 namespace {
 
@@ -170,6 +173,49 @@ private Q_SLOTS:
         const QString expected = match < 0 ? QString() : names.at(match);
         QCOMPARE(group.Profile() ? group.Profile()->Name() : QString(), expected);
         QCOMPARE(found ? found->Name() : QString(), expected);
+    }
+
+    void narrowProfiles_data()
+    {
+        QTest::addColumn<int>("audio");
+        QTest::addColumn<int>("video");
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("text");
+        const QStringList av = QStringList(AudioVideo) << "Custom" << "CUSTOM";
+        const QStringList videos = QStringList(av) << VideoOnly;
+        QTest::newRow("av kept") << 1 << 2 << AudioVideo[1] << av << AudioVideo[1];
+        QTest::newRow("av last match wins") << 1 << 1 << "custom" << av << "CUSTOM";
+        QTest::newRow("av blanks count") << 1 << 1 << " Custom" << av << AudioVideo[0];
+        QTest::newRow("audio kept") << 2 << 0 << AudioOnly[2].toUpper() << AudioOnly
+                                    << AudioOnly[2];
+        QTest::newRow("audio unsuitable") << 1 << 0 << AudioVideo[0] << AudioOnly << "";
+        QTest::newRow("video keeps av") << 0 << 1 << AudioVideo[2] << videos << AudioVideo[2];
+        QTest::newRow("video unsuitable") << 0 << 1 << AudioOnly[1] << videos << AudioVideo[0];
+    }
+    void narrowProfiles()
+    {
+        QFETCH(int, audio);
+        QFETCH(int, video);
+        QFETCH(QString, remembered);
+        QList<EncoderProfile> installed;
+        for (const ProfileSettings &p : ProfileCatalogue::builtIn())
+            installed << EncoderProfile(p);
+        installed.insert(3, EncoderProfile(profile("Custom:AV")));
+        installed.insert(4, EncoderProfile(profile("CUSTOM:AV")));
+        const auto narrowed = joblet::narrowProfiles(audio, video,
+                                                          ProfileCollection(installed), remembered);
+        QVERIFY(narrowed);
+        QTEST(narrowed->names, "names");
+        QTEST(narrowed->text(), "text");
+    }
+
+    void narrowProfilesEdges()
+    {
+        const ProfileCollection radio(QList<EncoderProfile>{EncoderProfile(profile("Radio:A"))});
+        QVERIFY(!joblet::narrowProfiles(0, 0, radio, "Radio"));
+        const auto none = joblet::narrowProfiles(1, 1, radio, "Radio");
+        QVERIFY(none && none->names.isEmpty() && none->text().isEmpty());
     }
 };
 

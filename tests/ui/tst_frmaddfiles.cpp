@@ -1,4 +1,5 @@
 #include "FakeEncoderEngine.h"
+#include "ProfileFixtures.h"
 #include "FakeUiServices.h"
 #include "MediaFixtures.h"
 
@@ -16,27 +17,9 @@
 #include <optional>
 
 using namespace joblet;
+using namespace joblet::test;
 
 namespace {
-
-const QStringList AudioVideo = {"Qimto Clipwright 320X240", "Qimto Clipwright 640X480",
-                                "Qimto Clipwright 176X144"};
-const QStringList AudioOnly = {"Qimto Audio 128K Stereo", "Qimto Audio 64K Stereo",
-                               "Qimto Audio 32K Mono"};
-const QString VideoOnly = "Qimto Video Only 320X240";
-
-// "Name:AV", "Name:A" or "Name:V": a profile with those streams.
-ProfileSettings profile(const QString &entry)
-{
-    const QString kinds = entry.section(':', -1);
-    ProfileSettings p;
-    p.name = entry.section(':', 0, -2);
-    if (kinds.contains('V'))
-        p.video = {320, 240, 30, 512000};
-    if (kinds.contains('A'))
-        p.audio = {44100, 2, 64000};
-    return p;
-}
 
 struct Fixture {
     FakeUiServices ui;
@@ -242,49 +225,6 @@ private Q_SLOTS:
 
     // Which profiles suit the input's streams, and which stays picked: the remembered
     // name, ignoring case but not blanks, last match first; else the first, unless audio only.
-    void narrowProfiles_data()
-    {
-        QTest::addColumn<int>("audio");
-        QTest::addColumn<int>("video");
-        QTest::addColumn<QString>("remembered");
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("text");
-        const QStringList av = QStringList(AudioVideo) << "Custom" << "CUSTOM";
-        const QStringList videos = QStringList(av) << VideoOnly;
-        QTest::newRow("av kept") << 1 << 2 << AudioVideo[1] << av << AudioVideo[1];
-        QTest::newRow("av last match wins") << 1 << 1 << "custom" << av << "CUSTOM";
-        QTest::newRow("av blanks count") << 1 << 1 << " Custom" << av << AudioVideo[0];
-        QTest::newRow("audio kept") << 2 << 0 << AudioOnly[2].toUpper() << AudioOnly
-                                    << AudioOnly[2];
-        QTest::newRow("audio unsuitable") << 1 << 0 << AudioVideo[0] << AudioOnly << "";
-        QTest::newRow("video keeps av") << 0 << 1 << AudioVideo[2] << videos << AudioVideo[2];
-        QTest::newRow("video unsuitable") << 0 << 1 << AudioOnly[1] << videos << AudioVideo[0];
-    }
-    void narrowProfiles()
-    {
-        QFETCH(int, audio);
-        QFETCH(int, video);
-        QFETCH(QString, remembered);
-        QList<EncoderProfile> installed;
-        for (const ProfileSettings &p : ProfileCatalogue::builtIn())
-            installed << EncoderProfile(p);
-        installed.insert(3, EncoderProfile(profile("Custom:AV")));
-        installed.insert(4, EncoderProfile(profile("CUSTOM:AV")));
-        const auto narrowed = joblet::narrowProfiles(audio, video,
-                                                          ProfileCollection(installed), remembered);
-        QVERIFY(narrowed);
-        QTEST(narrowed->names, "names");
-        QTEST(narrowed->text(), "text");
-    }
-
-    void narrowProfilesEdges()
-    {
-        const ProfileCollection radio(QList<EncoderProfile>{EncoderProfile(profile("Radio:A"))});
-        QVERIFY(!joblet::narrowProfiles(0, 0, radio, "Radio"));
-        const auto none = joblet::narrowProfiles(1, 1, radio, "Radio");
-        QVERIFY(none && none->names.isEmpty() && none->text().isEmpty());
-    }
-
     void leavingInputNarrows_data()
     {
         QTest::addColumn<QString>("path");
