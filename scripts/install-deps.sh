@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Joblet needs to build, test and run; does
-# nothing when they are all present.
+# Installs the Debian packages Joblet needs to build, test and run (or, given
+# package names, just those); does nothing when they are all present.
 set -euo pipefail
 
 packages=(
@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils shared-mime-info
 )
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
