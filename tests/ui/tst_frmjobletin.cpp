@@ -1,6 +1,8 @@
+#include "MediaFixtures.h"
 #include "TestContext.h"
 
 #include "batch/BatchList.h"
+#include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
 #include "session/SessionRunner.h"
 #include "ui/FrmJobletIn.h"
@@ -347,6 +349,37 @@ private Q_SLOTS:
     // Armed at 16:04 for 16:05: the run starts at 16:04:59, reports every
     // row into the window and its file, and the report's OK brings the
     // minimised window back.
+    // Armed one tick ahead over the real engine: a generated clip encodes
+    // to "Done" and the report says so.
+    void timedRunRealEngine()
+    {
+        TestContext tc;
+        const EngineFactory real;
+        tc.clock.fixed = QDateTime(QDate(2024, 3, 14), QTime(10, 59, 58));
+        AppContext context = tc.context();
+        FrmJobletIn window(AppContext {real, tc.clock, tc.ui, context.markerFile, context.handOffFile,
+                                       context.reportsFolder});
+        window.Form_Load();
+        test::MediaFixtures media(tc.programFolder.path());
+        const QString clip = media.audioVideoClip("clip.avi", 1.0);
+        QVERIFY2(!clip.isEmpty(), qPrintable(media.lastError()));
+        const QString output = tc.programFolder.filePath("clip.wmv");
+        window.list().append(BatchItem {clip, output, DefaultProfileName, {}, {}});
+        window.findChild<QComboBox *>("lstHour")->setCurrentText("11");
+        window.findChild<QComboBox *>("lstMinute")->setCurrentText("0");
+        tc.ui.answers << QMessageBox::Yes;
+        window.Command1_Click();
+        tc.clock.fixed = tc.clock.fixed->addSecs(1); // 10:59:59, one second left
+        QSignalSpy ended(&window.runner(), &SessionRunner::runEnded);
+        window.Timer2_Timer();
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(window.list().cell(1, "Result"), QString("Done"));
+        QVERIFY(QFileInfo(output).size() > 0);
+        auto *report = window.findChild<FrmReport *>();
+        QVERIFY(report);
+        QCOMPARE(report->lines(), QStringList {"File: " + output + " Result: Done"});
+    }
+
     void timedRunEndToEnd()
     {
         Fixture f(QTime(16, 4, 0));
