@@ -2,21 +2,18 @@
 
 #include "Unprivileged.h"
 
+#include "FileHelpers.h"
+
 #include <QtTest>
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
 using namespace joblet;
+using namespace joblet::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
 
 // Stands for the window: its rows and its Populate_List.
 struct List {

@@ -8,28 +8,15 @@
 
 #include "Unprivileged.h"
 
+#include "FileHelpers.h"
+
 #include <QtTest>
 
 #include <sys/stat.h>
 
 using namespace joblet;
+using namespace joblet::test;
 using Kind = CommandLine::Kind;
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-} // namespace
 
 class Tst_Startup : public QObject {
     Q_OBJECT

@@ -1,6 +1,8 @@
 #include "batch/BatchList.h"
 #include "batch/BatchListFile.h"
 
+#include "FileHelpers.h"
+
 #include <QtTest>
 
 #include "FileSizeCap.h"
@@ -8,6 +10,7 @@
 #include <unistd.h>
 
 using namespace joblet;
+using namespace joblet::test;
 using Items = QList<BatchItem>;
 
 namespace {
@@ -25,18 +28,6 @@ QStringList rows(const Items &items)
         out << item.inputFile + u'|' + item.outputFile + u'|' + item.profile
                 + (item.result.isEmpty() ? QString() : u'|' + item.result);
     return out;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
 QStringList entries(const QString &dir)

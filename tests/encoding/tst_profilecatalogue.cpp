@@ -4,18 +4,14 @@
 #include "encoding/ProfileCatalogue.h"
 #include "encoding/ProfileNarrowing.h"
 
+#include "FileHelpers.h"
+
 #include <QtTest>
 
 using namespace joblet;
 using namespace joblet::test;
 
 namespace {
-
-bool write(const QString &path, const QByteArray &text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
 
 const QByteArray audio = "AudioSampleRate=44100\nAudioChannels=2\nAudioBitRate=64000\n";
 const QByteArray video = "VideoWidth=320\nVideoHeight=240\nVideoFrameRate=30\nVideoBitRate=512000\n";
@@ -108,11 +104,11 @@ private Q_SLOTS:
         const QStringList folders = ProfileCatalogue::folders(program.path());
         QCOMPARE(folders, (QStringList {m_home.filePath("joblet/profiles"), program.filePath("profiles")}));
         QVERIFY(QDir().mkpath(folders.at(0)) && QDir().mkpath(folders.at(1)));
-        QVERIFY(write(folders.at(1) + "/a.jprofile", "Name=Beside program\n" + audio));
-        QVERIFY(write(folders.at(0) + "/c.jprofile", "Name=Qimto Audio 32K Mono\n" + video));
-        QVERIFY(write(folders.at(0) + "/b.jprofile", "Name=Broken\nAudioChannels=two\n"));
-        QVERIFY(write(folders.at(0) + "/a.jprofile", "Name=User\n" + audio));
-        QVERIFY(write(folders.at(0) + "/notes.txt", "not a profile"));
+        QVERIFY(writeFile(folders.at(1) + "/a.jprofile", "Name=Beside program\n" + audio));
+        QVERIFY(writeFile(folders.at(0) + "/c.jprofile", "Name=Qimto Audio 32K Mono\n" + video));
+        QVERIFY(writeFile(folders.at(0) + "/b.jprofile", "Name=Broken\nAudioChannels=two\n"));
+        QVERIFY(writeFile(folders.at(0) + "/a.jprofile", "Name=User\n" + audio));
+        QVERIFY(writeFile(folders.at(0) + "/notes.txt", "not a profile"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("b\\.jprofile.*line 2"));
         QStringList warnings, names, expected;
         for (const EncoderProfile &p : ProfileCatalogue::installed(folders, &warnings))
