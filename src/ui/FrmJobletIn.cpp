@@ -347,8 +347,7 @@ void FrmJobletIn::connectRunner()
     connect(m_runner, &SessionRunner::jobStarted, this, &FrmJobletIn::Runner_JobStarted);
     connect(m_runner, &SessionRunner::jobEnded, this, &FrmJobletIn::Runner_JobEnded);
     connect(m_runner, &SessionRunner::rowVisited, this, &FrmJobletIn::Runner_RowVisited);
-    connect(m_runner, &SessionRunner::runEnded, this,
-            [this](SessionRunner::Outcome outcome) { Runner_RunEnded(int(outcome)); });
+    connect(m_runner, &SessionRunner::runEnded, this, &FrmJobletIn::Runner_RunEnded);
 }
 
 QString FrmJobletIn::statusText() const
@@ -451,9 +450,9 @@ void FrmJobletIn::CmdStart_Click()
     // The run goes on from the event loop; Runner_RunEnded finishes it.
 }
 
-void FrmJobletIn::Runner_RunEnded(int outcome)
+void FrmJobletIn::Runner_RunEnded(SessionRunner::Outcome outcome)
 {
-    if (SessionRunner::Outcome(outcome) == SessionRunner::Outcome::Finished)
+    if (outcome == SessionRunner::Outcome::Finished)
         showRunFinished();
     else
         showRunStopped();

@@ -4,6 +4,7 @@
 
 #include "schedule/SessionReportFile.h"
 #include "schedule/TimedSchedule.h"
+#include "session/SessionRunner.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -26,7 +27,6 @@ class EncoderEngine;
 class FrmReport;
 class ListCommands;
 class PropertyPageHost;
-class SessionRunner;
 
 // The program's one permanent window: the batch list, the property panel of
 // the running engine, the command buttons, the timed-session group and the
@@ -113,7 +113,7 @@ private:
     void Runner_JobStarted();
     void Runner_JobEnded();
     void Runner_RowVisited(int row);
-    void Runner_RunEnded(int outcome);
+    void Runner_RunEnded(SessionRunner::Outcome outcome);
     void List_SelectedRowChanged(int number);
     void LvwJoblet_CurrentRowChanged();
 
