@@ -3,6 +3,11 @@
 // command per clip at the same settings; then a projection for 10 000 clips
 // from the measured CPU time per job and the cost of rewriting a list of that
 // size once per finished job.
+// Then the cost per row alone: lists of 1 000, 4 000 and 32 767 rows whose
+// inputs are missing, so every job fails at once and the time is the
+// bookkeeping of its Result.
+//   batch_scaling            both parts
+//   batch_scaling rows N...  only the rows part, at the given sizes
 
 #include "BenchSupport.h"
 #include "MediaFixtures.h"
@@ -55,10 +60,13 @@ Pass timed(const std::function<void()> &work)
     return {double(timer.nsecsElapsed()) / 1e9, childCpu() - cpu0};
 }
 
-void runOrDie(const QString &program, const QStringList &args, int expected = 0)
+void runOrDie(const QString &program, const QStringList &args, int expected = 0, bool quiet = false)
 {
     QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (quiet)
+        p.setStandardErrorFile(QProcess::nullDevice());
+    else
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(program, args);
     if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != expected) {
         std::fprintf(stderr, "%s %s failed (%d)\n", qPrintable(program), qPrintable(args.join(' ')),
@@ -67,11 +75,43 @@ void runOrDie(const QString &program, const QStringList &args, int expected = 0)
     }
 }
 
+// Rows of missing inputs: the run's own cost per Result, without encoding.
+int rowOverhead(const QList<int> &sizes)
+{
+    QTemporaryDir dir;
+    const QString batch = QStringLiteral(JOBLET_BATCH_EXECUTABLE);
+    std::printf("%-8s %9s %9s %16s %14s\n", "rows", "wall s", "CPU s", "Results/s", "CPU ms/row");
+    for (const int rows : sizes) {
+        QByteArray bytes;
+        for (int i = 1; i <= rows; ++i)
+            bytes += (dir.filePath(QStringLiteral("missing/m%1.avi").arg(i)) + u';'
+                      + dir.filePath(QStringLiteral("out/m%1.wmv").arg(i)) + u';' + DefaultProfileName + u';')
+                         .toLocal8Bit()
+                     + "\r\n";
+        const QString list = dir.filePath(QStringLiteral("rows%1.jlt").arg(rows));
+        QFile f(list);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return 1;
+        f.close();
+        const Pass p = timed([&] { runOrDie(batch, {"run", list}, 1, true); });
+        std::printf("%-8d %9.2f %9.2f %16.1f %14.3f\n", rows, p.wall, p.cpu, rows / p.wall, 1000 * p.cpu / rows);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("rows")) {
+        QList<int> sizes;
+        for (const QString &a : args.mid(1))
+            sizes << a.toInt();
+        return rowOverhead(sizes.isEmpty() ? QList<int>{1000, 4000, 32767} : sizes);
+    }
     const QString batch = QStringLiteral(JOBLET_BATCH_EXECUTABLE);
     const QString parallel = QStandardPaths::findExecutable(QStringLiteral("parallel"));
     QTemporaryDir dir;
@@ -191,5 +231,6 @@ int main(int argc, char **argv)
         std::printf("%-8d %14.0f %20.0f %22.0f\n", cores, encode, shared, perShard);
     }
     std::printf("\nratio %.2f\n", median(modes[1].wall) / loopWall);
-    return 0;
+    std::printf("\nper row, inputs missing:\n");
+    return rowOverhead({1000, 4000, 32767});
 }
