@@ -83,6 +83,8 @@ bool ResultStore::open(QString *error)
     // earlier run of the same jobs left a results file to resume from.
     const auto onDisk = ListDocument::read(m_target, nullptr);
     const bool sameJobs = onDisk && onDisk->sameJobs(m_start);
+    if (!sameJobs && samePath(m_listPath, m_target))
+        return fail(error, QStringLiteral("%1: the list changed while it was read").arg(m_target));
     if (sameJobs) {
         for (int row = 1; row <= m_start.count(); ++row)
             m_start.setResult(row, betterResult(m_start.result(row), onDisk->result(row)));
@@ -90,9 +92,9 @@ bool ResultStore::open(QString *error)
     // Journals of runs killed before they folded go into the file now, so
     // that this run's journal never has to carry them.
     const QStringList ended = ResultJournal::foldInto(m_start, m_target);
-    if (!ended.isEmpty()) {
-        if (!sameJobs && samePath(m_listPath, m_target))
-            return fail(error, QStringLiteral("%1: the list changed while it was read").arg(m_target));
+    // A results file made now is a file a merge finds even if this run is
+    // killed before it folds.
+    if (!ended.isEmpty() || !onDisk) {
         QString why;
         if (!m_start.save(m_target, &why))
             return fail(error, QStringLiteral("%1: %2").arg(m_target, why));
