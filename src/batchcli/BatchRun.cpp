@@ -113,9 +113,11 @@ void BatchRun::onJobEnded(int row, qint32 number, const QString &description)
 {
     const QString result = resultText(number);
     m_results.insert(row, result);
-    ++m_ended;
+    // Counted only once its Result is kept (or said to be lost).
     QString error;
-    if (!m_store.record(row, result, &error)) {
+    const bool kept = m_store.record(row, result, &error);
+    ++m_ended;
+    if (!kept) {
         m_report.problem(error);
         m_writeFailed = true;
         // A Result too long for its line leaves the store working.
