@@ -1,8 +1,13 @@
 // One list of 40 short clips through joblet-batch with --jobs 1, --jobs 2 and
 // two shards under GNU parallel (then merged), against a loop of one ffmpeg
 // command per clip at the same settings; then a projection for 10 000 clips
-// from the measured CPU time per job and the cost of rewriting a list of that
-// size once per finished job.
+// from the measured CPU time per job, the bookkeeping per row and one fold of
+// a list of that size per shard.
+// Then the cost per row alone: lists of 1 000, 4 000 and 32 767 rows whose
+// inputs are missing, so every job fails at once and the time is the
+// bookkeeping of its Result.
+//   batch_scaling            both parts
+//   batch_scaling rows N...  only the rows part, at the given sizes
 
 #include "BenchSupport.h"
 #include "MediaFixtures.h"
@@ -55,10 +60,13 @@ Pass timed(const std::function<void()> &work)
     return {double(timer.nsecsElapsed()) / 1e9, childCpu() - cpu0};
 }
 
-void runOrDie(const QString &program, const QStringList &args, int expected = 0)
+void runOrDie(const QString &program, const QStringList &args, int expected = 0, bool quiet = false)
 {
     QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (quiet)
+        p.setStandardErrorFile(QProcess::nullDevice());
+    else
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(program, args);
     if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != expected) {
         std::fprintf(stderr, "%s %s failed (%d)\n", qPrintable(program), qPrintable(args.join(' ')),
@@ -67,11 +75,46 @@ void runOrDie(const QString &program, const QStringList &args, int expected = 0)
     }
 }
 
+// Rows of missing inputs: the run's own cost per Result, without encoding.
+// *perRowCpu: CPU seconds a row at the largest size.
+int rowOverhead(const QList<int> &sizes, double *perRowCpu = nullptr)
+{
+    QTemporaryDir dir;
+    const QString batch = QStringLiteral(JOBLET_BATCH_EXECUTABLE);
+    std::printf("%-8s %9s %9s %16s %14s\n", "rows", "wall s", "CPU s", "Results/s", "CPU ms/row");
+    for (const int rows : sizes) {
+        QByteArray bytes;
+        for (int i = 1; i <= rows; ++i)
+            bytes += (dir.filePath(QStringLiteral("missing/m%1.avi").arg(i)) + u';'
+                      + dir.filePath(QStringLiteral("out/m%1.wmv").arg(i)) + u';' + DefaultProfileName + u';')
+                         .toLocal8Bit()
+                     + "\r\n";
+        const QString list = dir.filePath(QStringLiteral("rows%1.jlt").arg(rows));
+        QFile f(list);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return 1;
+        f.close();
+        const Pass p = timed([&] { runOrDie(batch, {"run", list}, 1, true); });
+        std::printf("%-8d %9.2f %9.2f %16.1f %14.3f\n", rows, p.wall, p.cpu, rows / p.wall, 1000 * p.cpu / rows);
+        std::fflush(stdout);
+        if (perRowCpu)
+            *perRowCpu = p.cpu / rows;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("rows")) {
+        QList<int> sizes;
+        for (const QString &a : args.mid(1))
+            sizes << a.toInt();
+        return rowOverhead(sizes.isEmpty() ? QList<int>{1000, 4000, 32767} : sizes);
+    }
     const QString batch = QStringLiteral(JOBLET_BATCH_EXECUTABLE);
     const QString parallel = QStandardPaths::findExecutable(QStringLiteral("parallel"));
     QTemporaryDir dir;
@@ -151,8 +194,13 @@ int main(int argc, char **argv)
     for (const Mode &m : modes)
         std::printf("%-30s %9.2f %9.2f %12.2f\n", m.name, median(m.wall), median(m.cpu), median(m.wall) / loopWall);
 
-    // The list is rewritten whole after every job: at 10 000 rows that is
-    // the part that grows with the list, not with the clip.
+    std::printf("\nper row, inputs missing:\n");
+    double rowCpu = 0;
+    if (rowOverhead({1000, 4000, 32767}, &rowCpu) != 0)
+        return 1;
+
+    // Each shard folds its journal into the list once, at its end: at
+    // 10 000 rows one read and replace of the list, under the lock.
     QByteArray big;
     for (int i = 0; i < ProjectedClips; ++i)
         big += (inputs[i % ClipCount] + u';' + outputs[i % ClipCount] + u';' + DefaultProfileName + u';')
@@ -164,31 +212,29 @@ int main(int argc, char **argv)
         f.open(QIODevice::WriteOnly);
         f.write(big);
     }
-    std::vector<double> rewrite;
+    std::vector<double> folds;
     for (int i = 0; i < 5; ++i) {
         QElapsedTimer t;
         t.start();
         auto doc = batchcli::ListDocument::read(bigList, nullptr);
         if (!doc || !doc->setResult(1 + i, QStringLiteral("Done")) || !doc->save(bigList, nullptr))
             return 1;
-        rewrite.push_back(double(t.nsecsElapsed()) / 1e9);
+        folds.push_back(double(t.nsecsElapsed()) / 1e9);
     }
-    const double rewriteS = median(rewrite);
+    const double foldS = median(folds);
     const double jobCpu = (median(modes[1].cpu) - median(modes.back().cpu)) / ClipCount;
     const double startCpu = median(modes.back().cpu);
     std::printf("\nper job: %.3f s CPU (from --jobs 1, start-up taken off); start-up %.3f s CPU\n", jobCpu,
                 startCpu);
-    std::printf("list rewrite at %d rows: %.3f s (read, change one Result, replace)\n", ProjectedClips, rewriteS);
-    std::printf("\nprojected wall for %d clips (CPU-bound encode spread over the cores, plus the rewrites):\n",
-                ProjectedClips);
-    std::printf("%-8s %14s %20s %22s\n", "cores", "encode s", "+ shared list s", "+ one file per shard s");
+    std::printf("bookkeeping per row: %.3f ms CPU; one fold of %d rows: %.3f s\n", 1000 * rowCpu, ProjectedClips,
+                foldS);
+    std::printf("\nprojected wall for %d clips, one shard per core on one list:\n", ProjectedClips);
+    std::printf("%-8s %14s %20s\n", "cores", "encode s", "+ bookkeeping s");
     for (const int cores : {1, 8, 64}) {
         const double encode = ProjectedClips * jobCpu / cores;
-        // A results file per shard: its rewrites run side by side, like the encodes.
-        const double perShard = encode + ProjectedClips * rewriteS / cores;
-        // One list for all: its lock puts every rewrite in a row.
-        const double shared = std::max(perShard, ProjectedClips * rewriteS);
-        std::printf("%-8d %14.0f %20.0f %22.0f\n", cores, encode, shared, perShard);
+        // Journal appends run side by side like the encodes; the folds take the lock in turn.
+        const double total = encode + ProjectedClips * rowCpu / cores + cores * foldS;
+        std::printf("%-8d %14.0f %20.0f\n", cores, encode, total);
     }
     std::printf("\nratio %.2f\n", median(modes[1].wall) / loopWall);
     return 0;

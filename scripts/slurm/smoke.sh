@@ -15,11 +15,18 @@ bash "$here/install-slurm.sh"
 work=$(mktemp -d /tmp/joblet-slurm.XXXXXX)
 pids=()
 cleanup() {
-  # Only the daemons this script started, by the ids they wrote.
+  local status=$? f pid
+  # Only the daemons this script started, by the ids they wrote; each one
+  # has ended before anything of its folder is removed (slurmctld saves its
+  # state while it stops).
   for f in "$work"/slurmd.pid "$work"/slurmctld.pid "$work"/munged.pid; do
-    [ -s "$f" ] && kill "$(cat "$f")" 2>/dev/null || true
+    [ -s "$f" ] || continue
+    pid=$(cat "$f")
+    kill "$pid" 2>/dev/null || continue
+    timeout 60 tail --pid="$pid" -f /dev/null || { echo "smoke: daemon $pid did not stop" >&2; status=1; }
   done
-  if [ "${KEEP:-0}" = 1 ]; then echo "smoke: kept $work"; else rm -rf "$work"; fi
+  if [ "${KEEP:-0}" = 1 ]; then echo "smoke: kept $work"; else rm -rf "$work" || status=1; fi
+  exit "$status"
 }
 trap cleanup EXIT
 start=$(date +%s)

@@ -3,8 +3,9 @@
 #include "BatchList.h"
 #include "BatchListFormat.h"
 
+#include "fileio/SafeSave.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace joblet {
 
@@ -21,25 +22,13 @@ bool failWith(BatchListFile::Failure *failure, qint32 number, const QString &tex
 
 bool BatchListFile::save(const BatchList &list, const QString &path, Failure *failure)
 {
-    // Written beside the target and renamed over it only after commit()
-    // succeeds, so a full disk or a lost folder never truncates the old list.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failWith(failure, CannotWrite, file.errorString());
-
     QByteArray data;
     for (int i = 1; i <= list.count(); ++i)
         data += formatLine(list.item(i));
-
-    // commit() (Qt 6.4) ignores a failed flush of the buffered tail and
-    // renames a truncated file into place, so flush and check first.
-    if (file.write(data) != data.size() || !file.flush()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
+    // A full disk or a lost folder never truncates the old list.
+    QString why;
+    if (!fileio::safeSave(path, data, &why))
         return failWith(failure, CannotWrite, why);
-    }
-    if (!file.commit())
-        return failWith(failure, CannotWrite, file.errorString());
     if (failure)
         *failure = Failure();
     return true;

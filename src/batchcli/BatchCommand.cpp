@@ -6,10 +6,19 @@
 #include "RunReport.h"
 #include "SignalPipe.h"
 
+#include "batch/BatchList.h"
+#include "batch/BatchListFile.h"
+#include "batch/JobResult.h"
+#include "batch/OutputNaming.h"
+#include "encoding/EncoderFailure.h"
 #include "encoding/EngineFactory.h"
+#include "encoding/FfmpegEngine.h"
 #include "encoding/ProfileCatalogue.h"
+#include "encoding/SourceGroup.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
@@ -49,8 +58,28 @@ void jsonMessages(QtMsgType, const QMessageLogContext &, const QString &text)
     std::fputs((line + '\n').constData(), stderr);
 }
 
+// The profiles are read once per process, so each file's warnings are
+// printed once and no job pays for reading the folders again.
+EngineFactory engineFactory(const QString &programFolder, QList<EncoderProfile> *profiles)
+{
+    *profiles = ProfileCatalogue::installed(ProfileCatalogue::folders(programFolder));
+    return EngineFactory([profiles] { return std::make_unique<FfmpegEngine>(ProfileCollection(*profiles)); });
+}
+
+bool wantsHelp(const QStringList &args)
+{
+    return args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"));
+}
+
+int printHelp(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    return AllDone;
+}
+
 int runList(const RunOptions &options, const QString &programFolder)
 {
+    SignalPipe signals_;
     std::optional<Shard> shard = Shard();
     QString error;
     if (!options.shard.isEmpty() && !(shard = Shard::parse(options.shard, &error)))
@@ -66,10 +95,15 @@ int runList(const RunOptions &options, const QString &programFolder)
         qInstallMessageHandler(jsonMessages);
 
     ResultStore store(std::move(*list), options.list, options.results);
-    const EngineFactory engines(ProfileCatalogue::folders(programFolder));
-    RunReport report(RunReport::styleFor(options.json));
-    BatchRun run(store, engines, {options.jobs, *shard}, report);
-    SignalPipe signals_({SIGINT, SIGTERM});
+    const std::unique_ptr<RunReport> report = RunReport::create(options.json);
+    // Before anything is encoded: a run whose Results cannot be kept is no run.
+    if (!store.open(&error)) {
+        report->problem(error);
+        return SomeFailed;
+    }
+    QList<EncoderProfile> profiles;
+    const EngineFactory engines = engineFactory(programFolder, &profiles);
+    BatchRun run(store, engines, {options.jobs, *shard}, *report);
     QObject::connect(&signals_, &SignalPipe::received, &run, &BatchRun::interrupt);
 
     QEventLoop loop;
@@ -80,6 +114,8 @@ int runList(const RunOptions &options, const QString &programFolder)
 
 int mergeLists(const QStringList &args)
 {
+    if (wantsHelp(args))
+        return printHelp(mergeUsage());
     QString results;
     QStringList paths;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -99,7 +135,8 @@ int mergeLists(const QStringList &args)
     QList<ListDocument> docs;
     for (const QString &path : std::as_const(paths)) {
         BatchListFile::Failure failure;
-        auto doc = ListDocument::read(path, &failure);
+        // Results still in a run's journal count as written.
+        auto doc = readWithJournals(path, &failure);
         if (!doc) {
             say(listFailure(path, failure));
             return BadUsage;
@@ -117,32 +154,149 @@ int mergeLists(const QStringList &args)
         return SomeFailed;
     }
     for (int row = 1; row <= merged.count(); ++row) {
-        if (resultRank(merged.result(row)) != 2)
+        if (!isDone(merged.result(row)))
             return SomeFailed;
     }
     return AllDone;
 }
 
+struct MakeOptions {
+    QString list;
+    QString profile = DefaultProfileName;
+    QString outputDir;
+    QStringList files;
+};
+
+int makeList(const QStringList &args, const QString &programFolder)
+{
+    if (wantsHelp(args))
+        return printHelp(makeUsage());
+    MakeOptions options;
+    QStringList positional;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString arg = args[i];
+        QString value;
+        const bool takesValue = arg == QLatin1String("--profile") || arg == QLatin1String("--output-dir");
+        if (takesValue) {
+            if (i + 1 >= args.size())
+                return usageError(QStringLiteral("make: %1 needs a value").arg(arg));
+            value = args[++i];
+        } else if (arg.startsWith(QLatin1String("--")) && arg.contains(u'=')) {
+            value = arg.section(u'=', 1);
+            arg = arg.section(u'=', 0, 0);
+        }
+        if (arg == QLatin1String("--profile"))
+            options.profile = value;
+        else if (arg == QLatin1String("--output-dir"))
+            options.outputDir = value;
+        else if (arg.startsWith(u'-') && arg != QLatin1String("-"))
+            return usageError(QStringLiteral("make: unknown option %1").arg(arg));
+        else
+            positional << arg;
+    }
+    if (positional.size() < 2)
+        return usageError(QStringLiteral("make needs the list and at least one media file"));
+    options.list = positional.takeFirst();
+    options.files = positional;
+    if (!options.outputDir.isEmpty() && !QFileInfo(options.outputDir).isDir())
+        return usageError(QStringLiteral("make: --output-dir %1 is not a folder").arg(options.outputDir));
+
+    QList<EncoderProfile> profiles;
+    const EngineFactory engines = engineFactory(programFolder, &profiles);
+    const bool known = std::any_of(profiles.cbegin(), profiles.cend(), [&](const EncoderProfile &p) {
+        return p.Name().compare(options.profile, Qt::CaseInsensitive) == 0;
+    });
+    if (!known)
+        return usageError(QStringLiteral("make: no profile is named \"%1\"").arg(options.profile));
+
+    BatchList list;
+    int refused = 0;
+    for (const QString &file : std::as_const(options.files)) {
+        const QString input = QFileInfo(file).absoluteFilePath();
+        QString why;
+        int audio = 0, video = 0;
+        try {
+            const std::unique_ptr<EncoderEngine> engine = engines.create();
+            SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
+            group.AutoSetFileSource(input);
+            audio = group.SourceCount(MediaAudio);
+            video = group.SourceCount(MediaVideo);
+            if (audio + video == 0)
+                why = QStringLiteral("no audio or video stream");
+        } catch (const EncoderFailure &failure) {
+            why = QStringLiteral("%1 (%2)").arg(failure.description(), resultText(failure.number()));
+        }
+        if (!why.isEmpty()) {
+            say(QStringLiteral("%1: not added: %2").arg(file, why));
+            ++refused;
+            continue;
+        }
+        BatchItem item;
+        item.inputFile = input;
+        item.outputFile = OutputNaming::fromMedia(input, audio, video);
+        if (!options.outputDir.isEmpty())
+            item.outputFile = QDir(options.outputDir).absoluteFilePath(QFileInfo(item.outputFile).fileName());
+        item.profile = options.profile;
+        if (!list.append(item)) {
+            say(QStringLiteral("%1: a list holds at most %2 rows").arg(options.list).arg(BatchList::MaxRows));
+            return BadUsage;
+        }
+    }
+    if (list.count() == 0) {
+        say(QStringLiteral("%1: no media file to add; nothing written").arg(options.list));
+        return BadUsage;
+    }
+    BatchListFile::Failure failure;
+    if (!BatchListFile::save(list, options.list, &failure)) {
+        say(QStringLiteral("%1: %2").arg(options.list, failure.text));
+        return SomeFailed;
+    }
+    return refused == 0 ? AllDone : SomeFailed;
+}
+
 } // namespace
 
-QString usageText()
+QString runUsage()
 {
     return QStringLiteral(
-        "Usage:\n"
-        "  joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] LIST.jlt\n"
-        "  joblet-batch merge [--results OUT.jlt] LIST.jlt RESULTS.jlt...\n"
-        "\n"
-        "run    encodes every row of LIST.jlt whose Result is not \"Done\" and writes each\n"
-        "       Result into the list (or OUT.jlt) as its job ends.\n"
+        "Usage: joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] LIST.jlt\n"
+        "Encodes every row of LIST.jlt whose Result is not \"Done\" and keeps each Result\n"
+        "as its job ends (in a journal beside the list, folded into it at the end).\n"
         "  --jobs N     N jobs at once (auto: half the cores); default 1\n"
         "  --shard K/N  only rows r with (r - 1) mod N = K - 1\n"
         "  --results F  write the list with Results to F; LIST.jlt stays as it is\n"
         "  --json       one JSON object per event on stderr\n"
-        "merge  puts every row's best Result (Done, then an error, then none) into\n"
-        "       LIST.jlt (or OUT.jlt).\n"
-        "\n"
-        "Exit: 0 every row Done, 1 a row failed, 2 bad usage or unreadable list,\n"
-        "      130/143 stopped by SIGINT/SIGTERM.\n");
+        "Exit: 0 every row Done, 1 a row failed or Results could not be written,\n"
+        "      2 bad usage or unreadable list, 130/143 stopped by SIGINT/SIGTERM.\n");
+}
+
+QString mergeUsage()
+{
+    return QStringLiteral(
+        "Usage: joblet-batch merge [--results OUT.jlt] LIST.jlt RESULTS.jlt...\n"
+        "Puts every row's best Result (Done, then an error, then none; between two\n"
+        "errors the file named later) into LIST.jlt, or OUT.jlt. The files must hold\n"
+        "the same jobs in the same order. Exit: 0 every row Done, 1 not, 2 bad usage.\n");
+}
+
+QString makeUsage()
+{
+    return QStringLiteral(
+        "Usage: joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] FILES...\n"
+        "Writes LIST.jlt with one row per media file, the output named by the file's\n"
+        "streams (.wma for audio only, else .wmv) beside it or in DIR, and the profile\n"
+        "NAME (default \"Qimto Clipwright 320X240\"). A file that is not media is left\n"
+        "out with the reason. Exit: 0 every file added, 1 some left out, 2 bad usage\n"
+        "or no media file.\n");
+}
+
+QString usageText()
+{
+    return QStringLiteral("Usage:\n"
+                          "  joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] LIST.jlt\n"
+                          "  joblet-batch merge [--results OUT.jlt] LIST.jlt RESULTS.jlt...\n"
+                          "  joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] FILES...\n"
+                          "  joblet-batch COMMAND --help | --help | --version\n");
 }
 
 bool parseRun(const QStringList &args, RunOptions *options, QString *error)
@@ -199,18 +353,21 @@ int runCommand(const QStringList &args, const QString &programFolder)
     if (args.isEmpty())
         return usageError(QStringLiteral("no command"));
     const QString &command = args.first();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-        std::fputs(usageText().toLocal8Bit().constData(), stdout);
-        return AllDone;
-    }
+    if (command == QLatin1String("--help") || command == QLatin1String("-h"))
+        return printHelp(usageText() + u'\n' + runUsage() + u'\n' + mergeUsage() + u'\n' + makeUsage());
     if (command == QLatin1String("--version")) {
         std::fputs("joblet-batch " JOBLET_VERSION "\n", stdout);
         return AllDone;
     }
-    if (command == QLatin1String("merge"))
-        return mergeLists(args.mid(1));
+    if (command == QLatin1String("merge") || command == QLatin1String("make")) {
+        // Only a run turns a signal into its own exit status.
+        SignalPipe::restoreDefaults();
+        return command == QLatin1String("merge") ? mergeLists(args.mid(1)) : makeList(args.mid(1), programFolder);
+    }
     if (command != QLatin1String("run"))
         return usageError(QStringLiteral("unknown command %1").arg(command));
+    if (wantsHelp(args.mid(1)))
+        return printHelp(runUsage());
     RunOptions options;
     QString error;
     if (!parseRun(args.mid(1), &options, &error))

@@ -29,5 +29,8 @@ bool parseRun(const QStringList &args, RunOptions *options, QString *error);
 int runCommand(const QStringList &args, const QString &programFolder);
 
 QString usageText();
+QString runUsage();
+QString mergeUsage();
+QString makeUsage();
 
 } // namespace joblet::batchcli

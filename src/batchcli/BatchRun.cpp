@@ -4,15 +4,13 @@
 #include "RunReport.h"
 
 #include "batch/BatchList.h"
+#include "batch/JobResult.h"
 #include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
+#include "encoding/PartialOutput.h"
 #include "session/ProgressFigures.h"
 #include "session/SessionRunner.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QHash>
-#include <QSet>
 
 namespace joblet::batchcli {
 
@@ -20,42 +18,7 @@ namespace {
 
 constexpr int TickMs = 1000;
 
-bool isPartialOf(const QString &entry, const QString &fileName)
-{
-    // "." + name + "." + 16 hex digits + ".partial"
-    const QString suffix = QStringLiteral(".partial");
-    const qsizetype expected = 1 + fileName.size() + 1 + 16 + suffix.size();
-    if (entry.size() != expected || !entry.startsWith(u'.') || !entry.endsWith(suffix))
-        return false;
-    if (QStringView(entry).sliced(1, fileName.size()) != fileName || entry.at(1 + fileName.size()) != u'.')
-        return false;
-    const QStringView hex = QStringView(entry).sliced(fileName.size() + 2, 16);
-    return std::all_of(hex.begin(), hex.end(), [](QChar c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
-    });
-}
-
 } // namespace
-
-void removeLeftoverPartials(const QStringList &outputs)
-{
-    // One listing per folder: a list of thousands of rows shares few folders.
-    QHash<QString, QSet<QString>> byFolder;
-    for (const QString &output : outputs) {
-        const QFileInfo info(output);
-        byFolder[info.absolutePath()].insert(info.fileName());
-    }
-    for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
-        QDir dir(it.key());
-        const QStringList entries =
-            dir.entryList({QStringLiteral(".*.partial")}, QDir::Files | QDir::Hidden | QDir::System);
-        for (const QString &entry : entries) {
-            const QString name = entry.mid(1, entry.size() - 1 - 16 - 1 - 8);
-            if (it.value().contains(name) && isPartialOf(entry, name))
-                dir.remove(entry);
-        }
-    }
-}
 
 BatchRun::BatchRun(ResultStore &store, const EngineFactory &engines, RunSettings settings,
                    RunReport &report, QObject *parent)
@@ -67,7 +30,7 @@ BatchRun::BatchRun(ResultStore &store, const EngineFactory &engines, RunSettings
 {
     const ListDocument &list = store.start();
     for (int row = 1; row <= list.count(); ++row) {
-        if (m_settings.shard.takes(row) && resultRank(list.result(row)) != 2)
+        if (m_settings.shard.takes(row) && !isDone(list.result(row)))
             m_rows.append(row);
     }
     m_ticker.setInterval(TickMs);
@@ -86,7 +49,7 @@ int BatchRun::completionCode() const
 {
     const ListDocument &list = m_store.start();
     for (int row = 1; row <= list.count(); ++row) {
-        if (m_settings.shard.takes(row) && resultRank(resultOf(row)) != 2)
+        if (m_settings.shard.takes(row) && !isDone(resultOf(row)))
             return 1;
     }
     return 0;
@@ -97,7 +60,8 @@ void BatchRun::start()
     QStringList outputs;
     for (const int row : std::as_const(m_rows))
         outputs << m_store.start().item(row).outputFile;
-    removeLeftoverPartials(outputs);
+    // Only rows this run owns, before it encodes any: no live job's file.
+    removePartialOutputs(outputs);
 
     m_clock.start();
     m_report.runStarted(int(m_rows.size()), m_settings.jobs);
@@ -147,14 +111,18 @@ void BatchRun::launch(int row)
 
 void BatchRun::onJobEnded(int row, qint32 number, const QString &description)
 {
-    const QString result = SessionRunner::resultText(number);
+    const QString result = resultText(number);
     m_results.insert(row, result);
-    ++m_ended;
+    // Counted only once its Result is kept (or said to be lost).
     QString error;
-    if (!m_store.record(row, result, &error)) {
+    const bool kept = m_store.record(row, result, &error);
+    ++m_ended;
+    if (!kept) {
         m_report.problem(error);
         m_writeFailed = true;
-        stopAll();
+        // A Result too long for its line leaves the store working.
+        if (m_store.start().fits(row, result))
+            stopAll();
     }
     m_report.jobEnded(row, result, number == 0 ? QString() : description, m_ended,
                       int(m_rows.size()));
@@ -218,16 +186,15 @@ void BatchRun::finish()
         return;
     m_finished = true;
     m_ticker.stop();
-    if (m_writeFailed) {
-        // One more try, so a passing fault does not cost the finished rows.
-        QString error;
-        if (!m_store.write(&error))
-            m_report.problem(error);
+    QString error;
+    if (!m_store.fold(&error)) {
+        m_report.problem(error);
+        m_writeFailed = true;
     }
     const int code = m_signal != 0 ? 128 + m_signal : m_writeFailed ? 1 : completionCode();
     int done = 0, failed = 0;
     for (auto it = m_results.cbegin(); it != m_results.cend(); ++it)
-        ++(resultRank(it.value()) == 2 ? done : failed);
+        ++(isDone(it.value()) ? done : failed);
     const QString outcome = m_signal != 0 ? QStringLiteral("stopped")
                             : m_writeFailed ? QStringLiteral("unwritten")
                                             : QStringLiteral("finished");

@@ -82,9 +82,4 @@ private:
     QTimer m_ticker;
 };
 
-// Removes what a killed run left of the rows' outputs: the engine's hidden
-// ".<name>.<16 hex digits>.partial" files beside each output. Only for rows
-// this run owns, before it encodes any, so no live job's file is touched.
-void removeLeftoverPartials(const QStringList &outputs);
-
 } // namespace joblet::batchcli

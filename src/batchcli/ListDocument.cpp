@@ -1,13 +1,10 @@
 #include "ListDocument.h"
 
+#include "fileio/SafeSave.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace joblet::batchcli {
-
-namespace {
-const QString DoneText = QStringLiteral("Done");
-} // namespace
 
 std::optional<ListDocument> ListDocument::read(const QString &path, BatchListFile::Failure *failure)
 {
@@ -63,11 +60,16 @@ std::optional<ListDocument> ListDocument::fromBytes(const QByteArray &data,
     return doc;
 }
 
+bool ListDocument::fits(int row, const QString &text) const
+{
+    return QString::fromLocal8Bit(m_lines.at(row - 1).fields).size() + text.size() <= BatchListFile::MaxLineChars;
+}
+
 bool ListDocument::setResult(int row, const QString &text)
 {
-    Line &line = m_lines[row - 1];
-    if (QString::fromLocal8Bit(line.fields).size() + text.size() > BatchListFile::MaxLineChars)
+    if (!fits(row, text))
         return false;
+    Line &line = m_lines[row - 1];
     line.result = text.toLocal8Bit();
     m_items[row - 1].result = text;
     return true;
@@ -96,35 +98,7 @@ QByteArray ListDocument::bytes() const
 
 bool ListDocument::save(const QString &path, QString *error) const
 {
-    QSaveFile file(path);
-    const QByteArray data = bytes();
-    bool ok = file.open(QIODevice::WriteOnly);
-    // commit() can rename a file whose buffered tail failed to flush.
-    ok = ok && file.write(data) == data.size() && file.flush();
-    if (!ok) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
-}
-
-int resultRank(const QString &result)
-{
-    if (result == DoneText)
-        return 2;
-    return result.isEmpty() ? 0 : 1;
-}
-
-QString betterResult(const QString &earlier, const QString &later)
-{
-    return resultRank(later) >= resultRank(earlier) ? later : earlier;
+    return fileio::safeSave(path, bytes(), error);
 }
 
 std::optional<Shard> Shard::parse(const QString &text, QString *error)

@@ -29,8 +29,11 @@ public:
     // The row's job, its result field included.
     const BatchItem &item(int row) const { return m_items.at(row - 1); }
     QString result(int row) const { return item(row).result; }
-    // False, and nothing changed, when the line would grow longer than the
-    // reader accepts.
+    // The row's line through the third ';', byte for byte.
+    const QByteArray &fields(int row) const { return m_lines.at(row - 1).fields; }
+    // Whether the row's line stays within what the reader accepts with `text`.
+    bool fits(int row, const QString &text) const;
+    // False, and nothing changed, when the line would not fit.
     bool setResult(int row, const QString &text);
 
     // Whether both hold the same jobs in the same order, whatever their
@@ -51,12 +54,6 @@ private:
     QList<Line> m_lines;
     QList<BatchItem> m_items;
 };
-
-// How much a Result counts when lists disagree: "Done" over an error, an
-// error over nothing.
-int resultRank(const QString &result);
-// The one to keep of two Results for a row; on a tie the later one.
-QString betterResult(const QString &earlier, const QString &later);
 
 // The rows a shard "K/N" takes: row r when (r - 1) mod N = K - 1.
 struct Shard {

@@ -1,18 +1,19 @@
 #pragma once
 
 #include "ListDocument.h"
+#include "ResultJournal.h"
 
-#include <QMap>
 #include <QString>
 
 namespace joblet::batchcli {
 
-// Writes a run's Results into a list file as its jobs end, so that at any
-// moment the file on disk is whole and holds every Result known so far.
-//
-// Several processes may write the same file (shards of one list): each write
-// takes a lock beside the file, reads the file again, puts in this run's own
-// rows and replaces the file, so no writer loses another's rows.
+// Keeps a run's Results: each one is appended to this process's journal as
+// its job ends (constant cost, whatever the list's length), and the journals
+// are folded into the list file (or the separate results file) under the
+// writers' lock when the run ends, when the next run starts and by `merge`.
+// The file itself is only ever replaced whole, so a kill at any moment
+// leaves it whole, and every finished row's Result is in it or in a journal
+// beside it.
 class ResultStore {
 public:
     // `list` is the list as read at the start; `target` the file written:
@@ -21,16 +22,21 @@ public:
     ResultStore(ListDocument list, QString listPath, QString target);
 
     const QString &target() const { return m_target; }
-    // The Results the run starts from: the list's, improved by those already
-    // in a separate results file holding the same jobs.
+    // The Results the run starts from: the list's, improved by those of an
+    // earlier results file of the same jobs and by every journal's.
     const ListDocument &start() const { return m_start; }
 
-    // Records the row's Result and writes the file; false with *error when
-    // the file could not be written (the Result stays recorded for the next
-    // write).
+    // Before any job: takes the lock, folds the journals of runs that ended
+    // without folding (writing the file when there were any), and creates
+    // this run's journal. False with *error naming the cause.
+    bool open(QString *error);
+    // Appends the row's Result to the journal; false with *error when it
+    // cannot be stored (not written, or its line would grow too long).
     bool record(int row, const QString &result, QString *error);
-    // Writes the recorded Results again.
-    bool write(QString *error);
+    // Writes the file with every journal's Results and removes the journals
+    // whose owners have ended, this run's included. On failure the journal
+    // stays, so the next run or `merge` still has the Results.
+    bool fold(QString *error);
 
     // Lock file of `path`, taken by every writer.
     static QString lockPath(const QString &path);
@@ -39,7 +45,7 @@ private:
     ListDocument m_start;
     QString m_listPath;
     QString m_target;
-    QMap<int, QString> m_own;
+    ResultJournal m_journal;
 };
 
 // `merge`: each row's best Result over `list` and `others` (in order, later
@@ -48,8 +54,11 @@ private:
 bool mergeResults(ListDocument &list, const QList<ListDocument> &others,
                   const QStringList &otherPaths, QString *error);
 
+// Reads a list file with the Results of its journals.
+std::optional<ListDocument> readWithJournals(const QString &path, BatchListFile::Failure *failure);
+
 // Writes `doc` to `path` under the writers' lock; when the file there holds
-// the same jobs, its Results count too (they may be newer).
+// the same jobs, its Results and its journals' count too (they may be newer).
 bool writeMerged(ListDocument doc, const QString &path, QString *error);
 
 } // namespace joblet::batchcli

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace joblet {
@@ -12,36 +13,39 @@ struct BatchItem;
 
 namespace joblet::batchcli {
 
-// What a run tells on stderr: one JSON object a line for scripts, a progress
-// line that rewrites itself on a terminal, or else a line per finished job.
+// What a run tells on stderr. One reporter per style: JSON lines for
+// scripts, a progress line that rewrites itself on a terminal, or else a
+// line per failed job.
 class RunReport {
 public:
-    enum class Style { Json, Terminal, Plain };
+    virtual ~RunReport() = default;
 
-    explicit RunReport(Style style, std::FILE *out = stderr);
-    // Terminal when `out` is one, else Plain; Json when asked for.
-    static Style styleFor(bool json, std::FILE *out = stderr);
+    // JSON when asked for, else the terminal reporter when `out` is one,
+    // else the plain one.
+    static std::unique_ptr<RunReport> create(bool json, std::FILE *out = stderr);
 
     struct Running {
         int row = 0;
         std::optional<int> percent;
     };
 
-    void runStarted(int rows, int jobs);
-    void jobStarted(int row, const BatchItem &item);
-    void progress(const QList<Running> &running, int ended, int rows, std::optional<qint64> leftMs);
-    void jobEnded(int row, const QString &result, const QString &description, int ended, int rows);
-    void runEnded(const QString &outcome, int exitCode, int done, int failed, int rows);
+    virtual void runStarted(int /*rows*/, int /*jobs*/) {}
+    virtual void jobStarted(int /*row*/, const BatchItem & /*item*/) {}
+    virtual void progress(const QList<Running> & /*running*/, int /*ended*/, int /*rows*/,
+                          std::optional<qint64> /*leftMs*/)
+    {
+    }
+    virtual void jobEnded(int row, const QString &result, const QString &description, int ended, int rows) = 0;
+    virtual void runEnded(const QString &outcome, int exitCode, int done, int failed, int rows) = 0;
     // A problem that is no row's Result, such as a list that cannot be written.
-    void problem(const QString &text);
+    virtual void problem(const QString &text) = 0;
 
-private:
-    void clearLine();
+    explicit RunReport(std::FILE *out) : m_out(out) {}
+
+protected:
     void put(const QString &text);
 
-    Style m_style;
     std::FILE *m_out;
-    bool m_lineShown = false;
 };
 
 } // namespace joblet::batchcli

@@ -11,6 +11,7 @@ namespace joblet::batchcli {
 
 namespace {
 
+constexpr int Signals[] = {SIGINT, SIGTERM};
 int pipeFds[2] = {-1, -1};
 
 void onSignal(int signalNumber)
@@ -22,22 +23,42 @@ void onSignal(int signalNumber)
     errno = saved;
 }
 
-} // namespace
-
-SignalPipe::SignalPipe(std::initializer_list<int> signalNumbers, QObject *parent)
-    : QObject(parent)
+void setAction(void (*handler)(int))
 {
-    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
-        qFatal("joblet-batch: no pipe for signals");
-    m_notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SignalPipe::drain);
-    for (const int number : signalNumbers) {
+    for (const int number : Signals) {
         struct sigaction action {};
-        action.sa_handler = onSignal;
+        action.sa_handler = handler;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         ::sigaction(number, &action, nullptr);
     }
+}
+
+} // namespace
+
+void SignalPipe::install()
+{
+    if (pipeFds[0] >= 0)
+        return;
+    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+        qFatal("joblet-batch: no pipe for signals");
+    setAction(onSignal);
+}
+
+void SignalPipe::restoreDefaults()
+{
+    setAction(SIG_DFL);
+    unsigned char byte;
+    if (pipeFds[0] >= 0 && ::read(pipeFds[0], &byte, 1) == 1)
+        ::raise(int(byte));
+}
+
+SignalPipe::SignalPipe(QObject *parent)
+    : QObject(parent)
+{
+    install();
+    m_notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SignalPipe::drain);
 }
 
 SignalPipe::~SignalPipe()

@@ -1,12 +1,16 @@
 #include "FfmpegOutput.h"
 
 #include "FfmpegProbe.h"
+#include "PartialOutput.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -35,7 +39,56 @@ qint32 outputErrorNumber(int err)
 // unlinked), so look every so many packets: cheap, and early enough.
 constexpr qint64 PacketsBetweenChecks = 32;
 
+// ".<output name>.<16 hex digits>.partial" beside the output.
+const QString PartialSuffix = QStringLiteral(".partial");
+constexpr int PartialDigits = 16;
+
+QString partialName(const QString &outputName, quint64 random)
+{
+    return QStringLiteral(".%1.%2%3").arg(outputName).arg(random, PartialDigits, 16, QLatin1Char('0')).arg(PartialSuffix);
+}
+
+// The output name `entry` is the partial file of, or empty.
+QString partialOwner(const QString &entry)
+{
+    const qsizetype nameSize = entry.size() - 1 - 1 - PartialDigits - PartialSuffix.size();
+    if (nameSize < 1 || !entry.startsWith(u'.') || !entry.endsWith(PartialSuffix)
+        || entry.at(1 + nameSize) != u'.')
+        return {};
+    const QStringView hex = QStringView(entry).sliced(2 + nameSize, PartialDigits);
+    const bool isHex = std::all_of(hex.begin(), hex.end(),
+                                   [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); });
+    return isHex ? entry.sliced(1, nameSize) : QString();
+}
+
 } // namespace
+
+} // namespace joblet::transcode
+
+namespace joblet {
+
+void removePartialOutputs(const QStringList &outputPaths)
+{
+    // A list of thousands of rows shares few folders.
+    QHash<QString, QSet<QString>> byFolder;
+    for (const QString &output : outputPaths) {
+        const QFileInfo info(output);
+        byFolder[info.absolutePath()].insert(info.fileName());
+    }
+    for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
+        QDir dir(it.key());
+        const QStringList entries = dir.entryList({QStringLiteral(".*") + transcode::PartialSuffix},
+                                                  QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+        for (const QString &entry : entries) {
+            if (it.value().contains(transcode::partialOwner(entry)))
+                dir.remove(entry);
+        }
+    }
+}
+
+} // namespace joblet
+
+namespace joblet::transcode {
 
 void OutputFile::Deleter::operator()(AVFormatContext *oc) const
 {
@@ -64,9 +117,8 @@ void OutputFile::createTempFile()
     if (!dirInfo.exists() || !dirInfo.isDir())
         fail(EngineError::PathNotFound, QDir::toNativeSeparators(dir));
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate = QStringLiteral("%1/.%2.%3.partial")
-                                      .arg(dir, out.fileName())
-                                      .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+        const QString candidate =
+            dir + u'/' + partialName(out.fileName(), QRandomGenerator::global()->generate64());
         const int fd = ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             m_tempFd = fd;

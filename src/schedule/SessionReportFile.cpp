@@ -2,9 +2,11 @@
 
 #include "Clock.h"
 
+#include "fileio/SafeSave.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace joblet {
 
@@ -22,7 +24,8 @@ bool SessionReportFile::begin(const QString &startCaption)
     m_path = stem + QStringLiteral(".txt");
     for (int n = 2; QFileInfo::exists(m_path); ++n)
         m_path = stem + QStringLiteral(" (%1).txt").arg(n);
-    m_data.clear();
+    m_pending.clear();
+    m_created = false;
     return addLine(startCaption);
 }
 
@@ -32,7 +35,7 @@ bool SessionReportFile::addLine(const QString &line)
         m_error = QStringLiteral("No report session has begun");
         return false;
     }
-    m_data += line.toLocal8Bit() + "\r\n";
+    m_pending += line.toLocal8Bit() + "\r\n";
     return write();
 }
 
@@ -42,21 +45,27 @@ bool SessionReportFile::write()
         m_error = QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(m_folder));
         return false;
     }
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_error = file.errorString();
-        return false;
-    }
-    // commit() does not notice a failed flush of the buffered tail, so
-    // flush first and keep the old file if it failed.
-    if (file.write(m_data) != m_data.size() || !file.flush()) {
-        m_error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        m_error = file.errorString();
-        return false;
+    if (!m_created) {
+        // Made whole in one step, so the file never exists without its start.
+        if (!fileio::safeSave(m_path, m_pending, &m_error))
+            return false;
+        m_created = true;
+        m_pending.clear();
+    } else {
+        // One unbuffered write per line: the file grows, it is never rewritten.
+        QFile file(m_path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+            m_error = file.errorString();
+            return false;
+        }
+        const qint64 before = file.size();
+        if (file.write(m_pending) != m_pending.size()) {
+            m_error = file.errorString();
+            // No torn line: the next write puts the whole of it.
+            file.resize(before);
+            return false;
+        }
+        m_pending.clear();
     }
     m_error.clear();
     return true;

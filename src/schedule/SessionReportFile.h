@@ -12,10 +12,11 @@ class Clock;
 // the session's start ("2026-12-06 16-05-00.txt"), the report's lines in
 // order, in the locale's 8-bit encoding, each ended by CR LF.
 //
-// Every line rewrites the whole file through a temporary file that replaces
-// it only when complete, so the file always holds every line written so far
-// and a failed write leaves the previous version. A failure is returned,
-// never thrown: the run goes on without its file, and the next line retries.
+// The file is made with its first line in one step, and every later line is
+// appended in one write, so the file always holds the lines written so far
+// and a line costs the same however long the session. A failure is
+// returned, never thrown: the run goes on, and the next line writes what the
+// failed ones could not.
 class SessionReportFile {
 public:
     SessionReportFile(const QString &folder, const Clock &clock);
@@ -38,7 +39,9 @@ private:
     QString m_folder;
     const Clock &m_clock;
     QString m_path;
-    QByteArray m_data;
+    // Lines not yet in the file (all of them until it exists).
+    QByteArray m_pending;
+    bool m_created = false;
     QString m_error;
 };
 

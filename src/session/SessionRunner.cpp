@@ -1,6 +1,7 @@
 #include "SessionRunner.h"
 
 #include "batch/BatchList.h"
+#include "batch/JobResult.h"
 #include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
 #include "encoding/EngineFactory.h"
@@ -9,7 +10,6 @@
 namespace joblet {
 
 namespace {
-const QString DoneText = QStringLiteral("Done");
 const QString GroupName = QStringLiteral("Joblet");
 } // namespace
 
@@ -25,8 +25,7 @@ SessionRunner::~SessionRunner() = default;
 
 QString SessionRunner::resultText(qint32 code)
 {
-    return code == 0 ? DoneText
-                     : QStringLiteral("Error:") + QString::number(quint32(code), 16).toUpper();
+    return joblet::resultText(code);
 }
 
 EncoderEngine *SessionRunner::Encoder() const
@@ -82,7 +81,7 @@ void SessionRunner::nextRow()
         return;
     }
     const int row = m_row;
-    if (m_list->cell(row, BatchItem::ResultKey) != DoneText) {
+    if (!isDone(m_list->cell(row, BatchItem::ResultKey))) {
         QString description;
         const qint32 code = ProcessInput(*m_engine, m_list->item(row).inputFile,
                                          m_list->cell(row, BatchItem::OutputFileKey),

@@ -1,7 +1,11 @@
 #include "batchcli/BatchCommand.h"
 #include "batchcli/ListDocument.h"
+#include "batchcli/ResultJournal.h"
 #include "batchcli/ResultStore.h"
 
+#include "FileHelpers.h"
+
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -67,6 +71,7 @@ private Q_SLOTS:
         QTest::newRow("empty gives way") << QStringList{"", "", "Error:A04B000A"} << "Error:A04B000A";
         QTest::newRow("later error wins a tie") << QStringList{"Error:1", "Error:A04B000A"} << "Error:A04B000A";
         QTest::newRow("nothing anywhere") << QStringList{"", ""} << "";
+        QTest::newRow("done is exact") << QStringList{"done", "Error:1"} << "Error:1";
     }
     void mergeConflicts()
     {
@@ -165,36 +170,66 @@ private Q_SLOTS:
     }
 
     // A results file of the same jobs is where a run resumes; another list
-    // there is replaced.
+    // there is replaced. Results reach the file when the run folds them.
     void resultsFileResumesOrIsReplaced()
     {
         QTemporaryDir dir;
         const QString out = dir.filePath(QStringLiteral("out.jlt"));
         auto list = ListDocument::fromBytes("a;b;c;\r\nd;e;f;\r\n", nullptr);
         QVERIFY(list);
-        {
-            QFile f(out);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("a;b;c;Done\r\nd;e;f;Error:1\r\n");
-        }
-        ResultStore resumed(*list, dir.filePath(QStringLiteral("l.jlt")), out);
-        QCOMPARE(resumed.start().result(1), QStringLiteral("Done"));
+        QVERIFY(test::writeFile(out, "a;b;c;Done\r\nd;e;f;Error:1\r\n"));
         QString error;
+        ResultStore resumed(*list, dir.filePath(QStringLiteral("l.jlt")), out);
+        QVERIFY2(resumed.open(&error), qPrintable(error));
+        QCOMPARE(resumed.start().result(1), QStringLiteral("Done"));
         QVERIFY2(resumed.record(2, QStringLiteral("Done"), &error), qPrintable(error));
-        QFile f(out);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("a;b;c;Done\r\nd;e;f;Done\r\n"));
-        f.close();
-        QVERIFY(!QFile::exists(ResultStore::lockPath(out)));
+        QCOMPARE(test::readAll(out), QByteArray("a;b;c;Done\r\nd;e;f;Error:1\r\n"));
+        QVERIFY2(resumed.fold(&error), qPrintable(error));
+        QCOMPARE(test::readAll(out), QByteArray("a;b;c;Done\r\nd;e;f;Done\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.jlt"});
 
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("x;y;z;Done\r\n");
-        f.close();
+        QVERIFY(test::writeFile(out, "x;y;z;Done\r\n"));
         ResultStore replaced(*list, dir.filePath(QStringLiteral("l.jlt")), out);
+        QVERIFY(replaced.open(&error));
         QCOMPARE(replaced.start().result(1), QString());
         QVERIFY(replaced.record(1, QStringLiteral("Error:1"), &error));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("a;b;c;Error:1\r\nd;e;f;\r\n"));
+        QVERIFY(replaced.fold(&error));
+        QCOMPARE(test::readAll(out), QByteArray("a;b;c;Error:1\r\nd;e;f;\r\n"));
+    }
+
+    // What a killed run left in its journal counts, but only whole lines of
+    // rows that still hold the same job; the next run folds it and removes
+    // it with the leftovers of killed saves, and nothing else.
+    void journalOfAKilledRun()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("l.jlt"));
+        QVERIFY(test::writeFile(path, "a;b;c;\r\nd;e;f;\r\ng;h;i;\r\n"));
+        const auto list = ListDocument::read(path, nullptr);
+        QVERIFY(list);
+        const QByteArray key1 = ResultJournal::jobKey("a;b;c;");
+        const QByteArray key3 = ResultJournal::jobKey("g;h;i;");
+        // Row 2's line names another job; row 3's was cut by the kill.
+        QVERIFY(test::writeFile(dir.filePath(QStringLiteral(".l.jlt.host-1-0.journal")),
+                                "1;" + key1 + ";Done\r\n2;" + key1 + ";Done\r\n3;" + key3 + ";Do"));
+        QVERIFY(test::writeFile(dir.filePath(QStringLiteral(".l.jlt.0123456789ab.saving")), "half"));
+        QVERIFY(test::writeFile(dir.filePath(QStringLiteral("l.jlt.backup")), "mine"));
+
+        QCOMPARE(readWithJournals(path, nullptr)->result(1), QStringLiteral("Done"));
+        ResultStore store(*list, path, QString());
+        QString error;
+        QVERIFY2(store.open(&error), qPrintable(error));
+        QCOMPARE(test::readAll(path), QByteArray("a;b;c;Done\r\nd;e;f;\r\ng;h;i;\r\n"));
+        QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left.size(), 3); // the list, the user's file and the new run's journal
+        QVERIFY(left.contains(QStringLiteral("l.jlt.backup")));
+        QVERIFY(store.record(3, QStringLiteral("Error:1"), &error));
+        // Too long for its line: said, not dropped silently.
+        QVERIFY(!store.record(2, QString(BatchListFile::MaxLineChars, u'x'), &error));
+        QVERIFY2(error.contains(QStringLiteral("longer than")), qPrintable(error));
+        QVERIFY(store.fold(&error));
+        QCOMPARE(test::readAll(path), QByteArray("a;b;c;Done\r\nd;e;f;\r\ng;h;i;Error:1\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"l.jlt", "l.jlt.backup"}));
     }
 };
 

@@ -4,15 +4,18 @@
 #include "MediaFixtures.h"
 
 #include "batchcli/ListDocument.h"
+#include "batchcli/ResultStore.h"
 #include "encoding/ProfileCatalogue.h"
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QtTest>
+
+#include "FileHelpers.h"
 
 #include <csignal>
 #include <functional>
@@ -77,15 +80,16 @@ private:
         return env;
     }
 
-    Outcome run(const QString &program, const QStringList &args, const EventHook &hook = {})
-    {
+    // Starts the program; finish() waits for it, hooked to every JSON event.
+    struct Running {
+        QProcess process;
         Outcome outcome;
-        QProcess p;
-        p.setProcessEnvironment(environment());
-        QEventLoop loop;
         QByteArray pending;
-        const auto takeLines = [&] {
-            pending += p.readAllStandardError();
+        EventHook hook;
+
+        void takeLines()
+        {
+            pending += process.readAllStandardError();
             qsizetype lf;
             while ((lf = pending.indexOf('\n')) >= 0) {
                 const QByteArray line = pending.first(lf);
@@ -96,26 +100,39 @@ private:
                     continue;
                 outcome.events << event;
                 if (hook)
-                    hook(p, event);
+                    hook(process, event);
             }
-        };
-        connect(&p, &QProcess::readyReadStandardError, &loop, takeLines);
-        connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-        connect(&p, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
-            if (e == QProcess::FailedToStart)
-                loop.quit();
-        });
-        QTimer::singleShot(WatchdogMs, &loop, [&] {
-            outcome.timedOut = true;
-            p.kill();
-        });
-        p.start(program, args);
-        loop.exec();
-        takeLines();
-        outcome.errorText += QString::fromLocal8Bit(pending);
-        outcome.exitCode = p.exitCode();
-        outcome.normalExit = p.exitStatus() == QProcess::NormalExit;
-        return outcome;
+        }
+        Outcome finish()
+        {
+            QSignalSpy ended(&process, &QProcess::finished);
+            if (process.state() != QProcess::NotRunning && !ended.wait(WatchdogMs)) {
+                outcome.timedOut = true;
+                process.kill();
+                process.waitForFinished();
+            }
+            takeLines();
+            outcome.errorText += QString::fromLocal8Bit(pending);
+            outcome.exitCode = process.exitCode();
+            outcome.normalExit = process.exitStatus() == QProcess::NormalExit;
+            return outcome;
+        }
+    };
+
+    std::unique_ptr<Running> start(const QString &program, const QStringList &args, const EventHook &hook = {})
+    {
+        auto r = std::make_unique<Running>();
+        r->hook = hook;
+        r->process.setProcessEnvironment(environment());
+        connect(&r->process, &QProcess::readyReadStandardError, this, [p = r.get()] { p->takeLines(); });
+        r->process.start(program, args);
+        r->process.waitForStarted();
+        return r;
+    }
+
+    Outcome run(const QString &program, const QStringList &args, const EventHook &hook = {})
+    {
+        return start(program, args, hook)->finish();
     }
 
     Outcome batch(const QStringList &args, const EventHook &hook = {})
@@ -158,13 +175,19 @@ private:
         return Row{clip, path(QStringLiteral("out/%1.wmv").arg(name))};
     }
 
-    static ListDocument readList(const QString &file)
+    // As a reader that needs the Results sees them: with the journals'.
+    static ListDocument readList(const QString &file, bool withJournals = false)
     {
         BatchListFile::Failure failure;
-        auto doc = ListDocument::read(file, &failure);
+        auto doc = withJournals ? readWithJournals(file, &failure) : ListDocument::read(file, &failure);
         if (!doc)
             qFatal("%s: %s", qPrintable(file), qPrintable(failure.text));
         return *doc;
+    }
+
+    QStringList journals() const
+    {
+        return QDir(m_dir->path()).entryList({QStringLiteral(".*.journal")}, QDir::Files | QDir::Hidden);
     }
 
     QStringList partials() const
@@ -206,6 +229,16 @@ private Q_SLOTS:
             << QStringList{"merge", "@", "@other"} << QByteArray("a;b;c;\r\n") << 2 << "other.jlt: line 1";
         QTest::newRow("merge leaves a row undone")
             << QStringList{"merge", "@", "@"} << QByteArray("a;b;c;Done\r\nd;e;f;\r\n") << 1 << "";
+        QTest::newRow("jobs auto") << QStringList{"run", "--jobs", "auto", "@"} << one << 1 << "row 1:";
+        for (const char *command : {"run", "merge", "make"})
+            QTest::newRow(command) << QStringList{command, "--help"} << one << 0 << "";
+        QTest::newRow("version") << QStringList{"--version"} << one << 0 << "";
+        // Checked before any job: the cause named, no row run.
+        QTest::newRow("results folder missing")
+            << QStringList{"run", "--results", "@gone/out", "@"} << one << 1 << "gone does not exist";
+        QTest::newRow("Result too long for its line")
+            << QStringList{"run", "@"} << QByteArray(BatchListFile::MaxLineChars - 8, 'x') + ";o;P;\r\n" << 1
+            << "longer than 32767 characters";
     }
     void exitCodes()
     {
@@ -229,6 +262,58 @@ private Q_SLOTS:
         QVERIFY(o.normalExit);
         QCOMPARE(o.exitCode, exitCode);
         QVERIFY2(o.errorText.contains(message), qPrintable(o.errorText));
+        if (message.contains(QLatin1String("does not exist")))
+            QVERIFY2(!o.errorText.contains(QLatin1String("row 1")), qPrintable(o.errorText));
+    }
+
+    // Another program's edit of the list during the run is never overwritten:
+    // the run fails, and its Results stay in its journal.
+    void listChangedDuringTheRun()
+    {
+        const QList<Row> rows = clipRows(2);
+        QCOMPARE(rows.size(), 2);
+        const QString list = writeList(QStringLiteral("list.jlt"), rows);
+        const QByteArray edited = "other.avi;other.wmv;P;\r\n";
+        const Outcome o = batch({"run", "--json", list}, [&](QProcess &, const QJsonObject &e) {
+            if (e.value("event").toString() == QLatin1String("jobStarted") && e.value("row").toInt() == 2)
+                QVERIFY(test::writeFile(list, edited));
+        });
+        QCOMPARE(o.exitCode, 1);
+        QVERIFY2(o.errorText.contains(QLatin1String("jobs changed during the run")), qPrintable(o.errorText));
+        QCOMPARE(test::readAll(list), edited);
+        QCOMPARE(journals().size(), 1);
+    }
+
+    void mergeIntoAResultsFile()
+    {
+        const QString list = writeList(QStringLiteral("list.jlt"), {Row{"a", "b"}, Row{"c", "d"}});
+        const QByteArray original = test::readAll(list);
+        const QString shard = path(QStringLiteral("shard.jlt"));
+        QVERIFY(test::writeFile(shard, QByteArray(original).replace(";\r\nc", ";Done\r\nc")));
+        const QString out = path(QStringLiteral("out.jlt"));
+        const Outcome o = batch({"merge", "--results", out, list, shard});
+        QCOMPARE(o.exitCode, 1); // row 2 is not Done
+        QCOMPARE(readList(out).result(1), QStringLiteral("Done"));
+        QCOMPARE(test::readAll(list), original);
+    }
+
+    // One row per media file, named by its streams as the Add dialog names
+    // it; what is not media is left out with the reason.
+    void makeAList()
+    {
+        const QString clip = m_media->audioVideoClip(QStringLiteral("talk.avi"), 1.0);
+        const QString tone = m_media->audioOnly(QStringLiteral("tone.wav"), 1.0);
+        const QString text = m_media->textFile();
+        const QString list = path(QStringLiteral("made.jlt"));
+        Outcome o = batch({"make", list, "--output-dir", path(QStringLiteral("out")), clip, text, tone});
+        QCOMPARE(o.exitCode, 1);
+        QVERIFY2(o.errorText.contains(text + QStringLiteral(": not added: ")), qPrintable(o.errorText));
+        QCOMPARE(test::readAll(list), (clip + u';' + path(QStringLiteral("out/talk.wmv")) + u';' + DefaultProfileName
+                                       + QStringLiteral(";\r\n") + tone + u';' + path(QStringLiteral("out/tone.wma"))
+                                       + u';' + DefaultProfileName + QStringLiteral(";\r\n"))
+                                          .toLocal8Bit());
+        o = batch({"make", list, "--profile", "No Such Profile", clip});
+        QCOMPARE(o.exitCode, 2);
     }
 
     // SIGKILL at any moment: the list is whole, its finished rows are "Done",
@@ -255,7 +340,10 @@ private Q_SLOTS:
         QCOMPARE(partials().size(), 1);
         QVERIFY(!QFile::exists(rows[3].output));
 
-        const ListDocument killed = readList(list);
+        // The list is whole; the finished rows' Results are in the journal.
+        QVERIFY(readList(list).sameJobs(before));
+        QCOMPARE(journals().size(), 1);
+        const ListDocument killed = readList(list, true);
         QVERIFY(killed.sameJobs(before));
         QList<int> done;
         for (int row = 1; row <= killed.count(); ++row) {
@@ -274,8 +362,14 @@ private Q_SLOTS:
         for (const int row : done)
             inodes.insert(row, inodeOf(rows[row - 1].output));
 
+        // What a kill during a save would leave, and a file of the user's.
+        QVERIFY(test::writeFile(path(QStringLiteral(".list.jlt.00000000abcd.saving")), "half"));
+        QVERIFY(test::writeFile(path(QStringLiteral("list.jlt.backup")), "mine"));
         const Outcome second = batch({"run", "--json", list});
         QCOMPARE(second.exitCode, 0);
+        QCOMPARE(journals(), QStringList());
+        QVERIFY(!QFile::exists(path(QStringLiteral(".list.jlt.00000000abcd.saving"))));
+        QVERIFY(QFile::exists(path(QStringLiteral("list.jlt.backup"))));
         for (const int row : second.rows("jobStarted"))
             QVERIFY2(!done.contains(row), qPrintable(QString::number(row)));
         const ListDocument finished = readList(list);
@@ -358,43 +452,42 @@ private Q_SLOTS:
         QVERIFY(most <= 2);
     }
 
-    void shardsUnderParallel()
+    // Two processes at once: each shard into its own file then one merge,
+    // and both into the one list, losing nothing of each other.
+    void twoShardsAtOnce()
     {
-        const QString parallel = QStandardPaths::findExecutable(QStringLiteral("parallel"));
-        if (parallel.isEmpty())
-            QSKIP("GNU parallel is not installed (scripts/install-deps.sh installs it)");
         const QList<Row> rows = clipRows(5);
         QCOMPARE(rows.size(), 5);
         const QString program = QStringLiteral(JOBLET_BATCH_EXECUTABLE);
-
-        // Each shard into its own file, then one merge.
         const QString list = writeList(QStringLiteral("list.jlt"), rows);
-        const QByteArray original = [&] { QFile f(list); f.open(QIODevice::ReadOnly); return f.readAll(); }();
-        Outcome o = run(parallel, {"--halt", "never", program, "run", "--shard", "{}/2", "--results",
-                                   path(QStringLiteral("list.{}.jlt")), list, ":::", "1", "2"});
-        QCOMPARE(o.exitCode, 0);
-        QFile f(list);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), original);
-        f.close();
+        const QByteArray original = test::readAll(list);
+        const auto shards = [&](const QString &target, bool ownFiles) {
+            std::unique_ptr<Running> running[2];
+            for (int k = 1; k <= 2; ++k) {
+                QStringList args{"run", "--shard", QStringLiteral("%1/2").arg(k)};
+                if (ownFiles)
+                    args << "--results" << path(QStringLiteral("list.%1.jlt").arg(k));
+                running[k - 1] = start(program, args << target);
+            }
+            return running[0]->finish().exitCode + running[1]->finish().exitCode;
+        };
+        QCOMPARE(shards(list, true), 0);
+        QCOMPARE(test::readAll(list), original);
         const ListDocument shard1 = readList(path(QStringLiteral("list.1.jlt")));
         QCOMPARE(shard1.result(1), QStringLiteral("Done"));
         QCOMPARE(shard1.result(2), QString());
-        o = batch({"merge", list, path(QStringLiteral("list.1.jlt")), path(QStringLiteral("list.2.jlt"))});
+        Outcome o = batch({"merge", list, path(QStringLiteral("list.1.jlt")), path(QStringLiteral("list.2.jlt"))});
         QCOMPARE(o.exitCode, 0);
-        ListDocument merged = readList(list);
         for (int row = 1; row <= 5; ++row)
-            QCOMPARE(merged.result(row), QStringLiteral("Done"));
+            QCOMPARE(readList(list).result(row), QStringLiteral("Done"));
 
-        // Both shards writing the one list at once lose nothing of each other.
         for (const Row &r : rows)
             QVERIFY(QFile::remove(r.output));
         const QString shared = writeList(QStringLiteral("shared.jlt"), rows);
-        o = run(parallel, {program, "run", "--shard", "{}/2", shared, ":::", "1", "2"});
-        QCOMPARE(o.exitCode, 0);
-        merged = readList(shared);
+        QCOMPARE(shards(shared, false), 0);
         for (int row = 1; row <= 5; ++row)
-            QCOMPARE(merged.result(row), QStringLiteral("Done"));
+            QCOMPARE(readList(shared).result(row), QStringLiteral("Done"));
+        QCOMPARE(journals(), QStringList());
     }
 };
 
