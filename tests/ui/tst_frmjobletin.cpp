@@ -247,7 +247,7 @@ private Q_SLOTS:
         QCOMPARE(f.enabledButtons(), afterStop.mid(0, 6));
         QCOMPARE(f.engines->alive, 0);
         QVERIFY(!f.window.runner().Encoder());
-        QVERIFY(!f.window.findChild<FrmReport *>()); // only a timed session reports
+        QVERIFY(!f.window.report()); // only a timed session reports
     }
 
     // Each reported once, leaving the buttons usable.
@@ -375,7 +375,7 @@ private Q_SLOTS:
         QVERIFY(ended.wait(30000));
         QCOMPARE(window.list().cell(1, "Result"), QString("Done"));
         QVERIFY(QFileInfo(output).size() > 0);
-        auto *report = window.findChild<FrmReport *>();
+        auto *report = window.report();
         QVERIFY(report);
         QCOMPARE(report->lines(), QStringList {"File: " + output + " Result: Done"});
     }
@@ -398,7 +398,7 @@ private Q_SLOTS:
         QCOMPARE(f.window.windowTitle(), QString("Encoder session in progress."));
         QVERIFY(ended.wait(10000));
 
-        auto *report = f.window.findChild<FrmReport *>();
+        auto *report = f.window.report();
         QVERIFY(report && report->isVisible());
         const QStringList lines = {"File: /in/a.avi.wmv Result: Done", "File: /in/b.avi.wmv Result: Done",
                                    "File: /in/c.avi.wmv Result: Done"};
@@ -436,7 +436,6 @@ private Q_SLOTS:
         QVERIFY(QFile(f.marker()).open(QIODevice::WriteOnly));
         f.engines->setJob("/in/long.avi", FakeJobPlan::Hang);
         f.addJobs({"/in/long.avi", "/in/next.avi"});
-        f.window.setTimedSession(leaving);
         QVERIFY(f.showExposed());
         // Acts once the job is really running.
         auto act = [&f, action](qint32 state) {
@@ -514,7 +513,7 @@ private Q_SLOTS:
     }
 
     // The hand-off tick: its profile is fixed first, and nothing is taken
-    // while a run has Add disabled.
+    // during a run.
     void handOffTick()
     {
         Fixture f;
@@ -532,7 +531,8 @@ private Q_SLOTS:
         QCOMPARE(f.window.inputFiles(), QStringList{"/in/h.wma"});
 
         profiles->clear();
-        f.button("CmdAdd")->setEnabled(false);
+        f.engines->setJob("/in/h.wma", FakeJobPlan::Hang);
+        f.click("CmdStart");
         f.window.Timer3_Timer();
         QCOMPARE(polls, 1);
         QCOMPARE(f.window.DefaultProfile(), DefaultProfileName);
