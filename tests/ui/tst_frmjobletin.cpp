@@ -1,3 +1,4 @@
+#include "FileHelpers.h"
 #include "MediaFixtures.h"
 #include "TestContext.h"
 
@@ -90,14 +91,11 @@ private Q_SLOTS:
     void initialState()
     {
         Fixture f;
-        for (const char *name :
-             {"Picture1", "Picture2", "picButtons", "Frame1", "StaEncoderStat", "LvwJoblet",
-              "PropMain", "CmbProfile", "CmdAdd", "CmdRemove", "CmdRemoveAll", "CmdClearResults",
-              "CmdLoad", "CmdSave", "CmdStart", "CmdStop", "Label2", "lblSysTime", "Label1",
-              "lstHour", "lstMinute", "lblTimerStatus", "Command1", "CmdExit"}) {
-            QWidget *w = f.get(name);
-            QVERIFY2(w && !accessibleName(w).isEmpty(), name);
-            // A label is read by what it shows, not by a fixed name.
+        // Every named control is read by a name; a label by what it shows.
+        for (QWidget *w : f.window.findChildren<QWidget *>()) {
+            if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || w->isWindow())
+                continue;
+            QVERIFY2(!accessibleName(w).isEmpty(), qPrintable(w->objectName()));
             if (auto *label = qobject_cast<QLabel *>(w))
                 QCOMPARE(accessibleName(label), label->text());
         }
@@ -160,29 +158,11 @@ private Q_SLOTS:
             for (QToolButton *b : buttons)
                 QVERIFY2(a == b || a->parentWidget() != b->parentWidget() || !a->geometry().intersects(b->geometry()),
                          qPrintable(a->objectName() + " on " + b->objectName()));
+        // The columns share the list's width at load.
         auto *view = f.get<QTreeView>("LvwJoblet");
-        QCOMPARE(view->columnWidth(0), 455 / 4); // a quarter of the list at load
-    }
-
-    void tabOrder()
-    {
-        Fixture f;
-        const QStringList expected = {"CmdAdd",  "CmdRemove", "CmdRemoveAll", "CmdClearResults",
-                                      "CmdLoad", "CmdSave",   "CmdStart",     "CmdStop",
-                                      "lstMinute", "lstHour", "Command1",     "CmdExit",
-                                      "PropMain", "LvwJoblet", "CmbProfile"};
-        QStringList seen;
-        QWidget *first = f.get("CmdAdd");
-        QWidget *panel = f.get("PropMain");
-        QWidget *w = first;
-        do {
-            // Whatever takes the focus inside the property panel stands for it.
-            const QString name = panel->isAncestorOf(w) ? "PropMain" : w->objectName();
-            if (expected.contains(name) && !seen.contains(name))
-                seen << name;
-            w = w->nextInFocusChain();
-        } while (w != first);
-        QCOMPARE(seen, expected);
+        for (int c = 1; c < BatchList::ColumnCount; ++c)
+            QCOMPARE(view->columnWidth(c), view->columnWidth(0));
+        QVERIFY(view->columnWidth(0) * BatchList::ColumnCount <= view->width());
     }
 
     void startTimeLists_data()
@@ -344,6 +324,78 @@ private Q_SLOTS:
         QCOMPARE(f.get<QLabel>("Label2")->text(), QString("System Time:"));
         QCOMPARE(f.window.windowTitle(), QString("Qimto Media Joblet"));
         QVERIFY(f.window.isMinimized()); // the window state is left alone
+    }
+
+    // A Start run encodes: arming is refused with the two-line notice and
+    // Stop stays in view.
+    void armDuringARunIsRefused()
+    {
+        Fixture f(QTime(16, 4, 0));
+        f.engines->defaultJob.outcome = FakeJobPlan::Hang;
+        f.addJobs({"/in/a.avi"});
+        f.click("CmdStart");
+        f.get<QComboBox>("lstHour")->setCurrentText("17");
+        f.button("Command1")->click();
+        QCOMPARE(f.ui.texts(), QStringList{"The encoder session is running.\r\nPlease press the Stop "
+                                           "button to end this session before setting a new schedule."});
+        QVERIFY(!f.window.TimedSession() && !f.window.isMinimized());
+        QVERIFY(f.get("picButtons")->isVisibleTo(&f.window));
+        QCOMPARE(f.enabledButtons(), QStringList{"CmdStop"});
+        QCOMPARE(f.window.windowTitle(), QString("Qimto Media Joblet"));
+    }
+
+    // A fired schedule stopped at once: the timed session ends with it, the
+    // report file gets its end, and the next Start run reports nothing.
+    void fireThenStop()
+    {
+        Fixture f(QTime(16, 4, 0));
+        f.engines->defaultJob.outcome = FakeJobPlan::Hang;
+        f.addJobs({"/in/a.avi"});
+        f.get<QComboBox>("lstHour")->setCurrentText("16");
+        f.get<QComboBox>("lstMinute")->setCurrentText("5");
+        f.ui.answers << QMessageBox::Yes;
+        f.click("Command1");
+        f.tc.clock.fixed = QDateTime(QDate(2024, 3, 14), QTime(16, 4, 59));
+        f.window.Timer2_Timer();
+        QCOMPARE(f.enabledButtons(), QStringList{"CmdStop"});
+        QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
+        f.button("CmdStop")->click(); // the engine is still starting
+        QVERIFY(ended.wait(10000));
+        QVERIFY(!f.window.TimedSession());
+        QCOMPARE(f.enabledButtons(), afterStop);
+        QCOMPARE(f.window.windowTitle(), QString("Encoder session in progress."));
+        QVERIFY(f.get<QTimer>("Timer1")->isActive() && !f.get<QTimer>("Timer2")->isActive());
+        QPointer<FrmReport> report = f.window.report();
+        QVERIFY(report && !report->isVisible()); // shown only after a whole run
+        const QString path = f.window.control().reportFile().path();
+        const QByteArray written = test::readAll(path);
+        QVERIFY(written.contains("Session end time: "));
+
+        f.engines->defaultJob.outcome = FakeJobPlan::Finish;
+        QVERIFY(f.run());
+        QCOMPARE(test::readAll(path), written);
+        QVERIFY(report->lines().isEmpty());
+        // A window of its own, closed with the program.
+        QVERIFY(!report->parentWidget());
+        report->showCentred();
+        f.window.close();
+        QVERIFY(!report || !report->isVisible());
+    }
+
+    // Minimised, the window is read by its icon text: it follows the caption.
+    void minimisedWindowIsReadByItsCaption()
+    {
+        Fixture f(QTime(16, 4, 0));
+        f.addJobs({"/in/a.avi"});
+        f.get<QComboBox>("lstHour")->setCurrentText("16");
+        f.get<QComboBox>("lstMinute")->setCurrentText("5");
+        f.ui.answers << QMessageBox::Yes;
+        QVERIFY(f.showExposed());
+        f.click("Command1");
+        QVERIFY(f.window.isMinimized());
+        f.window.Timer2_Timer();
+        QCOMPARE(f.window.windowTitle(), QString("Encoder session will start in 00:01:00"));
+        QCOMPARE(accessibleName(&f.window), f.window.windowTitle());
     }
 
     // Armed at 16:04 for 16:05: the run starts at 16:04:59, reports every
