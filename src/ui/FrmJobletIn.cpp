@@ -95,14 +95,9 @@ void FrmJobletIn::connectControl()
     connect(m_control, &RunControl::reportEnded, this, &FrmJobletIn::Control_ReportEnded);
 }
 
-SessionRunner &FrmJobletIn::runner() const
+FrmReport *FrmJobletIn::report() const
 {
-    return m_control->runner();
-}
-
-bool FrmJobletIn::TimedSession() const
-{
-    return m_control->timedSession();
+    return m_report;
 }
 
 void FrmJobletIn::setCaption(const QString &caption)

@@ -2,8 +2,6 @@
 
 #include "AppContext.h"
 
-#include "FrmReport.h"
-
 #include "schedule/RunControl.h"
 
 #include <QPointer>
@@ -24,6 +22,7 @@ namespace joblet {
 
 class BatchList;
 class EncoderEngine;
+class FrmReport;
 class ListCommands;
 class PropertyPageHost;
 
@@ -58,15 +57,15 @@ public:
     BatchList &list() const { return *m_list; }
     // The run state's one owner; the window draws what it answers.
     RunControl &control() const { return *m_control; }
-    SessionRunner &runner() const;
+    SessionRunner &runner() const { return m_control->runner(); }
     // The report of the last timed run, while its window exists.
-    FrmReport *report() const { return m_report; }
+    FrmReport *report() const;
 
     QString DefaultProfile() const { return m_defaultProfile; }
     void setDefaultProfile(const QString &name) { m_defaultProfile = name; }
     // While a schedule is armed and through the run it starts; such a run
     // fills and finally shows the report.
-    bool TimedSession() const;
+    bool TimedSession() const { return m_control->timedSession(); }
 
     QString statusText() const;
 
