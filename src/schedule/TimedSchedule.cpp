@@ -85,13 +85,13 @@ TimedSchedule::Tick TimedSchedule::tick(int hour, int minute)
         return {};
     const QDateTime now = wholeSecond(m_clock.now());
 
-    // A time picked while armed was never asked about; a past one is meant
-    // for tomorrow, not as a start right away.
+    // A time picked while armed was never asked about; one whose minute has
+    // passed is meant for tomorrow, the current minute starts at once.
     if ((hour != m_hour || minute != m_minute) && QTime::isValid(hour, minute, 0)) {
         m_hour = hour;
         m_minute = minute;
         m_day = now.date();
-        if (now.secsTo(startOn(now, m_day, hour, minute)) < 1)
+        if (startOn(now, m_day, hour, minute).addSecs(60) <= now)
             m_day = m_day.addDays(1);
     }
 

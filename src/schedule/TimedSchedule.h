@@ -48,7 +48,8 @@ public:
     bool isArmed() const { return m_armed; }
 
     // One tick with the lists' current selection; a selection other than the
-    // last one seen moves the start to that time's next occurrence.
+    // last one seen moves the start to that time's next occurrence, where the
+    // current minute counts as now.
     Tick tick(int hour, int minute);
 
     // "hh:mm:ss", each at least two digits; negative counts as zero.

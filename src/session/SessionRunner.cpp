@@ -220,21 +220,23 @@ bool SessionRunner::stop()
     m_stopRequested = true;
     m_stopFoundFinished = false;
     queueConclusion();
-    bool wasRunning = false;
+    bool wasActive = false;
     try {
         const qint32 state = engine->RunState();
-        if (state == RunRunning || state == RunPaused) {
-            wasRunning = true;
-            engine->Stop();
-            m_stopFoundFinished = m_jobRow != 0 && engine->JobFinished();
-            m_stopNote = engine->FinishedNote();
-        }
+        // A starting engine is stopped too: left alone, its job could still
+        // put its output in place while the row reads stopped.
+        wasActive = state == RunStarting || state == RunRunning || state == RunPaused;
+        engine->Stop();
+        // Only the engine knows whether the job got its output in place,
+        // also when its RunStopped came before this stop's conclusion.
+        m_stopFoundFinished = m_jobRow != 0 && engine->JobFinished();
+        m_stopNote = engine->FinishedNote();
     } catch (...) {
         releaseEngine();
         throw;
     }
     releaseEngine();
-    return wasRunning;
+    return wasActive;
 }
 
 void SessionRunner::releaseEngine()

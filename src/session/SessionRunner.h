@@ -40,12 +40,11 @@ public:
     void start();
     bool isRunning() const { return m_running; }
 
-    // Ends the run: stops a running or paused engine and releases it; the
-    // job in progress then ends as stopped (or as done, when the engine had
-    // already put its output in place), and runEnded(Stopped) follows from
-    // the event loop. Returns whether the engine was running or paused
-    // (and so was asked to stop). Throws EncoderFailure when there is no
-    // current engine.
+    // Ends the run: stops the engine (starting, running or paused) and
+    // releases it; the job in progress then ends as stopped, or as done when
+    // the engine says its output is in place, and runEnded(Stopped) follows
+    // from the event loop. Returns whether the engine had a job under way.
+    // Throws EncoderFailure when there is no current engine.
     bool stop();
 
     // Configures `engine`'s first source group for one job and starts it: 0

@@ -14,8 +14,6 @@
 #include "encoding/ProfileCatalogue.h"
 #include "schedule/Clock.h"
 #include "schedule/StartTime.h"
-#include "session/ListPopulator.h"
-#include "session/SessionRunner.h"
 
 #include "LabelText.h"
 
@@ -23,16 +21,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStyle>
-#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -43,61 +34,15 @@ namespace joblet {
 
 namespace {
 
+const QString AppTitle = QStringLiteral("Qimto Media Joblet");
+const QString CountdownCaption = QStringLiteral("Encoder session will start in ");
+const QString InProgressCaption = QStringLiteral("Encoder session in progress.");
+
 void enable(std::initializer_list<QWidget *> widgets, bool on)
 {
     for (QWidget *w : widgets)
         w->setEnabled(on);
 }
-
-QString withoutAccessKey(QString caption)
-{
-    return caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
-}
-
-// Our own pictures for the window and the schedule button, so they look the
-// same on every desktop.
-QIcon drawnIcon(bool clock)
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    if (clock) {
-        p.setPen(QPen(QColor(40, 40, 40), 2));
-        p.setBrush(QColor(250, 250, 235));
-        p.drawEllipse(QRectF(3, 3, 26, 26));
-        p.drawLine(QPointF(16, 16), QPointF(16, 8));
-        p.drawLine(QPointF(16, 16), QPointF(22, 19));
-    } else {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(30, 90, 160));
-        p.drawRoundedRect(QRectF(2, 4, 28, 24), 4, 4);
-        QPainterPath play;
-        play.moveTo(12, 10);
-        play.lineTo(23, 16);
-        play.lineTo(12, 22);
-        play.closeSubpath();
-        p.fillPath(play, Qt::white);
-    }
-    return QIcon(pixmap);
-}
-
-// The drop-highlight row keeps the job marked while the focus is elsewhere,
-// where the selection colour fades.
-class HighlightDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (!index.data(BatchList::HighlightRole).toBool())
-            return;
-        option->font.setBold(true);
-        option->backgroundBrush = option->palette.color(QPalette::Active, QPalette::Highlight).lighter(170);
-    }
-};
 
 } // namespace
 
@@ -105,14 +50,11 @@ FrmJobletIn::FrmJobletIn(const AppContext &context, QWidget *parent)
     : QWidget(parent)
     , m_context(context)
     , m_list(new BatchList(this))
-    , m_runner(new SessionRunner(*m_list, context.engines, this))
-    , m_schedule(context.clock)
-    , m_reportFile(context.reportsFolder, context.clock)
+    , m_control(new RunControl(*m_list, context.engines, context.clock, context.reportsFolder, this))
     , m_defaultProfile(DefaultProfileName)
 {
     setObjectName(QStringLiteral("FrmJobletIn"));
-    setWindowTitle(QStringLiteral("Qimto Media Joblet"));
-    setWindowIcon(drawnIcon(false));
+    setCaption(AppTitle);
     // Sizes are client sizes: the frame belongs to the window manager (and
     // offscreen there is none), so the document's outer minimum is applied
     // to the client area, and the panels meet exactly at the client's edges.
@@ -125,229 +67,44 @@ FrmJobletIn::FrmJobletIn(const AppContext &context, QWidget *parent)
     createTimedSessionGroup();
     createTimers();
     setFocusOrder();
-    connectRunner();
+    connectControl();
     Form_Resize();
 }
 
-FrmJobletIn::~FrmJobletIn() = default;
-
-void FrmJobletIn::createContainers()
+FrmJobletIn::~FrmJobletIn()
 {
-    Picture2 = new QWidget(this);
-    Picture2->setObjectName(QStringLiteral("Picture2"));
-    Picture2->setAccessibleName(tr("Jobs"));
-    place(Picture2, 0, 0, 7095, 7695);
-
-    Picture1 = new QWidget(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setAccessibleName(tr("Commands"));
-    place(Picture1, 9240, 0, 2940, 7695);
-
-    picButtons = new QWidget(Picture1);
-    picButtons->setObjectName(QStringLiteral("picButtons"));
-    picButtons->setAccessibleName(tr("List commands"));
-    place(picButtons, 150, 30, 2760, 4470);
-
-    Frame1 = new QGroupBox(QStringLiteral("Timed Session "), Picture1);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setAccessibleName(QStringLiteral("Timed Session"));
-    place(Frame1, 150, 4545, 2760, 2055);
-
-    StaEncoderStat = new QStatusBar(this);
-    StaEncoderStat->setObjectName(QStringLiteral("StaEncoderStat"));
-    StaEncoderStat->setAccessibleName(tr("Encoder status"));
-    StaEncoderStat->setSizeGripEnabled(false);
-    // A permanent label rather than showMessage(): status tips must not wipe it.
-    m_statusText = new QLabel(QStringLiteral("Encoder Stopped"), StaEncoderStat);
-    m_statusText->setAccessibleDescription(tr("Encoder status"));
-    StaEncoderStat->addWidget(m_statusText, 1);
-    place(StaEncoderStat, 0, 7695, 12180, 300);
+    // The report is a window of its own, not a child: it goes with us.
+    delete m_report;
 }
 
-void FrmJobletIn::createList()
+void FrmJobletIn::connectControl()
 {
-    LvwJoblet = new QTreeView(Picture2);
-    LvwJoblet->setObjectName(QStringLiteral("LvwJoblet"));
-    LvwJoblet->setAccessibleName(tr("Jobs"));
-    LvwJoblet->setRootIsDecorated(false);
-    LvwJoblet->setUniformRowHeights(true);
-    LvwJoblet->setItemsExpandable(false);
-    LvwJoblet->setSelectionMode(QAbstractItemView::SingleSelection);
-    LvwJoblet->setSelectionBehavior(QAbstractItemView::SelectRows);
-    LvwJoblet->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LvwJoblet->setItemDelegate(new HighlightDelegate(LvwJoblet));
-    LvwJoblet->header()->setStretchLastSection(false);
-    LvwJoblet->setModel(m_list);
-    LvwJoblet->viewport()->installEventFilter(this);
-    place(LvwJoblet, 0, 0, 7110, 4455);
-    connect(m_list, &BatchList::selectedRowChanged, this, &FrmJobletIn::List_SelectedRowChanged);
-    connect(LvwJoblet->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &FrmJobletIn::LvwJoblet_CurrentRowChanged);
-
-    PropMain = new PropertyPageHost(Picture2);
-    PropMain->setAccessibleName(tr("Encoder properties"));
-    place(PropMain, 0, 4560, 6975, 3015);
-
-    CmbProfile = new QComboBox(Picture2);
-    CmbProfile->setObjectName(QStringLiteral("CmbProfile"));
-    CmbProfile->setAccessibleName(tr("Profile"));
-    place(CmbProfile, 1605, 5475, 2310, 315);
-    CmbProfile->hide();
+    SessionRunner *runner = &m_control->runner();
+    connect(runner, &SessionRunner::engineCreated, this, &FrmJobletIn::Runner_EngineCreated);
+    connect(runner, &SessionRunner::engineReleased, this, &FrmJobletIn::Runner_EngineReleased);
+    connect(runner, &SessionRunner::jobStarted, this, &FrmJobletIn::Runner_JobStarted);
+    connect(runner, &SessionRunner::jobEnded, this, &FrmJobletIn::Runner_JobEnded);
+    connect(m_control, &RunControl::runStarted, this, &FrmJobletIn::Control_RunStarted);
+    connect(m_control, &RunControl::runEnded, this, &FrmJobletIn::Control_RunEnded);
+    connect(m_control, &RunControl::startFailed, this, &FrmJobletIn::Control_StartFailed);
+    connect(m_control, &RunControl::reportStarted, this, &FrmJobletIn::Control_ReportStarted);
+    connect(m_control, &RunControl::reportLine, this, [this](const QString &line) {
+        if (m_report)
+            m_report->addLine(line);
+    });
+    connect(m_control, &RunControl::reportEnded, this, &FrmJobletIn::Control_ReportEnded);
 }
 
-void FrmJobletIn::createButtons()
+FrmReport *FrmJobletIn::report() const
 {
-    struct ButtonDesign {
-        QToolButton *&button;
-        const char *name;
-        QString caption;
-        QString tip;
-        QWidget *container;
-        int left, top, width, height;
-        const char *theme;
-        QStyle::StandardPixmap fallback;
-    };
-    const ButtonDesign buttons[] = {
-        {CmdAdd, "CmdAdd", "A&dd", "Add media to the list", picButtons, 0, 0, 1335, 1080,
-         "list-add", QStyle::SP_FileDialogNewFolder},
-        {CmdRemove, "CmdRemove", "&Remove", "Remove media from the list", picButtons, 1410, 0,
-         1335, 1080, "list-remove", QStyle::SP_DialogDiscardButton},
-        {CmdRemoveAll, "CmdRemoveAll", "Remove &All", "Remove all media from the list", picButtons,
-         1410, 1125, 1335, 1080, "edit-delete", QStyle::SP_TrashIcon},
-        {CmdClearResults, "CmdClearResults", "&Clear Results", "Clear the results", picButtons, 0,
-         1110, 1335, 1080, "edit-clear", QStyle::SP_DialogResetButton},
-        {CmdLoad, "CmdLoad", "&Load", "Load a joblet file", picButtons, 0, 2250, 1335, 1080,
-         "document-open", QStyle::SP_DialogOpenButton},
-        {CmdSave, "CmdSave", "Sa&ve", "Save the list to a joblet file", picButtons, 1410, 2250,
-         1335, 1080, "document-save", QStyle::SP_DialogSaveButton},
-        {CmdStart, "CmdStart", "&Start", "Start encoding the list", picButtons, 0, 3375, 1335,
-         1080, "media-playback-start", QStyle::SP_MediaPlay},
-        {CmdStop, "CmdStop", "S&top", "Stop encoding", picButtons, 1410, 3375, 1335, 1080,
-         "media-playback-stop", QStyle::SP_MediaStop},
-        {CmdExit, "CmdExit", "E&xit", QString(), Picture1, 150, 6735, 2745, 900,
-         "application-exit", QStyle::SP_DialogCloseButton},
-    };
-    for (const ButtonDesign &s : buttons) {
-        auto *b = new QToolButton(s.container);
-        b->setObjectName(QLatin1String(s.name));
-        b->setText(s.caption);
-        b->setToolTip(s.tip);
-        b->setAccessibleName(withoutAccessKey(s.caption));
-        b->setIcon(QIcon::fromTheme(QLatin1String(s.theme), style()->standardIcon(s.fallback)));
-        b->setIconSize(QSize(24, 24));
-        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setFocusPolicy(Qt::StrongFocus);
-        place(b, s.left, s.top, s.width, s.height);
-        s.button = b;
-    }
-    m_commands = std::make_unique<ListCommands>(
-        *m_list, m_context.engines, m_context.dialogs, ListCommands::Controls{this, LvwJoblet, CmdAdd, CmdRemove, CmdRemoveAll,
-                                        CmdClearResults, CmdSave, CmdStart});
-    connect(CmdAdd, &QToolButton::clicked, this, &FrmJobletIn::CmdAdd_Click);
-    connect(CmdRemove, &QToolButton::clicked, this, &FrmJobletIn::CmdRemove_Click);
-    connect(CmdRemoveAll, &QToolButton::clicked, this, &FrmJobletIn::CmdRemoveAll_Click);
-    connect(CmdClearResults, &QToolButton::clicked, this, &FrmJobletIn::CmdClearResults_Click);
-    connect(CmdSave, &QToolButton::clicked, this, &FrmJobletIn::CmdSave_Click);
-    connect(CmdLoad, &QToolButton::clicked, this, &FrmJobletIn::CmdLoad_Click);
-    connect(CmdStart, &QToolButton::clicked, this, &FrmJobletIn::CmdStart_Click);
-    connect(CmdStop, &QToolButton::clicked, this, &FrmJobletIn::CmdStop_Click);
-    connect(CmdExit, &QToolButton::clicked, this, &FrmJobletIn::CmdExit_Click);
+    return m_report;
 }
 
-void FrmJobletIn::createTimedSessionGroup()
+void FrmJobletIn::setCaption(const QString &caption)
 {
-    // The group's places were drawn for a small dialog font.
-    QFont small = Frame1->font();
-    small.setPointSizeF(qMin(small.pointSizeF(), 7.5));
-    Frame1->setFont(small);
-    auto label = [this](const char *name, const QString &text, Qt::Alignment align) {
-        auto *l = new QLabel(text, Frame1);
-        l->setObjectName(QLatin1String(name));
-        l->setAlignment(align | Qt::AlignVCenter);
-        return l;
-    };
-    Label2 = label("Label2", QStringLiteral("SystemTime:"), Qt::AlignRight);
-    place(Label2, 180, 285, 1350, 195);
-    lblSysTime = label("lblSysTime", QStringLiteral("00:00:00"), Qt::AlignLeft);
-    // A label's accessible name is the text it shows, announced as it
-    // changes; what it is for goes into the description.
-    lblSysTime->setAccessibleDescription(tr("Time of day, or the time left before a timed session"));
-    place(lblSysTime, 1575, 300, 1080, 195);
-    Label1 = label("Label1", QStringLiteral("Start Time:"), Qt::AlignLeft);
-    place(Label1, 330, 630, 765, 195);
-    lblTimerStatus = label("lblTimerStatus", QStringLiteral("The timer is not running"),
-                           Qt::AlignHCenter);
-    lblTimerStatus->setAccessibleDescription(tr("Timer status"));
-    place(lblTimerStatus, 210, 930, 2400, 195);
-
-    auto list = [this](const char *name, const QString &tip) {
-        auto *box = new QComboBox(Frame1);
-        box->setObjectName(QLatin1String(name));
-        box->setToolTip(tip);
-        box->setAccessibleName(tip);
-        return box;
-    };
-    lstHour = list("lstHour", QStringLiteral("Select the start hour"));
-    place(lstHour, 1155, 615, 600, 225);
-    lstMinute = list("lstMinute", QStringLiteral("Select the start minute"));
-    place(lstMinute, 1710, 615, 660, 225);
-
-    Command1 = new QToolButton(Frame1);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(tr("Schedule"));
-    Command1->setIcon(drawnIcon(true));
-    Command1->setIconSize(QSize(32, 32));
-    Command1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    Command1->setFocusPolicy(Qt::StrongFocus);
-    place(Command1, 105, 1320, 2550, 630);
-    connect(Command1, &QToolButton::clicked, this, &FrmJobletIn::Command1_Click);
-}
-
-void FrmJobletIn::createTimers()
-{
-    auto timer = [this](const char *name, int ms) {
-        auto *t = new QTimer(this);
-        t->setObjectName(QLatin1String(name));
-        t->setInterval(ms);
-        return t;
-    };
-    Timer1 = timer("Timer1", 1000);
-    Timer2 = timer("Timer2", 1000);
-    Timer2->setTimerType(Qt::PreciseTimer);
-    Timer3 = timer("Timer3", 5000);
-    connect(Timer1, &QTimer::timeout, this, &FrmJobletIn::Timer1_Timer);
-    connect(Timer2, &QTimer::timeout, this, &FrmJobletIn::Timer2_Timer);
-    connect(Timer3, &QTimer::timeout, this, &FrmJobletIn::Timer3_Timer);
-    Timer1->start();
-    Timer3->start();
-}
-
-void FrmJobletIn::setFocusOrder()
-{
-    // Labels and panels take no focus, and Qt ignores a tab order set on
-    // them; the panel's place goes to its first control that takes focus.
-    QWidget *panel = PropMain;
-    for (QWidget *child : PropMain->findChildren<QWidget *>()) {
-        if (child->focusPolicy() & Qt::TabFocus) {
-            panel = child;
-            break;
-        }
-    }
-    QWidget *order[] = {CmdAdd,   CmdRemove, CmdRemoveAll, CmdClearResults, CmdLoad,
-                        CmdSave,  CmdStart,  CmdStop,      lstMinute,       lstHour,
-                        Command1, CmdExit,   panel,        LvwJoblet,       CmbProfile};
-    for (size_t i = 1; i < std::size(order); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
-}
-
-void FrmJobletIn::connectRunner()
-{
-    connect(m_runner, &SessionRunner::engineCreated, this, &FrmJobletIn::Runner_EngineCreated);
-    connect(m_runner, &SessionRunner::engineReleased, this, &FrmJobletIn::Runner_EngineReleased);
-    connect(m_runner, &SessionRunner::jobStarted, this, &FrmJobletIn::Runner_JobStarted);
-    connect(m_runner, &SessionRunner::jobEnded, this, &FrmJobletIn::Runner_JobEnded);
-    connect(m_runner, &SessionRunner::rowVisited, this, &FrmJobletIn::Runner_RowVisited);
-    connect(m_runner, &SessionRunner::runEnded, this, &FrmJobletIn::Runner_RunEnded);
+    setWindowTitle(caption);
+    // A minimised window is read by its icon text, not its title.
+    setWindowIconText(caption);
 }
 
 QString FrmJobletIn::statusText() const
@@ -384,37 +141,6 @@ void FrmJobletIn::Form_Load()
     enable({CmdAdd, CmdLoad, Command1, CmdExit}, true);
 }
 
-void FrmJobletIn::FillCombo()
-{
-    const ProfileChoice choice = profileChoice(m_context.engines);
-    CmbProfile->clear();
-    CmbProfile->addItems(choice.names);
-    CmbProfile->setCurrentText(choice.current);
-}
-
-void FrmJobletIn::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    Form_Resize();
-}
-
-void FrmJobletIn::Form_Resize()
-{
-    // The minimum size keeps the window from shrinking below its designed
-    // minimum, so only the panels follow here.
-    const int statusHeight = px(300);
-    const int panelHeight = qMax(0, height() - statusHeight);
-    StaEncoderStat->setGeometry(0, panelHeight, width(), statusHeight);
-    Picture1->setGeometry(width() - Picture1->width(), 0, Picture1->width(), panelHeight);
-    Picture2->setGeometry(0, 0, qMax(0, width() - Picture1->width()), panelHeight);
-
-    LvwJoblet->resize(qMax(0, Picture2->width() - px(180)), LvwJoblet->height());
-    PropMain->resize(qMax(0, Picture2->width() - px(180)),
-                     qMax(0, Picture2->height() - LvwJoblet->y() - LvwJoblet->height()
-                                 - StaEncoderStat->height() + px(90)));
-    CmdExit->move(CmdExit->x(), Picture1->height() - CmdExit->height() - px(120));
-}
-
 void FrmJobletIn::CmdAdd_Click() { m_commands->add(); }
 void FrmJobletIn::CmdRemove_Click() { m_commands->remove(); }
 void FrmJobletIn::CmdRemoveAll_Click() { m_commands->removeAll(); }
@@ -424,81 +150,70 @@ void FrmJobletIn::CmdLoad_Click() { m_commands->load(); }
 
 void FrmJobletIn::CmdStart_Click()
 {
-    if (m_list->count() == 0) {
+    if (m_control->start(RunControl::Origin::StartButton) == RunControl::Verdict::NoFiles)
         m_context.dialogs.message(this, QStringLiteral("No files to encode"));
-        return;
-    }
+    // The run goes on from the event loop; Control_RunEnded finishes it.
+}
+
+void FrmJobletIn::Control_RunStarted()
+{
     enable({CmdStart, CmdAdd, CmdRemove, CmdClearResults, CmdRemoveAll, CmdSave, CmdLoad}, false);
     CmdStop->setEnabled(true);
-    try {
-        m_runner->start();
-    } catch (const EncoderFailure &failure) {
-        m_context.dialogs.failure(this, QStringLiteral("Error Processing Input"), failure.number());
-        // Leaving every button disabled would strand the user.
-        showRunStopped();
-        return;
-    }
-    if (m_timedSession) {
-        if (!m_report)
-            m_report = new FrmReport(this, this);
-        const QString time = m_context.clock.timeText();
-        m_report->setStartTime(time);
-        m_report->clearLines();
-        // A failed write must not hold up the run; the next line tries again.
-        m_reportFile.begin(SessionReportFile::startCaption(time));
-    }
-    // The run goes on from the event loop; Runner_RunEnded finishes it.
 }
 
-void FrmJobletIn::Runner_RunEnded(SessionRunner::Outcome outcome)
+void FrmJobletIn::Control_StartFailed(qint32 number)
 {
-    if (outcome == SessionRunner::Outcome::Finished)
-        showRunFinished();
-    else
-        showRunStopped();
+    m_context.dialogs.failure(this, QStringLiteral("Error Processing Input"), number);
+    // Leaving every button disabled would strand the user.
+    Control_RunEnded({SessionRunner::Outcome::Stopped});
 }
 
-void FrmJobletIn::showRunFinished()
+void FrmJobletIn::Control_RunEnded(const RunControl::RunSummary &summary)
 {
-    enable({CmdStop, CmdStart}, false);
-    if (m_timedSession) {
-        showScheduleIdle();
-        m_timedSession = false;
-        const QString time = m_context.clock.timeText();
-        m_reportFile.addLine(SessionReportFile::endCaption(time));
-        if (m_report) {
-            m_report->setEndTime(time);
-            m_report->showCentred();
-        }
-    }
-    enable({CmdAdd, CmdRemove, CmdClearResults, CmdRemoveAll, CmdSave, CmdLoad}, true);
-}
-
-void FrmJobletIn::showRunStopped()
-{
-    enable({CmdAdd, CmdRemove, CmdRemoveAll, CmdClearResults, CmdLoad, CmdSave, CmdStart}, true);
+    const bool finished = summary.outcome == SessionRunner::Outcome::Finished;
+    enable({CmdAdd, CmdRemove, CmdRemoveAll, CmdClearResults, CmdLoad, CmdSave}, true);
+    // A finished list has nothing left to start until it changes.
+    CmdStart->setEnabled(!finished);
     CmdStop->setEnabled(false);
 }
 
-void FrmJobletIn::showScheduleIdle()
+void FrmJobletIn::Control_ReportStarted(const QString &time)
 {
-    picButtons->show();
-    setLabelText(lblTimerStatus, QStringLiteral("The timer is not running"));
-    setLabelText(Label2, QStringLiteral("System Time:"));
-    Timer1->start();
-    Timer2->stop();
+    if (!m_report)
+        m_report = new FrmReport(this);
+    m_report->setStartTime(time);
+    m_report->clearLines();
+}
+
+void FrmJobletIn::Control_ReportEnded(const QString &time, bool finished)
+{
+    if (!m_report)
+        return;
+    m_report->setEndTime(time);
+    if (finished)
+        m_report->showCentred();
+}
+
+void FrmJobletIn::showSchedule()
+{
+    const bool armed = m_control->state() == RunControl::State::Armed;
+    picButtons->setVisible(!armed);
+    setLabelText(lblTimerStatus, armed ? QStringLiteral("The timer is running")
+                                       : QStringLiteral("The timer is not running"));
+    setLabelText(Label2, armed ? QStringLiteral("Remaining Time:") : QStringLiteral("System Time:"));
+    if (armed) {
+        Timer1->stop();
+        startCountdownTick();
+    } else {
+        Timer1->start();
+        Timer2->stop();
+    }
 }
 
 void FrmJobletIn::CmdStop_Click()
 {
     try {
-        // Only a stop that reached a running engine ends the timed session;
-        // one still starting is left to the scheduler.
-        if (m_runner->stop() && m_timedSession) {
-            showScheduleIdle();
-            m_timedSession = false;
-        }
-        showRunStopped();
+        m_control->stop();
     } catch (const EncoderFailure &failure) {
         m_context.dialogs.failure(this, QStringLiteral("Error stopping Encoder"), failure.number());
     }
@@ -528,18 +243,9 @@ void FrmJobletIn::Form_QueryUnload()
 
 void FrmJobletIn::endSession()
 {
-    // A run ends with its engine; nothing waits on it any more.
-    if (m_runner->Encoder()) {
-        try {
-            m_runner->stop();
-        } catch (...) {
-            // Leaving anyway.
-        }
-    }
+    m_control->exit();
     Timer1->stop();
     Timer2->stop();
-    m_timedSession = false;
-    m_schedule.cancel();
 }
 
 void FrmJobletIn::LvwJoblet_Click()
@@ -557,26 +263,6 @@ bool FrmJobletIn::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void FrmJobletIn::List_SelectedRowChanged(int number)
-{
-    QItemSelectionModel *selection = LvwJoblet->selectionModel();
-    if (number == 0) {
-        selection->clear();
-        return;
-    }
-    selection->setCurrentIndex(m_list->index(number - 1, 0),
-                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-}
-
-void FrmJobletIn::LvwJoblet_CurrentRowChanged()
-{
-    const QModelIndex current = LvwJoblet->selectionModel()->currentIndex();
-    const int number = current.isValid() ? current.row() + 1 : 0;
-    // While rows go away the view may name a row the list no longer has.
-    if (number <= m_list->count())
-        m_list->setSelectedRow(number);
-}
-
 void FrmJobletIn::Timer1_Timer()
 {
     setLabelText(lblSysTime, m_context.clock.timeText());
@@ -589,47 +275,43 @@ void FrmJobletIn::Command1_Click()
             this, QStringLiteral("Please add some files to encode before starting the timer."));
         return;
     }
-    if (picButtons->isVisibleTo(this))
-        armSchedule();
-    else
+    if (m_control->state() == RunControl::State::Armed)
         cancelSchedule();
+    else
+        armSchedule();
 }
 
 void FrmJobletIn::armSchedule()
 {
-    if (m_timedSession && m_runner->Encoder()) {
-        const qint32 state = m_runner->Encoder()->RunState();
-        if (state == RunRunning || state == RunPaused) {
-            m_context.dialogs.message(
-                this, QStringLiteral("The encoder session is running.\r\nPlease press the Stop "
-                                     "button to end this session before setting a new schedule."));
-            return;
-        }
-    }
-    const TimedSchedule::StartCheck check =
-        m_schedule.check(lstHour->currentText().toInt(), lstMinute->currentText().toInt());
-    if (!check.accepted()) {
+    TimedSchedule::StartCheck check;
+    switch (m_control->checkArm(lstHour->currentText().toInt(), lstMinute->currentText().toInt(),
+                                &check)) {
+    case RunControl::Verdict::Accepted:
+        break;
+    case RunControl::Verdict::InProgress:
+        m_context.dialogs.message(
+            this, QStringLiteral("The encoder session is running.\r\nPlease press the Stop "
+                                 "button to end this session before setting a new schedule."));
+        return;
+    case RunControl::Verdict::NotInFuture:
         m_context.dialogs.message(this,
                                   QStringLiteral("Please set the start time for a time in the future."));
         lstHour->setCurrentIndex(check.hourToSelect);
+        return;
+    default:
         return;
     }
     const QString question = QStringLiteral("Do you want to start an encoding session at ")
                              + lstHour->currentText() + QLatin1Char(':') + lstMinute->currentText()
                              + QStringLiteral(":00");
     if (m_context.dialogs.message(this, question, QMessageBox::Yes | QMessageBox::No)
-        != QMessageBox::Yes)
+            != QMessageBox::Yes
+        || m_control->arm(check) != RunControl::Verdict::Accepted)
         return;
-    m_schedule.arm(check);
-    picButtons->hide();
-    setLabelText(lblTimerStatus, QStringLiteral("The timer is running"));
-    setLabelText(Label2, QStringLiteral("Remaining Time:"));
-    Timer1->stop();
-    startCountdownTick();
-    m_timedSession = true;
+    showSchedule();
     // Not showMinimized(): a window not yet shown stays so.
     setWindowState(windowState() | Qt::WindowMinimized);
-    setWindowTitle(QStringLiteral("Encoder session will start in ") + lblSysTime->text());
+    setCaption(CountdownCaption + lblSysTime->text());
 }
 
 void FrmJobletIn::startCountdownTick()
@@ -646,32 +328,27 @@ void FrmJobletIn::cancelSchedule()
                                   QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)
         return;
-    m_schedule.cancel();
-    showScheduleIdle();
-    m_timedSession = false;
-    setWindowTitle(QStringLiteral("Qimto Media Joblet"));
+    m_control->cancel();
+    showSchedule();
+    setCaption(AppTitle);
 }
 
 void FrmJobletIn::Timer2_Timer()
 {
     // The lists stay usable while armed: each tick takes their selection.
     const TimedSchedule::Tick tick =
-        m_schedule.tick(lstHour->currentText().toInt(), lstMinute->currentText().toInt());
+        m_control->tick(lstHour->currentText().toInt(), lstMinute->currentText().toInt());
+    if (tick.countdown.isEmpty())
+        return;
     setLabelText(lblSysTime, tick.countdown);
-    setWindowTitle(QStringLiteral("Encoder session will start in ") + tick.countdown);
     if (!tick.fire) {
+        setCaption(CountdownCaption + tick.countdown);
         startCountdownTick();
         return;
     }
-    picButtons->show();
-    setLabelText(lblTimerStatus, QStringLiteral("The timer is not running"));
-    setLabelText(Label2, QStringLiteral("System Time:"));
-    setWindowTitle(QStringLiteral("Encoder session in progress."));
-    Timer2->stop();
-    Timer1->start();
-    // Queued rather than run here, so the window repaints first and no
-    // event loop runs inside this tick.
-    QMetaObject::invokeMethod(this, &FrmJobletIn::CmdStart_Click, Qt::QueuedConnection);
+    // The run has started (or failed to) inside the tick.
+    showSchedule();
+    setCaption(InProgressCaption);
 }
 
 void FrmJobletIn::Timer3_Timer()
@@ -680,7 +357,7 @@ void FrmJobletIn::Timer3_Timer()
     m_defaultProfile = CmbProfile->currentText().isEmpty() ? DefaultProfileName
                                                            : CmbProfile->currentText();
     // During a run the file waits for the first tick after it.
-    if (!CmdAdd->isEnabled() || !m_handOffPoll)
+    if (m_control->state() == RunControl::State::Running || !m_handOffPoll)
         return;
     m_handOffPoll();
 }
@@ -697,8 +374,8 @@ QStringList FrmJobletIn::inputFiles() const
 bool FrmJobletIn::addHandOffJob(const QString &input, const QString &output)
 {
     QString stored = output;
-    const bool added = Populate_List(*m_list, m_context.engines, input, stored, m_defaultProfile) == 0;
-    enable({CmdRemove, CmdRemoveAll, CmdClearResults, CmdSave, CmdStart}, true);
+    const bool added = m_control->addJob(input, stored, m_defaultProfile) == 0;
+    m_commands->enableListButtons();
     return added;
 }
 
@@ -714,9 +391,9 @@ void FrmJobletIn::CommandLine_Job(const QString &InputFile, const QString &Outpu
         }
         m_defaultProfile = profile.trimmed();
         QString output = OutputFile;
-        if (Populate_List(*m_list, m_context.engines, InputFile, output, profile) != 0)
+        if (m_control->addJob(InputFile, output, profile) != 0)
             return;
-        enable({CmdRemove, CmdRemoveAll, CmdClearResults, CmdSave, CmdStart}, true);
+        m_commands->enableListButtons();
         startWhenShown(startRun);
     } catch (const EncoderFailure &failure) {
         m_context.dialogs.failure(this, QStringLiteral("Error Executing Application"),
@@ -735,7 +412,9 @@ void FrmJobletIn::startWhenShown(bool startRun)
     show();
     // Queued, so the window is painted first and no event loop runs here.
     if (startRun)
-        QMetaObject::invokeMethod(this, &FrmJobletIn::CmdStart_Click, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_control->start(RunControl::Origin::CommandLine); },
+            Qt::QueuedConnection);
 }
 
 void FrmJobletIn::Runner_EngineCreated(EncoderEngine *engine)
@@ -757,17 +436,6 @@ void FrmJobletIn::Runner_JobStarted()
 void FrmJobletIn::Runner_JobEnded()
 {
     setLabelText(m_statusText, QStringLiteral("Encoder Stopped"));
-}
-
-void FrmJobletIn::Runner_RowVisited(int row)
-{
-    if (!m_timedSession)
-        return;
-    const QString line = SessionReportFile::resultLine(m_list->cell(row, BatchItem::OutputFileKey),
-                                                       m_list->cell(row, BatchItem::ResultKey));
-    if (m_report)
-        m_report->addLine(line);
-    m_reportFile.addLine(line);
 }
 
 } // namespace joblet

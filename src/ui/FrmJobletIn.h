@@ -2,9 +2,7 @@
 
 #include "AppContext.h"
 
-#include "schedule/SessionReportFile.h"
-#include "schedule/TimedSchedule.h"
-#include "session/SessionRunner.h"
+#include "session/RunControl.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -57,14 +55,17 @@ public:
     bool addHandOffJob(const QString &input, const QString &output);
 
     BatchList &list() const { return *m_list; }
-    SessionRunner &runner() const { return *m_runner; }
+    // The run state's one owner; the window draws what it answers.
+    RunControl &control() const { return *m_control; }
+    SessionRunner &runner() const { return m_control->runner(); }
+    // The report of the last timed run, while its window exists.
+    FrmReport *report() const;
 
     QString DefaultProfile() const { return m_defaultProfile; }
     void setDefaultProfile(const QString &name) { m_defaultProfile = name; }
-    // Set while a schedule is armed and through the run it starts; such a
-    // run fills and finally shows the report.
-    bool TimedSession() const { return m_timedSession; }
-    void setTimedSession(bool on) { m_timedSession = on; }
+    // While a schedule is armed and through the run it starts; such a run
+    // fills and finally shows the report.
+    bool TimedSession() const { return m_control->timedSession(); }
 
     QString statusText() const;
 
@@ -95,14 +96,13 @@ private:
     void createList();
     void createTimers();
     void setFocusOrder();
-    void connectRunner();
+    void connectControl();
+    void setCaption(const QString &caption);
 
     void Form_Resize();
     void Form_QueryUnload();
     void endSession();
-    void showRunFinished();
-    void showRunStopped();
-    void showScheduleIdle();
+    void showSchedule();
     void startWhenShown(bool startRun);
     void armSchedule();
     void cancelSchedule();
@@ -112,19 +112,21 @@ private:
     void Runner_EngineReleased();
     void Runner_JobStarted();
     void Runner_JobEnded();
-    void Runner_RowVisited(int row);
-    void Runner_RunEnded(SessionRunner::Outcome outcome);
+    void Control_RunStarted();
+    void Control_RunEnded(const RunControl::RunSummary &summary);
+    void Control_StartFailed(qint32 number);
+    void Control_ReportStarted(const QString &time);
+    void Control_ReportEnded(const QString &time, bool finished);
     void List_SelectedRowChanged(int number);
     void LvwJoblet_CurrentRowChanged();
 
     AppContext m_context;
     BatchList *m_list;
-    SessionRunner *m_runner;
-    TimedSchedule m_schedule;
-    SessionReportFile m_reportFile;
+    RunControl *m_control;
     QString m_defaultProfile;
-    bool m_timedSession = false;
     std::function<void()> m_handOffPoll;
+    // A top-level window of its own, so that desktops that hide a minimised
+    // window's transients leave it in view.
     QPointer<FrmReport> m_report;
     std::unique_ptr<ListCommands> m_commands;
 

@@ -24,8 +24,8 @@ QFont formFont()
 
 } // namespace
 
-FrmReport::FrmReport(QWidget *mainWindow, QWidget *parent)
-    : QWidget(parent, Qt::Window)
+FrmReport::FrmReport(QWidget *mainWindow)
+    : QWidget(nullptr, Qt::Window)
     , m_mainWindow(mainWindow)
     , m_label1(new QLabel(this))
     , m_lblStart(new QLabel(this))

@@ -10,13 +10,15 @@ class QPushButton;
 namespace joblet {
 
 // "Scheduled Session Report": filled by a timed run, shown at its end, and
-// deleted by its OK button.
+// deleted by its OK button. A top-level window without a parent: as the
+// main window's transient it would vanish with it when minimised. Whoever
+// creates it closes it with the program.
 class FrmReport : public QWidget {
     Q_OBJECT
 
 public:
     // `mainWindow` is restored from minimised by OK.
-    explicit FrmReport(QWidget *mainWindow, QWidget *parent = nullptr);
+    explicit FrmReport(QWidget *mainWindow);
 
     void setStartTime(const QString &time); // "Session start time: " + time
     void setEndTime(const QString &time);   // "Session end time: " + time

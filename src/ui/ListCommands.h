@@ -38,10 +38,11 @@ public:
     void load();
     // Load without the dialog: true when a whole, non-empty list came in.
     bool loadFrom(const QString &path);
+    // Once the list has a row: Remove, Remove All, Clear Results, Save and
+    // Start. The window's other entries that add rows use it too.
+    void enableListButtons();
 
 private:
-    // Remove, Remove All, Clear Results, Save and Start, in this order.
-    void enableListButtons();
 
     BatchList &m_list;
     const EngineFactory &m_engines;

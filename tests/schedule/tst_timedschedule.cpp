@@ -1,4 +1,5 @@
-#include "schedule/Clock.h"
+#include "FakeClock.h"
+
 #include "schedule/TimedSchedule.h"
 
 #include <QtTest>
@@ -9,12 +10,6 @@ using namespace joblet;
 using Check = TimedSchedule::StartCheck;
 
 namespace {
-
-class FakeClock : public Clock {
-public:
-    QDateTime at;
-    QDateTime now() const override { return at; }
-};
 
 // "[+days ]HH:mm:ss[.zzz]" on 2026-06-10, far from any daylight-saving change.
 QDateTime at(const QString &text)
@@ -62,13 +57,13 @@ private Q_SLOTS:
         QFETCH(int, hourToSelect);
         QFETCH(int, dayOffset);
         FakeClock clock;
-        clock.at = at(now);
+        clock.fixed = at(now);
         TimedSchedule schedule(clock);
         const Check check = schedule.check(chosen.hour(), chosen.minute());
         QCOMPARE(int(check.verdict), verdict);
         QCOMPARE(check.hourToSelect, hourToSelect);
         if (check.accepted())
-            QCOMPARE(check.day, clock.at.date().addDays(dayOffset));
+            QCOMPARE(check.day, clock.fixed->date().addDays(dayOffset));
         QCOMPARE(schedule.arm(check), check.accepted());
         schedule.cancel();
         QVERIFY(schedule.tick(chosen.hour(), chosen.minute()).countdown.isEmpty());
@@ -115,7 +110,7 @@ private Q_SLOTS:
         QFETCH(QString, start);
         QFETCH(QStringList, ticks);
         FakeClock clock;
-        clock.at = at(armedAt);
+        clock.fixed = at(armedAt);
         TimedSchedule schedule(clock);
         const QTime first = QTime::fromString(start, QStringLiteral("H:mm"));
         QVERIFY(schedule.arm(schedule.check(first.hour(), first.minute())));
@@ -126,7 +121,7 @@ private Q_SLOTS:
                 parts.removeLast();
             const QString shown = parts.takeLast();
             const QTime selected = QTime::fromString(parts.takeLast(), QStringLiteral("H:mm"));
-            clock.at = at(parts.join(u' '));
+            clock.fixed = at(parts.join(u' '));
             const TimedSchedule::Tick tick = schedule.tick(selected.hour(), selected.minute());
             QCOMPARE(tick.countdown, shown == QLatin1String("-") ? QString() : shown);
             QVERIFY2(tick.fire == fire, qPrintable(step));

@@ -228,69 +228,6 @@ private Q_SLOTS:
         QCOMPARE(h.result(1), QString("Done"));
     }
 
-    void stopEndsTheRun_data()
-    {
-        QTest::addColumn<bool>("whileStarting");
-        QTest::addColumn<bool>("tooLate"); // the engine had already finished
-        QTest::newRow("running") << false << false;
-        QTest::newRow("starting") << true << false;
-        QTest::newRow("output already in place") << false << true;
-    }
-
-    void stopEndsTheRun()
-    {
-        QFETCH(bool, whileStarting);
-        QFETCH(bool, tooLate);
-        Harness h;
-        h.fakes->stopFindsFinished = tooLate;
-        QVERIFY_THROWS_EXCEPTION(EncoderFailure, h.runner.stop()); // no run, nothing to stop
-        h.add("a");
-        h.add("b");
-        h.add("c", "Error:1");
-        h.fakes->setJob(h.input("b"), FakeJobPlan::Hang);
-
-        bool asked = !whileStarting, releasedAtOnce = false;
-        const auto stopNow = [&] {
-            asked = h.runner.stop();
-            releasedAtOnce = h.runner.Encoder() == nullptr;
-            QVERIFY_THROWS_EXCEPTION(EncoderFailure, h.runner.stop());
-        };
-        if (whileStarting) {
-            // jobStarted follows Start at once, before the engine runs.
-            h.onJobStarted = [&](int row) {
-                if (row == 2) {
-                    QCOMPARE(h.fakes->lastEngine->RunState(), RunStarting);
-                    stopNow();
-                }
-            };
-        } else {
-            h.onState = [&](FakeEncoderEngine &e, qint32 s) {
-                if (s == RunRunning && e.lastJob().inputPath == h.input("b"))
-                    stopNow();
-            };
-        }
-
-        QCOMPARE(h.run(), SessionRunner::Outcome::Stopped);
-        QCOMPARE(asked, !whileStarting);
-        QVERIFY(releasedAtOnce);
-        QCOMPARE(h.engineCalls("Stop").size(), whileStarting ? 0 : 1);
-        QCOMPARE(h.engineCalls("Start "), QStringList({"Start /in/a.avi", "Start /in/b.avi"}));
-        // Incomplete, so run again next time, unless the disk says it is done.
-        QCOMPARE(h.result(2), tooLate ? QString("Done") : QString("Error:A04B000A"));
-        QCOMPARE(h.detail(2), tooLate ? QString() : EngineError::describe(EngineError::Stopped));
-        QCOMPARE(h.list.selectedRow(), 2);
-        QCOMPARE(h.events.count("released"), 1);
-        QCOMPARE(h.fakes->alive, 0);
-        QVERIFY(!h.runner.isRunning());
-
-        // The next run takes up the stopped row again.
-        h.onState = nullptr;
-        h.onJobStarted = nullptr;
-        h.fakes->setJob(h.input("b"), FakeJobPlan::Finish);
-        QCOMPARE(h.run(), SessionRunner::Outcome::Finished);
-        QCOMPARE(h.result(2), QString("Done"));
-    }
-
     // A runner that goes away mid-job takes its engine with it.
     void destroyedDuringAJob()
     {
