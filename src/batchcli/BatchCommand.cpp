@@ -8,6 +8,7 @@
 
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
+#include "fileio/TerminalText.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -25,7 +26,7 @@ constexpr int MaxJobs = 256;
 
 void say(const QString &text)
 {
-    std::fputs(("joblet-batch: " + text + u'\n').toLocal8Bit().constData(), stderr);
+    std::fputs(("joblet-batch: " + escapeControls(text) + u'\n').toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
 }
 

@@ -4,6 +4,7 @@
 
 #include "batch/BatchItem.h"
 #include "session/ProgressFigures.h"
+#include "fileio/TerminalText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -117,7 +118,7 @@ void RunReport::jobEnded(int row, const QString &result, const QString &descript
     QString line = QStringLiteral("row %1: %2").arg(row).arg(result);
     if (!description.isEmpty())
         line += QStringLiteral(" (%1)").arg(description);
-    put(line + u'\n');
+    put(escapeControls(line) + u'\n');
 }
 
 void RunReport::runEnded(const QString &outcome, int exitCode, int done, int failed, int rows)
@@ -142,7 +143,7 @@ void RunReport::problem(const QString &text)
         return;
     }
     clearLine();
-    put(QStringLiteral("joblet-batch: %1\n").arg(text));
+    put(QStringLiteral("joblet-batch: %1\n").arg(escapeControls(text)));
 }
 
 } // namespace joblet::batchcli
