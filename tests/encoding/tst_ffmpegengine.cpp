@@ -11,6 +11,7 @@ extern "C" {
 
 #include "FileSizeCap.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace joblet;
@@ -144,31 +145,43 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<ProfileSettings>("settings");
         QTest::addColumn<qint32>("number");
+        QTest::addColumn<QString>("output"); // empty: a fresh name in a fresh folder
         MediaFixtures &m = *m_media;
         const ProfileSettings av = profile();
-        QTest::newRow("missing file") << m.path("nowhere.avi") << av << EngineError::FileNotFound;
-        QTest::newRow("missing folder") << m.path("gone/a.avi") << av << EngineError::FileNotFound;
-        QTest::newRow("folder") << m_mediaDir.path() << av << EngineError::AccessDenied;
-        QTest::newRow("text named .avi") << m.textFile() << av << EngineError::UnrecognisedMedia;
-        QTest::newRow("empty file") << m.emptyFile() << av << EngineError::UnrecognisedMedia;
-        QTest::newRow("mp4 without index") << m.truncatedMp4() << av << EngineError::UnrecognisedMedia;
+        QTest::newRow("missing file") << m.path("nowhere.avi") << av << EngineError::FileNotFound << QString();
+        QTest::newRow("missing folder") << m.path("gone/a.avi") << av << EngineError::FileNotFound << QString();
+        // Not regular: a pipe would be waited on for ever (Stop and signals
+        // with it), a device read without end or replaced by a file.
+        const QString pipe = m.path("pipe.avi");
+        QVERIFY(QFileInfo::exists(pipe) || ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QTest::newRow("folder") << m_mediaDir.path() << av << EngineError::NotRegularFile << QString();
+        QTest::newRow("pipe") << pipe << av << EngineError::NotRegularFile << QString();
+        QTest::newRow("device") << "/dev/zero" << av << EngineError::NotRegularFile << QString();
+        QTest::newRow("output a pipe") << m.path("clip.avi") << av << EngineError::NotRegularFile << pipe;
+        QTest::newRow("output a folder") << m.path("clip.avi") << av << EngineError::NotRegularFile
+                                         << m_mediaDir.path();
+        QTest::newRow("text named .avi") << m.textFile() << av << EngineError::UnrecognisedMedia << QString();
+        QTest::newRow("empty file") << m.emptyFile() << av << EngineError::UnrecognisedMedia << QString();
+        QTest::newRow("mp4 without index") << m.truncatedMp4() << av << EngineError::UnrecognisedMedia << QString();
         const QString locked = m.path("locked.avi");
         if (::geteuid() != 0 && QFile::copy(m.path("clip.avi"), locked) // root reads all
             && QFile::setPermissions(locked, QFileDevice::Permissions()))
-            QTest::newRow("unreadable") << locked << av << EngineError::AccessDenied;
+            QTest::newRow("unreadable") << locked << av << EngineError::AccessDenied << QString();
         QTest::newRow("no streams in common") << m.path("tone.wav") << profile(true, false)
-                                              << EngineError::NoMatchingStreams;
-        QTest::newRow("subtitles only") << m.path("subtitles.mkv") << av << EngineError::NoMatchingStreams;
-        QTest::newRow("output is input") << m.path("clip.avi") << av << EngineError::OutputIsInput;
+                                              << EngineError::NoMatchingStreams << QString();
+        QTest::newRow("subtitles only") << m.path("subtitles.mkv") << av << EngineError::NoMatchingStreams << QString();
+        QTest::newRow("output is input") << m.path("clip.avi") << av << EngineError::OutputIsInput
+                                         << m.path("clip.avi");
     }
     void refuses()
     {
         QFETCH(QString, input);
         QFETCH(ProfileSettings, settings);
         QFETCH(qint32, number);
+        QFETCH(QString, output);
         QVERIFY2(!input.isEmpty(), qPrintable(m_media->lastError()));
         QTemporaryDir out;
-        const QByteArray before = contents(input);
+        const QByteArray before = QFileInfo(input).isFile() ? contents(input) : QByteArray();
         FfmpegEngine engine {ProfileCollection()};
         SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
         bool probed = false;
@@ -176,7 +189,7 @@ private Q_SLOTS:
             group.AutoSetFileSource(input);
             probed = true;
             group.setProfile(EncoderProfile(settings));
-            engine.File().setLocalFileName(number == EngineError::OutputIsInput ? input : out.filePath("x.wmv"));
+            engine.File().setLocalFileName(output.isEmpty() ? out.filePath("x.wmv") : output);
             engine.Start();
             QFAIL("not refused");
         } catch (const EncoderFailure &e) {
@@ -185,7 +198,8 @@ private Q_SLOTS:
         }
         QCOMPARE(group.hasSource(), probed);
         QCOMPARE(engine.RunState(), RunStopped);
-        QCOMPARE(contents(input), before);
+        if (QFileInfo(input).isFile())
+            QCOMPARE(contents(input), before);
         QCOMPARE(files(out.path()), QStringList());
     }
 
