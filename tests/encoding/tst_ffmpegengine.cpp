@@ -354,13 +354,16 @@ private Q_SLOTS:
     void changedUnderJob_data()
     {
         QTest::addColumn<bool>("cutInput");
+        QTest::addColumn<bool>("remake");
         QTest::addColumn<qint32>("number");
-        QTest::newRow("input cut to a third") << true << 0;
-        QTest::newRow("output folder removed") << false << EngineError::PathNotFound;
+        QTest::newRow("input cut to a third") << true << false << 0;
+        QTest::newRow("output folder removed") << false << false << EngineError::PathNotFound;
+        QTest::newRow("output folder removed, made again") << false << true << EngineError::PathNotFound;
     }
     void changedUnderJob()
     {
         QFETCH(bool, cutInput);
+        QFETCH(bool, remake);
         QTemporaryDir out;
         const QString input = out.filePath("long.avi"), folder = out.filePath("sub");
         QVERIFY(QFile::copy(m_media->path("long.avi"), input) && QDir().mkpath(folder));
@@ -368,8 +371,11 @@ private Q_SLOTS:
         engine->Start();
         QVERIFY(waitFor(*engine, RunRunning));
         QVERIFY(cutInput ? QFile::resize(input, QFileInfo(input).size() / 3) : QDir(folder).removeRecursively());
+        QVERIFY(!remake || QDir().mkpath(folder));
         QVERIFY(waitFor(*engine, RunStopped, watchdog(60000)));
         QTEST(engine->ErrorState(), "number");
+        if (!cutInput)
+            QVERIFY2(engine->ErrorDescription().contains("removed"), qPrintable(engine->ErrorDescription()));
         QVERIFY(engine->Progress().encodedUs < 150 * 1000000LL); // of 300 s
         if (cutInput)
             QVERIFY2(engine->FinishedNote().contains("of the 300.0 s"), qPrintable(engine->FinishedNote()));
