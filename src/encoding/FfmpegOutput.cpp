@@ -1,5 +1,6 @@
 #include "FfmpegOutput.h"
 
+#include "EncodedLength.h"
 #include "FfmpegProbe.h"
 
 #include <QDir>
@@ -224,6 +225,7 @@ void encodeInto(OutputFile &out, AVCodecContext *enc, AVStream *st, const AVFram
         if (ret < 0)
             fail(EngineError::EncodeFailed, QStringLiteral("%1 encoder: %2").arg(QLatin1String(what), ff::errorText(ret)));
         pkt->stream_index = st->index;
+        giveDuration(pkt, enc);
         av_packet_rescale_ts(pkt, enc->time_base, st->time_base);
         out.write(pkt, st);
     }

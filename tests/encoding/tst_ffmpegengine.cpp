@@ -134,6 +134,7 @@ private Q_SLOTS:
                                     "-bsf:v", "noise=amount=1", garbled});
         // long.avi: so many frames that a job is surely still running when stopped, yet quick to make.
         for (const QString &p : {m.audioVideoClip(), m.audioOnly(), m.videoOnly(), m.stillImage(), m.subtitlesOnly(),
+                                 m.videoOnly(QStringLiteral("short.avi"), 0.2), m.videoOnly(QStringLiteral("frame.avi"), 0.04),
                                  m.truncatedAvi(), made ? garbled : QString(),
                                  m.audioVideoClip(QStringLiteral("long.avi"), 300.0, {64, 48}, 30)})
             QVERIFY2(!p.isEmpty(), qPrintable(m.lastError()));
@@ -216,6 +217,9 @@ private Q_SLOTS:
         QTest::newRow("a/v to audio") << "clip.avi" << "1 1 320x240" << profile(false, true) << a << 2.0;
         QTest::newRow("a/v to video") << "clip.avi" << "1 1 320x240" << profile(true, false) << v << 2.0;
         QTest::newRow("video only, 25 to 30 fps") << "silent.avi" << "0 1 176x144" << profile() << v << 2.0;
+        // Complete but short: no "cut short" note for a length one frame off.
+        QTest::newRow("video only, 0.2 s") << "short.avi" << "0 1 176x144" << profile() << v << 0.2;
+        QTest::newRow("video only, one frame") << "frame.avi" << "0 1 176x144" << profile() << v << 0.04;
         QTest::newRow("mono 48 kHz") << "tone.wav" << "1 0 0x0" << profile() << a << 2.0;
         QTest::newRow("still image") << "still.bmp" << "0 1 160x120" << profile() << v << 0.0;
         QTest::newRow("cut short") << "cut.avi" << "1 1 320x240" << profile() << av << -1.0;
