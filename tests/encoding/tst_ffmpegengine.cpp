@@ -275,6 +275,8 @@ private Q_SLOTS:
         const QString av = "asf wmv2 320x240 wmav2 44100 2";
         QTest::newRow("timestamp gap of 2 s, filled") << m.timestampJump("gap.mkv", 2, false) << 0 << 4.5 << av;
         QTest::newRow("one timestamp 2900 s out") << m.timestampJump("spike.mkv", 2900, true) << 0 << 2.5 << av;
+        // Under the break rule, yet no gap: stepped over, no freeze, no frames lost.
+        QTest::newRow("one timestamp 4.9 s out") << m.timestampJump("spike49.mkv", 4.9, true) << 0 << 2.5 << av;
         QTest::newRow("timestamps jump 100000 s") << m.timestampJump("jump.mkv", 100000, false) << 0 << 2.5 << av;
         QTest::newRow("WAV claiming 1 Hz") << m.wav("1hz.wav", 1, 1, 4096) << EngineError::UnsupportedFormat << 0.0
                                           << "";
