@@ -153,6 +153,17 @@ private Q_SLOTS:
         QCOMPARE(said.size(), warnings);
     }
 
+    // The warning a terminal shows carries no live control characters.
+    void warningEscapesTheName()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("b\x1b[2J.jprofile"), "Name=Broken\nAudioChannels=two\n"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("b\\\\x1b\\[2J\\.jprofile skipped"));
+        QStringList said;
+        ProfileCatalogue::loadFolder(dir.path(), &said);
+        QCOMPARE(said.size(), 1);
+    }
+
     // Without a list, the factory's engine is asked, then let go; a failing factory gives no choice.
     void choiceFromEngine()
     {
