@@ -207,6 +207,24 @@ private Q_SLOTS:
         QVERIFY(third.tryTake());
     }
 
+    // One place for a user's lock, whatever the runtime folder is at the
+    // moment: a second start never finds a second, free lock.
+    void lockInOnePlace()
+    {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const QString withRuntime = SingleInstance::defaultLockFile();
+        qputenv("XDG_RUNTIME_DIR", "/nonexistent/runtime");
+        const QString without = SingleInstance::defaultLockFile();
+        if (saved.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", saved);
+        QCOMPARE(withRuntime, without);
+        QVERIFY(!withRuntime.startsWith(runtime.path()));
+    }
+
     void staleLockTakenOver()
     {
         const QString lock = m_dir.filePath(QStringLiteral("crashed.lock"));
