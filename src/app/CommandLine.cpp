@@ -3,6 +3,7 @@
 #include "HandOffReader.h"
 
 #include "batch/OutputNaming.h"
+#include "fileio/TerminalText.h"
 #include "ProgramPaths.h"
 
 #include <QDir>
@@ -70,11 +71,16 @@ QString CommandLine::usage(const ProgramPaths &paths)
                "starts encoding the list at once.\n"
                "\n"
                "One instance runs per user. Started while it runs, joblet hands FILE\n"
-               "to it as a job (without <RUN>) and ends.\n"
+               "to it as a job (without <RUN>) and ends; with no FILE, it brings the\n"
+               "running window to the front. Exit 1 when it cannot reach the instance.\n"
                "\n"
+               "The marker and the hand-off file are beside the program only when its\n"
+               "folder belongs to you and no one else may write to it (a portable copy);\n"
+               "otherwise, and for an installed copy (a folder named bin), they are in\n"
+               "~/.local/share/joblet. For this copy:\n"
                "Marker of a running instance: %1\n"
                "Hand-off file (append one path per line, ending CR LF): %2\n")
-        .arg(paths.markerFile(), paths.handOffFile());
+        .arg(escapeControls(paths.markerFile()), escapeControls(paths.handOffFile()));
 }
 
 QString CommandLine::version()

@@ -3,11 +3,13 @@
 #include "HandOffReader.h"
 
 #include "batch/OutputNaming.h"
+#include "fileio/RegularFile.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -34,6 +36,11 @@ bool renameNoReplace(const QString &from, const QString &to)
     return true;
 }
 
+RegularFile::Rules takenFileRules()
+{
+    return {.ownedByUser = true, .unsharedOnly = true, .maxSize = HandOff::MaxFileBytes};
+}
+
 bool quietSince(const struct stat &st, std::chrono::milliseconds quiet)
 {
     const qint64 modified = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
@@ -56,6 +63,7 @@ QString HandOffPoller::claimedFileFor(const QString &handOffFile)
 void HandOffPoller::forget()
 {
     m_holding = false;
+    m_skippingLine = false;
     m_offset = 0;
     m_lastSize = -1;
     m_addedFromClaimed.clear();
@@ -88,15 +96,16 @@ int HandOffPoller::tick(const QString &handOffFile, const InputsSource &currentI
 
 bool HandOffPoller::claim()
 {
-    // Only an ordinary file: opening a pipe of that name would wait.
-    if (!QFileInfo(m_handOff).isFile())
+    // Only a regular file of this user's that no one else may write to; a
+    // pipe is never waited on, a link never followed. Anything else, and an
+    // unreadable file, stays under its own name for a later tick instead of
+    // blocking the claimed name.
+    const RegularFile file = RegularFile::open(m_handOff, RegularFile::Mode::Read, takenFileRules());
+    if (!file.isOpen()) {
+        if (file.status() == RegularFile::Status::TooLarge)
+            setAside(m_handOff);
         return false;
-    // An unreadable file stays under its own name, for a later tick, instead
-    // of blocking the claimed name.
-    QFile probe(m_handOff);
-    if (!probe.open(QIODevice::ReadOnly))
-        return false;
-    probe.close();
+    }
     if (!renameNoReplace(m_handOff, m_claimed))
         return false;
     forget();
@@ -104,20 +113,34 @@ bool HandOffPoller::claim()
     return true;
 }
 
+void HandOffPoller::setAside(const QString &file)
+{
+    // Kept for the curious, one at a time, so that nothing grows without end.
+    const QByteArray aside = QFile::encodeName(refusedFileFor(m_handOff));
+    ::rename(QFile::encodeName(file).constData(), aside.constData());
+}
+
+QString HandOffPoller::refusedFileFor(const QString &handOffFile)
+{
+    const QFileInfo info(handOffFile);
+    return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".refused");
+}
+
 HandOffPoller::Outcome HandOffPoller::readClaimed(const InputsSource &currentInputs,
                                                   const AddJob &addJob, int *handed)
 {
-    QFile file(m_claimed);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (QFileInfo::exists(m_claimed))
-            return Outcome::Held;
-        forget(); // taken away by someone else: nothing left to finish
+    const RegularFile file = RegularFile::open(m_claimed, RegularFile::Mode::Read, takenFileRules());
+    if (!file.isOpen()) {
+        if (file.status() == RegularFile::Status::Failed)
+            return Outcome::Held; // unreadable for now
+        // Gone (taken away by someone else), or something that is no
+        // hand-off file: nothing left to finish.
+        if (file.status() != RegularFile::Status::Missing)
+            setAside(m_claimed);
+        forget();
         return Outcome::Finished;
     }
-    struct stat st {};
-    if (::fstat(file.handle(), &st) != 0)
-        return Outcome::Held;
-    const qint64 size = st.st_size;
+    const qint64 size = file.size();
     if (size < m_offset) {
         // Cut short by someone else: what it holds now is new to us.
         forget();
@@ -127,17 +150,29 @@ HandOffPoller::Outcome HandOffPoller::readClaimed(const InputsSource &currentInp
         m_lastSize = size;
         m_sinceSizeChange.start();
     }
+    struct stat st {};
+    if (::fstat(file.handle(), &st) != 0)
+        return Outcome::Held;
     const bool quiet = quietSince(st, m_quietPeriod)
         || (m_sinceSizeChange.isValid() && m_sinceSizeChange.elapsed() >= m_quietPeriod.count());
 
-    if (!file.seek(m_offset))
+    // A bounded piece per tick, so that a tick never holds the whole file.
+    const std::optional<QByteArray> piece = file.readAt(m_offset, std::min(size - m_offset, ChunkBytes));
+    if (!piece || piece->size() != std::min(size - m_offset, ChunkBytes))
         return Outcome::Held;
-    const QByteArray data = file.read(size - m_offset);
-    if (data.size() != size - m_offset)
-        return Outcome::Held;
+    const QByteArray &data = *piece;
+    const bool throughEnd = m_offset + data.size() == size;
 
     qsizetype consumed = 0;
-    const QList<QByteArray> lines = HandOff::completeLines(data, quiet, &consumed);
+    QList<QByteArray> lines = HandOff::completeLines(data, quiet && throughEnd, &consumed);
+    if (m_skippingLine && !lines.isEmpty()) {
+        lines.removeFirst(); // the end of a line too long to be a path
+        m_skippingLine = false;
+    }
+    if (consumed == 0 && data.size() == ChunkBytes) {
+        consumed = data.size(); // a piece with no line end: no path is that long
+        m_skippingLine = true;
+    }
     if (!lines.isEmpty()) {
         const HandOff::DuplicateTest duplicates(currentInputs(), m_addedFromClaimed);
         for (const QByteArray &line : lines) {
@@ -160,7 +195,6 @@ HandOffPoller::Outcome HandOffPoller::readClaimed(const InputsSource &currentInp
     struct stat again {};
     if (::fstat(file.handle(), &again) != 0 || again.st_size != size)
         return Outcome::Held;
-    file.close();
     if (!QFile::remove(m_claimed))
         return Outcome::Held;
     forget();

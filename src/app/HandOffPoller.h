@@ -21,6 +21,9 @@ namespace joblet {
 // the copy is read on from where the last tick stopped and deleted only
 // once it has had no write for the quiet period; a last line without its end
 // is taken only then, so a line still being written never becomes a job.
+//
+// Only a regular file of the user's, that no one else may write to, is
+// taken; links are not followed and pipes not waited on.
 class HandOffPoller {
 public:
     using InputsSource = std::function<QStringList()>;
@@ -28,6 +31,10 @@ public:
     using AddJob = std::function<bool(const QString &input, const QString &output)>;
 
     static constexpr std::chrono::milliseconds DefaultQuietPeriod{2000};
+    // What one tick reads at most; a line without its end in a whole piece
+    // is no path and is skipped.
+    static constexpr qint64 ChunkBytes = 1 << 20;
+
 
     explicit HandOffPoller(std::chrono::milliseconds quietPeriod = DefaultQuietPeriod);
 
@@ -38,12 +45,15 @@ public:
 
     // The private name a claimed hand-off file is read under.
     static QString claimedFileFor(const QString &handOffFile);
+    // Where a file that is refused as a whole is put (".tonvel.lst.refused").
+    static QString refusedFileFor(const QString &handOffFile);
 
 private:
     enum class Outcome { Finished, Held };
 
     void forget();
     bool claim();
+    void setAside(const QString &file);
     Outcome readClaimed(const InputsSource &currentInputs, const AddJob &addJob, int *handed);
 
     std::chrono::milliseconds m_quietPeriod;
@@ -51,6 +61,7 @@ private:
     QString m_claimed;
     bool m_leftoverChecked = false;
     bool m_holding = false;
+    bool m_skippingLine = false;
     qint64 m_offset = 0;
     qint64 m_lastSize = -1;
     QElapsedTimer m_sinceSizeChange;

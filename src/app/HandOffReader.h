@@ -11,6 +11,10 @@
 // already in the list. No file access here, so that it can be fuzzed alone.
 namespace joblet::HandOff {
 
+// A larger hand-off file is refused by its writers and set aside unread by
+// its reader: no list of paths is that long.
+inline constexpr qint64 MaxFileBytes = 64 << 20;
+
 // Blanks are the space character only; tabs and the rest stay.
 QString trimBlanks(const QString &text);
 

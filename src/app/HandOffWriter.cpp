@@ -1,6 +1,10 @@
 #include "HandOffWriter.h"
 
-#include <QDir>
+#include "HandOffReader.h"
+#include "ProgramPaths.h"
+
+#include "fileio/RegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -35,22 +39,22 @@ bool appendLine(const QString &handOffFile, const QString &path, QString *error)
         return fail(error, QStringLiteral("the path cannot be written in the locale's encoding"));
     const QByteArray line = bytes + "\r\n";
 
-    QDir().mkpath(QFileInfo(handOffFile).path());
-    const QByteArray name = QFile::encodeName(handOffFile);
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    ProgramPaths::makePrivateFolder(QFileInfo(handOffFile).path());
+    // The reader takes only such a file: saying "handed over" for any other
+    // would lose the job, or feed someone else's file.
+    RegularFile file = RegularFile::open(handOffFile, RegularFile::Mode::Append,
+                                         {.ownedByUser = true, .unsharedOnly = true,
+                                          .maxSize = MaxFileBytes, .createPrivate = true});
+    if (!file.isOpen())
+        return fail(error, QStringLiteral("the hand-off file ") + file.error());
+    const int fd = file.handle();
     ssize_t written;
     do {
         written = ::write(fd, line.constData(), size_t(line.size()));
     } while (written < 0 && errno == EINTR);
-    const int writeErrno = errno;
-    const bool closed = ::close(fd) == 0;
     if (written != ssize_t(line.size()))
-        return fail(error, written < 0 ? QString::fromLocal8Bit(std::strerror(writeErrno))
+        return fail(error, written < 0 ? QString::fromLocal8Bit(std::strerror(errno))
                                        : QStringLiteral("the line was written only in part"));
-    if (!closed)
-        return fail(error, QStringLiteral("the file could not be closed"));
     return true;
 }
 

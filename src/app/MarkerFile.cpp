@@ -1,6 +1,7 @@
 #include "MarkerFile.h"
 
-#include <QDir>
+#include "ProgramPaths.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,7 +16,7 @@ QByteArray line(const QDateTime &now, const QLocale &locale)
 
 bool createIfAbsent(const QString &path, const QDateTime &now)
 {
-    QDir().mkpath(QFileInfo(path).path());
+    ProgramPaths::makePrivateFolder(QFileInfo(path).path());
     QFile file(path);
     // NewOnly: the test for absence and the creation are one step.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))

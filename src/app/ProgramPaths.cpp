@@ -1,8 +1,13 @@
 #include "ProgramPaths.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace joblet {
 
@@ -11,8 +16,9 @@ ProgramPaths::ProgramPaths(QString programFolder, QString userDataFolder)
 {
     // Decided once, so that the marker and the hand-off file of one instance
     // never end up in two places.
-    const QFileInfo folder(m_programFolder);
-    m_stateFolder = folder.isDir() && folder.isWritable() ? m_programFolder : std::move(userDataFolder);
+    const bool installed = QFileInfo(m_programFolder).fileName() == QLatin1String("bin");
+    m_stateFolder = !installed && isPrivateToUser(m_programFolder) ? m_programFolder
+                                                                   : std::move(userDataFolder);
 }
 
 ProgramPaths ProgramPaths::forRunningProgram()
@@ -24,6 +30,23 @@ QString ProgramPaths::defaultUserDataFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/joblet");
+}
+
+bool ProgramPaths::isPrivateToUser(const QString &folder)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0
+        && (st.st_mode & S_IWUSR);
+}
+
+bool ProgramPaths::makePrivateFolder(const QString &folder)
+{
+    if (QFileInfo(folder).isDir())
+        return true;
+    const QFileInfo info(folder);
+    QDir().mkpath(info.path());
+    return ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || QFileInfo(folder).isDir();
 }
 
 QString ProgramPaths::markerFile() const

@@ -13,19 +13,28 @@ public:
     static ProgramPaths forRunningProgram();
 
     QString programFolder() const { return m_programFolder; }
-    // Where the marker and the hand-off file live: the program folder, unless
-    // the user cannot write there (an installed copy); then the user's own
-    // data folder, so that every user of an installed copy has a pair.
+    // Where the marker and the hand-off file live. The program folder only
+    // when it is a portable copy of the user's own: a folder that belongs to
+    // the user, that no one else may write to, and that is not an install's
+    // "bin". Otherwise (installed, system, shared, group- or other-writable)
+    // the user's own data folder, so that no other user can feed or remove
+    // this user's files.
     QString stateFolder() const { return m_stateFolder; }
+    bool stateBesideProgram() const { return m_stateFolder == m_programFolder; }
     QString markerFile() const;
     QString handOffFile() const;
     QString profilesBesideProgram() const;
     // Per-user: where each timed session's report is kept as a text file.
     static QString reportsFolder();
+    // ~/.local/share/joblet (or under $XDG_DATA_HOME): the same for every
+    // copy of the program and whatever else exists at the moment.
+    static QString defaultUserDataFolder();
+    // The folder is made for the user alone when it is missing.
+    static bool makePrivateFolder(const QString &folder);
+    // A folder only its owner, this user, may write to.
+    static bool isPrivateToUser(const QString &folder);
 
 private:
-    static QString defaultUserDataFolder();
-
     QString m_programFolder;
     QString m_stateFolder;
 };

@@ -1,13 +1,24 @@
 #include "Startup.h"
 
 #include "HandOffWriter.h"
+#include "InstanceChannel.h"
 #include "MarkerFile.h"
 #include "ProgramPaths.h"
 #include "SingleInstance.h"
 
+#include "fileio/TerminalText.h"
+
 #include <QTextStream>
 
 namespace joblet {
+
+namespace {
+
+// The running instance answers from its event loop, which a starting or
+// busy window may hold up for a moment.
+constexpr std::chrono::milliseconds AnswerTimeout{5000};
+
+} // namespace
 
 StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &paths,
                            SingleInstance &instance, const QDateTime &now,
@@ -32,23 +43,36 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
         // The running instance's marker stays as it is; a file is not lost
         // but handed over.
         if (line.kind() == CommandLine::Kind::Job) {
+            // The running instance's own file, wherever this copy is.
             QString why;
-            if (!HandOff::appendLine(paths.handOffFile(), line.input(), &why)) {
-                err << "joblet: already running; could not hand " << line.input() << " over: "
-                    << why << '\n' << Qt::flush;
+            const std::optional<QString> handOff = InstanceChannel::ask(
+                instance.socketFile(), InstanceChannel::Request::HandOff, AnswerTimeout, &why);
+            if (!handOff || !HandOff::appendLine(*handOff, line.input(), &why)) {
+                err << "joblet: already running; could not hand " << escapeControls(line.input())
+                    << " over: " << escapeControls(why) << '\n' << Qt::flush;
                 decision.exitCode = 1;
                 return decision;
             }
-            err << "joblet: already running; handed " << line.input()
+            err << "joblet: already running; handed " << escapeControls(line.input())
                 << " over as a job" << (line.startRun() ? " (<RUN> is not passed on)" : "")
                 << '\n' << Qt::flush;
+        } else if (line.kind() == CommandLine::Kind::Empty) {
+            QString why;
+            if (InstanceChannel::ask(instance.socketFile(), InstanceChannel::Request::Raise,
+                                     AnswerTimeout, &why)) {
+                err << "joblet: already running; its window was brought to the front\n" << Qt::flush;
+            } else {
+                err << "joblet: already running, but it could not be reached: " << escapeControls(why)
+                    << '\n' << Qt::flush;
+                decision.exitCode = 1;
+            }
         } else if (line.kind() == CommandLine::Kind::List) {
             // The hand-off file carries input paths only.
-            err << "joblet: already running; a list cannot be handed over, load " << line.input()
+            err << "joblet: already running; a list cannot be handed over, load " << escapeControls(line.input())
                 << " in its window\n" << Qt::flush;
             decision.exitCode = 1;
         } else if (line.kind() == CommandLine::Kind::NoFile) {
-            err << "joblet: already running; " << line.text() << " names no file, nothing handed over\n"
+            err << "joblet: already running; " << escapeControls(line.text()) << " names no file, nothing handed over\n"
                 << Qt::flush;
         }
         return decision;

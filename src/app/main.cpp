@@ -1,4 +1,5 @@
 #include "HandOffPoller.h"
+#include "InstanceChannel.h"
 #include "ProgramPaths.h"
 #include "SingleInstance.h"
 #include "Startup.h"
@@ -46,6 +47,14 @@ int main(int argc, char **argv)
             [&](const QString &input, const QString &output) {
                 return window.addHandOffJob(input, output);
             });
+    });
+    // A later start with no file asks for the window.
+    InstanceChannel channel(instance.takeListeningSocket(), paths->handOffFile());
+    QObject::connect(&channel, &InstanceChannel::raiseRequested, &window, [&window] {
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        window.show();
+        window.raise();
+        window.activateWindow();
     });
     window.Form_Load();
     const CommandLine &line = start.commandLine;

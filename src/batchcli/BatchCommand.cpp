@@ -15,6 +15,7 @@
 #include "encoding/FfmpegEngine.h"
 #include "encoding/ProfileCatalogue.h"
 #include "encoding/SourceGroup.h"
+#include "fileio/TerminalText.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -34,7 +35,7 @@ constexpr int MaxJobs = 256;
 
 void say(const QString &text)
 {
-    std::fputs(("joblet-batch: " + text + u'\n').toLocal8Bit().constData(), stderr);
+    std::fputs(("joblet-batch: " + escapeControls(text) + u'\n').toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
 }
 

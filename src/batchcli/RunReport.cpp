@@ -3,6 +3,7 @@
 #include "batch/BatchItem.h"
 #include "batch/JobResult.h"
 #include "session/ProgressFigures.h"
+#include "fileio/TerminalText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,7 +21,7 @@ QString failureLine(int row, const QString &result, const QString &description)
     QString line = QStringLiteral("row %1: %2").arg(row).arg(result);
     if (!description.isEmpty())
         line += QStringLiteral(" (%1)").arg(description);
-    return line + u'\n';
+    return escapeControls(line) + u'\n';
 }
 
 QString endLine(const QString &outcome, int done, int failed, int rows)
@@ -98,7 +99,7 @@ public:
     {
         put(endLine(outcome, done, failed, rows));
     }
-    void problem(const QString &text) override { put(QStringLiteral("joblet-batch: %1\n").arg(text)); }
+    void problem(const QString &text) override { put(QStringLiteral("joblet-batch: %1\n").arg(escapeControls(text))); }
 };
 
 // Failures stay on screen above the progress line; a "Done" is counted there.

@@ -1,6 +1,7 @@
 #include "EncoderEngine.h"
 
 #include "EncoderFailure.h"
+#include "RegularInputs.h"
 
 #include <QFile>
 
@@ -42,6 +43,7 @@ void EncoderEngine::Start()
         throw EncoderFailure(EngineError::NoMatchingStreams);
     if (isSameFile(group.sourcePath(), m_file.LocalFileName()))
         throw EncoderFailure(EngineError::OutputIsInput);
+    refuseNonRegular(group.sourcePath(), m_file.LocalFileName());
 
     EncodeJob job;
     job.id = ++m_jobId;

@@ -28,6 +28,7 @@ QString EngineError::describe(qint32 number)
         return QStringLiteral("The input declares a sample rate, channel count, picture size or frame rate "
                               "outside what the encoder accepts.");
     case UnsupportedChannelLayout: return QStringLiteral("The input's audio channel layout cannot be mixed down.");
+    case NotRegularFile: return QStringLiteral("The input or the output is not a regular file.");
     default: return QStringLiteral("Unknown encoder error.");
     }
 }

@@ -104,6 +104,7 @@ void InputStage::run(VideoConversion *video)
         decodeVideo(nullptr, frame.get());
         if (m_job.aborted())
             return;
+        m_conversion->finish();
         checkDecoded(m_job, m_video, "video");
     }
     m_job.videoQueue.close();

@@ -1,5 +1,6 @@
 #include "FfmpegOutput.h"
 
+#include "EncodedLength.h"
 #include "FfmpegProbe.h"
 #include "PartialOutput.h"
 
@@ -123,6 +124,9 @@ void OutputFile::createTempFile()
         if (fd >= 0) {
             m_tempFd = fd;
             m_tempPath = candidate;
+            struct stat st {};
+            if (::stat(QFile::encodeName(dir).constData(), &st) == 0)
+                m_folderId[0] = st.st_dev, m_folderId[1] = st.st_ino;
             return;
         }
         const int err = errno;
@@ -193,7 +197,15 @@ void OutputFile::checkStillThere()
     struct stat st {};
     if (m_tempFd >= 0 && ::fstat(m_tempFd, &st) == 0 && st.st_nlink == 0) {
         const QString dir = QFileInfo(m_job.task.outputPath).absolutePath();
-        failFile(QFileInfo(dir).isDir() ? EIO : ENOENT, QDir::toNativeSeparators(dir));
+        // A folder of that name made again is not the one written into.
+        struct stat now {};
+        const bool sameFolder = ::stat(QFile::encodeName(dir).constData(), &now) == 0
+            && quint64(now.st_dev) == m_folderId[0] && quint64(now.st_ino) == m_folderId[1];
+        if (!sameFolder)
+            fail(EngineError::PathNotFound,
+                 QStringLiteral("%1: the folder was removed while the job ran").arg(QDir::toNativeSeparators(dir)));
+        fail(EngineError::WriteFailed, QStringLiteral("%1: the temporary output file was deleted while the job ran")
+                                           .arg(QDir::toNativeSeparators(dir)));
     }
 }
 
@@ -265,6 +277,7 @@ void encodeInto(OutputFile &out, AVCodecContext *enc, AVStream *st, const AVFram
         if (ret < 0)
             fail(EngineError::EncodeFailed, QStringLiteral("%1 encoder: %2").arg(QLatin1String(what), ff::errorText(ret)));
         pkt->stream_index = st->index;
+        giveDuration(pkt, enc);
         av_packet_rescale_ts(pkt, enc->time_base, st->time_base);
         out.write(pkt, st);
     }

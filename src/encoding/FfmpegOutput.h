@@ -42,6 +42,7 @@ private:
     std::unique_ptr<AVFormatContext, Deleter> m_muxer;
     QString m_tempPath;
     int m_tempFd = -1; // kept open to notice when the file is taken away
+    quint64 m_folderId[2] = {0, 0}; // device and inode of the folder written into
     qint64 m_packets = 0;
     std::mutex m_mutex;
 };

@@ -2,6 +2,7 @@
 
 #include "EncoderFailure.h"
 #include "FfmpegUtil.h"
+#include "RegularInputs.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -53,8 +54,8 @@ void checkReadable(const QString &path)
         fail(err == EACCES ? EngineError::AccessDenied : EngineError::FileNotFound, path,
              QString::fromLocal8Bit(strerror(err)));
     }
-    if (S_ISDIR(st.st_mode))
-        fail(EngineError::AccessDenied, path, QStringLiteral("it is a folder"));
+    // Opening a pipe would wait for a writer, a device would never end.
+    refuseNonRegular(path, {});
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;

@@ -1,5 +1,6 @@
 #include "FfmpegTranscoder.h"
 
+#include "EncodedLength.h"
 #include "FfmpegAudio.h"
 #include "FfmpegInput.h"
 #include "FfmpegJob.h"
@@ -123,7 +124,8 @@ private:
         const qint64 encoded = c.encodedUs;
         // An input cut short, even while it was being read, ends quietly at
         // the cut; the user should learn how much is missing.
-        if (declared > 0 && encoded < declared / 10 * 9)
+        const int fps = m_video ? m_job.task.profile.video.frameRate : 0;
+        if (cutShort(declared, encoded, fps > 0 ? 1000000 / fps : 0))
             m_note = QStringLiteral("Only %1 s of the %2 s the input declares could be encoded (%3 %).")
                          .arg(double(encoded) / 1e6, 0, 'f', 1)
                          .arg(double(declared) / 1e6, 0, 'f', 1)

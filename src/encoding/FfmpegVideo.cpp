@@ -15,7 +15,9 @@ VideoConversion::VideoConversion(JobContext &job, const AVStream *in, int64_t or
 }
 
 // Pictures that land on a slot already filled are dropped, short gaps are
-// filled by repeating the previous picture. A jump further than a few
+// filled by repeating the previous picture; a picture more than a second
+// ahead waits for the next one, and when that one is back on the pace the
+// stamp ahead was damage and is stepped over. A jump further than a few
 // seconds either way is a damaged timestamp: the timeline is closed up
 // there, so the output never grows past the input's content and memory
 // stays flat whatever the timestamps say.
@@ -32,17 +34,47 @@ void VideoConversion::convert(const AVFrame *in)
     }
     if (!m_last)
         slot = std::max<int64_t>(slot, 0);
-    else if (slot < m_nextIndex)
-        return;
 
+    if (m_ahead) {
+        if (slot < m_aheadSlot) {
+            // Back on the pace: the stamp ahead was damage, not a gap. Its
+            // picture takes the next slot, and the pictures after it theirs.
+            const int64_t next = m_nextIndex;
+            place(std::move(m_ahead), next);
+        } else {
+            place(std::move(m_ahead), m_aheadSlot); // the gap is real: fill it
+        }
+    }
+    if (m_last && slot < m_nextIndex)
+        return;
     ff::FramePtr out = scale(in);
+    const int64_t aheadLimit = av_rescale_q(1, {1, 1}, m_target.timeBase);
+    if (m_last && slot > m_nextIndex + aheadLimit) {
+        m_ahead = std::move(out);
+        m_aheadSlot = slot;
+        return;
+    }
+    place(std::move(out), slot);
+}
+
+void VideoConversion::finish()
+{
+    // A lone last stamp far ahead: no freeze at the end for it either.
+    if (m_ahead) {
+        const int64_t next = m_nextIndex;
+        place(std::move(m_ahead), next);
+    }
+}
+
+void VideoConversion::place(ff::FramePtr picture, int64_t slot)
+{
     if (m_last) {
         while (m_nextIndex < slot) {
             if (!push(m_last.get(), m_nextIndex++))
                 return;
         }
     }
-    m_last = std::move(out);
+    m_last = std::move(picture);
     m_nextIndex = slot + 1;
     push(m_last.get(), slot);
 }

@@ -19,10 +19,13 @@ class VideoConversion {
 public:
     VideoConversion(JobContext &job, const AVStream *in, int64_t origin, PictureFormat target);
     void convert(const AVFrame *in);
+    // After the last picture: one still held back is placed.
+    void finish();
 
 private:
     ff::FramePtr scale(const AVFrame *in);
     bool push(const AVFrame *picture, int64_t pts);
+    void place(ff::FramePtr picture, int64_t slot);
 
     JobContext &m_job;
     const AVRational m_inTimeBase;
@@ -32,6 +35,10 @@ private:
     ff::FramePtr m_last;     // most recent scaled picture, for duplicates
     int64_t m_nextIndex = 0; // next output frame number
     int64_t m_shift = 0;     // output frames cut out at timestamp jumps
+    // A picture stamped far ahead of the pace, held until the next one says
+    // whether it opened a gap or was a lone damaged stamp.
+    ff::FramePtr m_ahead;
+    int64_t m_aheadSlot = 0;
 };
 
 // Job thread: the video encoder, fed from the queue.

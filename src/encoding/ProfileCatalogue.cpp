@@ -3,6 +3,9 @@
 #include "EngineFactory.h"
 #include "SourceGroup.h"
 
+#include "fileio/RegularFile.h"
+#include "fileio/TerminalText.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -53,6 +56,9 @@ struct Entry {
     QString value; // trimmed
     int line = 0;
 };
+
+// A profile is a few dozen short lines; anything near this is no profile.
+constexpr qint64 MaxProfileBytes = 64 * 1024;
 
 QString lineError(int line, const QString &reason)
 {
@@ -114,19 +120,22 @@ QList<ProfileSettings> ProfileCatalogue::loadFolder(const QString &folder, QStri
                                             QDir::Files, QDir::Name);
     for (const QString &name : names) {
         const QString path = QDir::toNativeSeparators(dir.filePath(name));
-        QFile file(dir.filePath(name));
         QString error;
         std::optional<ProfileSettings> profile;
-        if (!file.open(QIODevice::ReadOnly))
-            error = lineError(0, QStringLiteral("cannot be read: ") + file.errorString());
+        // Whoever could plant a link to /dev/zero or a huge file there must
+        // not make us read it.
+        QString why;
+        const std::optional<QByteArray> text = readRegularFile(dir.filePath(name), MaxProfileBytes, &why);
+        if (!text)
+            error = lineError(0, QStringLiteral("the file ") + why);
         else
-            profile = parse(file.readAll(), &error);
+            profile = parse(*text, &error);
         if (profile) {
             result << *profile;
             continue;
         }
         const QString message = QStringLiteral("Profile file %1 skipped, %2").arg(path, error);
-        qWarning().noquote() << message;
+        qWarning().noquote() << escapeControls(message);
         if (warnings)
             warnings->append(message);
     }

@@ -1,4 +1,5 @@
 #include "app/HandOffPoller.h"
+#include "app/HandOffWriter.h"
 
 #include "Unprivileged.h"
 
@@ -8,6 +9,7 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 using namespace joblet;
 using namespace joblet::test;
@@ -155,15 +157,68 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(file));
     }
 
-    void pipeIsNotWaitedOn()
+    // What another user or program may leave at the hand-off file's name.
+    // The writer refuses it (without waiting) and the reader takes nothing
+    // from it; a link's target is never touched.
+    void hostileFile_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("setAside");
+        QTest::newRow("link to a user's file") << "link" << false;
+        QTest::newRow("pipe") << "pipe" << false;
+        QTest::newRow("writable by others (umask 0)") << "shared" << false;
+        QTest::newRow("other owner") << "other" << false;
+        QTest::newRow("huge sparse file") << "huge" << true;
+    }
+    void hostileFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, setAside);
         QTemporaryDir dir;
         const QString file = dir.filePath("tonvel.lst");
-        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0644), 0);
+        const QString notes = dir.filePath("notes.txt");
+        const QByteArray name = QFile::encodeName(file);
+        QVERIFY(writeFile(notes, "/m/notes.avi\r\n"));
+        if (kind == "link") {
+            QVERIFY(QFile::link(notes, file));
+        } else if (kind == "pipe") {
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        } else {
+            QVERIFY(writeFile(file, "/m/a.avi\r\n"));
+            if (kind == "shared")
+                QCOMPARE(::chmod(name.constData(), 0666), 0);
+            if (kind == "huge")
+                QCOMPARE(::truncate(name.constData(), 3LL << 30), 0);
+            if (kind == "other" && (::geteuid() != 0 || ::chown(name.constData(), 65534, 65534) != 0))
+                QSKIP("a file of another user needs root to make");
+        }
+
+        QString why;
+        QVERIFY(!HandOff::appendLine(file, "/m/mine.avi", &why));
+        QVERIFY(!why.isEmpty());
         List list;
         HandOffPoller poller(0ms);
         QCOMPARE(poller.tick(file, list.source(), list.adder()), 0);
-        QVERIFY(QFileInfo::exists(file));
+        QCOMPARE(poller.tick(file, list.source(), list.adder()), 0);
+        QCOMPARE(readAll(notes), QByteArray("/m/notes.avi\r\n"));
+        QCOMPARE(QFileInfo::exists(HandOffPoller::refusedFileFor(file)), setAside);
+        QVERIFY(!QFileInfo::exists(HandOffPoller::claimedFileFor(file)));
+    }
+
+    // A line too long to be a path (no line end in a whole piece) is skipped
+    // over several ticks; the lines after it are taken.
+    void overlongLineSkipped()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("tonvel.lst");
+        QVERIFY(writeFile(file, "/m/a.avi\r\n" + QByteArray(3 * HandOffPoller::ChunkBytes, 'x')
+                                    + "\r\n/m/b.avi\r\n"));
+        List list;
+        HandOffPoller poller(0ms);
+        for (int tick = 0; tick < 6; ++tick)
+            poller.tick(file, list.source(), list.adder());
+        QCOMPARE(list.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv"}));
+        QVERIFY(!QFileInfo::exists(HandOffPoller::claimedFileFor(file)));
     }
 
     void leftoverOfAnEarlierInstanceIsTaken()

@@ -1,6 +1,7 @@
 // The program as a user starts it: a copy in a folder of its own (its marker
 // and hand-off file live beside it), a runtime folder of its own for the
-// single-instance lock, the offscreen platform.
+// instance's socket, a data folder of its own for the lock, the offscreen
+// platform.
 #include "MediaFixtures.h"
 
 #include <QProcess>
@@ -72,6 +73,25 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(handOff));
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(handOff), 20000);
         QCOMPARE(first.state(), QProcess::Running);
+
+        // A copy in another folder hands its file to the running one's, and
+        // a start with no file raises the running window; one line each.
+        QTemporaryDir elsewhere;
+        const QString copy = elsewhere.filePath("joblet");
+        QVERIFY(QFile::copy(app.program, copy));
+        QProcess third;
+        third.setProcessEnvironment(app.env);
+        third.start(copy, {clip});
+        QVERIFY(third.waitForFinished(10000));
+        QCOMPARE(third.exitCode(), 0);
+        QVERIFY(third.readAllStandardError().contains("handed"));
+        QVERIFY(!QFile::exists(elsewhere.filePath("tonvel.lst")));
+        QVERIFY(!QFile::exists(app.dir.filePath("data/joblet/tonvel.lst")));
+        QProcess raise;
+        app.start(raise, {});
+        QVERIFY(raise.waitForFinished(10000));
+        QCOMPARE(raise.exitCode(), 0);
+        QCOMPARE(raise.readAllStandardError().count('\n'), 1);
         first.kill();
         first.waitForFinished();
     }

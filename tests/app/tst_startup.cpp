@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/HandOffPoller.h"
 #include "app/HandOffWriter.h"
+#include "app/InstanceChannel.h"
 #include "app/MarkerFile.h"
 #include "app/ProgramPaths.h"
 #include "app/SingleInstance.h"
@@ -13,10 +14,43 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 
 using namespace joblet;
 using namespace joblet::test;
 using Kind = CommandLine::Kind;
+
+namespace {
+
+// The running instance's channel, answering from a thread of its own while
+// the test's thread stands for the second start.
+struct Serving : QThread {
+    int socket;
+    QString handOff;
+    std::atomic<int> raises{0};
+
+    Serving(int listening, QString handOffFile)
+        : socket(listening)
+        , handOff(std::move(handOffFile))
+    {
+        start();
+    }
+    ~Serving() override
+    {
+        quit();
+        wait();
+    }
+    void run() override
+    {
+        InstanceChannel channel(socket, handOff);
+        QObject::connect(&channel, &InstanceChannel::raiseRequested, &channel, [this] { ++raises; });
+        exec();
+    }
+};
+
+} // namespace
 
 class Tst_Startup : public QObject {
     Q_OBJECT
@@ -106,26 +140,39 @@ private Q_SLOTS:
         QVERIFY(usage.contains(m_dir.path() + "/tonvel.lst"));
     }
 
+    // The marker and hand-off file stay beside the program only in a
+    // folder that is the user's alone and no install's "bin".
+    void programPaths_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("portable, the user's own") << "portable" << 0700 << true;
+        QTest::newRow("group-writable") << "shared" << 0775 << false;
+        QTest::newRow("writable by others") << "open" << 0757 << false;
+        QTest::newRow("read-only") << "readonly" << 0555 << false;
+        QTest::newRow("an install's bin") << "prefix/bin" << 0755 << false;
+        QTest::newRow("missing") << "no-such" << -1 << false;
+        QTest::newRow("another user's") << "other" << 0755 << false;
+    }
     void programPaths()
     {
-        const ProgramPaths writable(m_dir.path(), QStringLiteral("/elsewhere"));
-        QCOMPARE(writable.stateFolder(), m_dir.path());
-        QCOMPARE(writable.markerFile(), m_dir.path() + "/JobletRunning");
-        QCOMPARE(writable.handOffFile(), m_dir.path() + "/tonvel.lst");
-        QCOMPARE(writable.profilesBesideProgram(), m_dir.path() + "/profiles");
-
-        const ProgramPaths gone(m_dir.filePath(QStringLiteral("no-such")), QStringLiteral("/u/data"));
-        QCOMPARE(gone.handOffFile(), QStringLiteral("/u/data/tonvel.lst"));
-
-        const QString installed = m_dir.filePath(QStringLiteral("bin"));
-        QVERIFY(QDir().mkpath(installed));
-        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
-        ::chmod(QFile::encodeName(installed).constData(), 0555);
-        QVERIFY(holdsWithoutPrivilege([&] {
-            const ProgramPaths paths(installed, QStringLiteral("/u/data"));
-            return paths.markerFile() == QLatin1String("/u/data/JobletRunning")
-                && paths.profilesBesideProgram() == installed + QLatin1String("/profiles");
-        }));
+        QFETCH(QString, folder);
+        QFETCH(int, mode);
+        QFETCH(bool, beside);
+        const QString program = m_dir.filePath(folder);
+        if (mode >= 0) {
+            QVERIFY(QDir().mkpath(program));
+            QCOMPARE(::chmod(QFile::encodeName(program).constData(), mode_t(mode)), 0);
+        }
+        if (folder == "other" && ::geteuid() == 0)
+            QCOMPARE(::chown(QFile::encodeName(program).constData(), 65534, 65534), 0);
+        const ProgramPaths paths(folder == "other" && ::geteuid() != 0 ? QStringLiteral("/usr") : program,
+                                 QStringLiteral("/u/data"));
+        const QString state = beside ? program : QStringLiteral("/u/data");
+        QCOMPARE(paths.markerFile(), state + "/JobletRunning");
+        QCOMPARE(paths.handOffFile(), state + "/tonvel.lst");
+        QCOMPARE(paths.profilesBesideProgram(), paths.programFolder() + "/profiles");
     }
 
     void markerLine()
@@ -151,13 +198,31 @@ private Q_SLOTS:
     {
         const QString lock = m_dir.filePath(QStringLiteral("run/joblet.lock"));
         {
-            SingleInstance first(lock);
+            SingleInstance first(lock, QString());
             QVERIFY(first.tryTake());
-            SingleInstance second(lock);
+            SingleInstance second(lock, QString());
             QVERIFY(!second.tryTake());
         }
-        SingleInstance third(lock);
+        SingleInstance third(lock, QString());
         QVERIFY(third.tryTake());
+    }
+
+    // One place for a user's lock, whatever the runtime folder is at the
+    // moment: a second start never finds a second, free lock.
+    void lockInOnePlace()
+    {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const QString withRuntime = SingleInstance::defaultLockFile();
+        qputenv("XDG_RUNTIME_DIR", "/nonexistent/runtime");
+        const QString without = SingleInstance::defaultLockFile();
+        if (saved.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", saved);
+        QCOMPARE(withRuntime, without);
+        QVERIFY(!withRuntime.startsWith(runtime.path()));
     }
 
     void staleLockTakenOver()
@@ -172,7 +237,7 @@ private Q_SLOTS:
         QCOMPARE(::waitpid(child, &status, 0), child);
         QCOMPARE(WEXITSTATUS(status), 0);
         QVERIFY(QFile::exists(lock));
-        SingleInstance next(lock);
+        SingleInstance next(lock, QString());
         QVERIFY(next.tryTake());
     }
 
@@ -194,47 +259,63 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(file));
     }
 
-    void secondInstanceHandsTheFileOver()
+    // A second start, of this copy or of a copy in another folder, talks to
+    // the running instance: a file goes to the running one's hand-off file,
+    // no file raises its window; when it cannot be reached, exit 1.
+    void secondStart_data()
     {
-        QTemporaryDir programDir;
-        const ProgramPaths paths(programDir.path());
-        SingleInstance running(m_dir.filePath(QStringLiteral("second.lock")));
-        QVERIFY(running.tryTake());
-        QVERIFY(writeFile(paths.markerFile(), "first"));
-        QVERIFY(writeFile(paths.handOffFile(), "/m/earlier.avi\r\n"));
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("serving");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("raises");
+        QTest::addColumn<bool>("handedOver");
+        QTest::newRow("file, <RUN> dropped") << QStringList{"@/Song.WMA", "<RUN>"} << true << 0 << 0 << true;
+        QTest::newRow("no file raises") << QStringList{} << true << 0 << 1 << false;
+        QTest::newRow("file, unreachable") << QStringList{"@/Song.WMA"} << false << 1 << 0 << false;
+        QTest::newRow("no file, unreachable") << QStringList{} << false << 1 << 0 << false;
+    }
+    void secondStart()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, serving);
+        QFETCH(int, exitCode);
+        QFETCH(int, raises);
+        QFETCH(bool, handedOver);
+        QTemporaryDir runningCopy, secondCopy;
+        const ProgramPaths running(runningCopy.path()), second(secondCopy.path());
+        const QString lock = runningCopy.filePath("joblet.lock");
+        SingleInstance first(lock, serving ? runningCopy.filePath("joblet.socket") : QString());
+        QVERIFY(first.tryTake());
+        QVERIFY(writeFile(running.markerFile(), "first"));
+        QVERIFY(writeFile(running.handOffFile(), "/m/earlier.avi\r\n"));
+        Serving server(first.takeListeningSocket(), running.handOffFile());
 
-        SingleInstance second(running.lockFile());
+        SingleInstance again(lock, first.socketFile());
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
-        const StartDecision decision = prepareStart({"joblet", m_dir.filePath("Song.WMA"), "<RUN>"}, paths,
-                                                    second, QDateTime::currentDateTime(),
+        QStringList args{"joblet"};
+        for (const QString &a : arguments)
+            args << at(a);
+        const StartDecision decision = prepareStart(args, second, again, QDateTime::currentDateTime(),
                                                     outStream, errStream);
         QVERIFY(!decision.openWindow);
-        QCOMPARE(decision.exitCode, 0);
-        QCOMPARE(readAll(paths.handOffFile()),
-                 "/m/earlier.avi\r\n" + QFile::encodeName(m_dir.filePath("Song.WMA")) + "\r\n");
-        QCOMPARE(readAll(paths.markerFile()), QByteArray("first"));
+        QCOMPARE(decision.exitCode, exitCode);
         QCOMPARE(err.count(u'\n'), 1);
-        QVERIFY(err.contains(QLatin1String("<RUN>")));
         QVERIFY(out.isEmpty());
-
-        // And the running instance takes it as a job, not a run.
-        HandOffPoller poller(std::chrono::milliseconds(0));
-        QStringList added;
-        poller.tick(paths.handOffFile(), [] { return QStringList(); },
-                    [&](const QString &input, const QString &output) {
-                        added << input + u'|' + output;
-                        return true;
-                    });
-        QCOMPARE(added, (QStringList{"/m/earlier.avi|/m/earlier.wmv",
-                                     m_dir.filePath("Song.WMA") + "|" + m_dir.filePath("Song.WMA_1.wma")}));
+        QCOMPARE(server.raises.load(), raises);
+        QCOMPARE(readAll(running.markerFile()), QByteArray("first"));
+        QCOMPARE(readAll(running.handOffFile()),
+                 "/m/earlier.avi\r\n"
+                     + (handedOver ? QFile::encodeName(m_dir.filePath("Song.WMA")) + "\r\n" : QByteArray()));
+        QVERIFY(!QFileInfo::exists(second.handOffFile()));
+        QCOMPARE(err.contains(QLatin1String("<RUN>")), arguments.contains("<RUN>"));
     }
 
     void firstInstanceMakesTheMarker()
     {
         QTemporaryDir programDir;
         const ProgramPaths paths(programDir.path());
-        SingleInstance instance(m_dir.filePath(QStringLiteral("first.lock")));
+        SingleInstance instance(m_dir.filePath(QStringLiteral("first.lock")), QString());
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
         const StartDecision decision = prepareStart({"joblet", m_dir.filePath("talk.avi")}, paths,
@@ -251,9 +332,9 @@ private Q_SLOTS:
     void helpNeedsNoLock()
     {
         const ProgramPaths paths(m_dir.path());
-        SingleInstance running(m_dir.filePath(QStringLiteral("help.lock")));
+        SingleInstance running(m_dir.filePath(QStringLiteral("help.lock")), QString());
         QVERIFY(running.tryTake());
-        SingleInstance second(running.lockFile());
+        SingleInstance second(running.lockFile(), QString());
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
         const StartDecision decision = prepareStart({"joblet", "--help"}, paths, second,

@@ -156,7 +156,7 @@ private Q_SLOTS:
         const QList<qint32> numbers{FileNotFound, PathNotFound, AccessDenied, DiskFull, UnrecognisedMedia,
                                     NoEncoder, NoSource, NoProfile, NoOutput, NoMatchingStreams, OutputIsInput,
                                     DecodeFailed, EncodeFailed, WriteFailed, Stopped, Busy, InvalidArgument, Internal,
-                                    NothingEncoded, UnsupportedFormat, UnsupportedChannelLayout};
+                                    NothingEncoded, UnsupportedFormat, UnsupportedChannelLayout, NotRegularFile};
         QSet<QString> texts{describe(0)};
         for (qint32 n : numbers) {
             texts << describe(n);

@@ -11,6 +11,7 @@ extern "C" {
 
 #include "FileSizeCap.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace joblet;
@@ -133,6 +134,7 @@ private Q_SLOTS:
                                     "-bsf:v", "noise=amount=1", garbled});
         // long.avi: so many frames that a job is surely still running when stopped, yet quick to make.
         for (const QString &p : {m.audioVideoClip(), m.audioOnly(), m.videoOnly(), m.stillImage(), m.subtitlesOnly(),
+                                 m.videoOnly(QStringLiteral("short.avi"), 0.2), m.videoOnly(QStringLiteral("frame.avi"), 0.04),
                                  m.truncatedAvi(), made ? garbled : QString(),
                                  m.audioVideoClip(QStringLiteral("long.avi"), 300.0, {64, 48}, 30)})
             QVERIFY2(!p.isEmpty(), qPrintable(m.lastError()));
@@ -144,31 +146,43 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<ProfileSettings>("settings");
         QTest::addColumn<qint32>("number");
+        QTest::addColumn<QString>("output"); // empty: a fresh name in a fresh folder
         MediaFixtures &m = *m_media;
         const ProfileSettings av = profile();
-        QTest::newRow("missing file") << m.path("nowhere.avi") << av << EngineError::FileNotFound;
-        QTest::newRow("missing folder") << m.path("gone/a.avi") << av << EngineError::FileNotFound;
-        QTest::newRow("folder") << m_mediaDir.path() << av << EngineError::AccessDenied;
-        QTest::newRow("text named .avi") << m.textFile() << av << EngineError::UnrecognisedMedia;
-        QTest::newRow("empty file") << m.emptyFile() << av << EngineError::UnrecognisedMedia;
-        QTest::newRow("mp4 without index") << m.truncatedMp4() << av << EngineError::UnrecognisedMedia;
+        QTest::newRow("missing file") << m.path("nowhere.avi") << av << EngineError::FileNotFound << QString();
+        QTest::newRow("missing folder") << m.path("gone/a.avi") << av << EngineError::FileNotFound << QString();
+        // Not regular: a pipe would be waited on for ever (Stop and signals
+        // with it), a device read without end or replaced by a file.
+        const QString pipe = m.path("pipe.avi");
+        QVERIFY(QFileInfo::exists(pipe) || ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QTest::newRow("folder") << m_mediaDir.path() << av << EngineError::NotRegularFile << QString();
+        QTest::newRow("pipe") << pipe << av << EngineError::NotRegularFile << QString();
+        QTest::newRow("device") << "/dev/zero" << av << EngineError::NotRegularFile << QString();
+        QTest::newRow("output a pipe") << m.path("clip.avi") << av << EngineError::NotRegularFile << pipe;
+        QTest::newRow("output a folder") << m.path("clip.avi") << av << EngineError::NotRegularFile
+                                         << m_mediaDir.path();
+        QTest::newRow("text named .avi") << m.textFile() << av << EngineError::UnrecognisedMedia << QString();
+        QTest::newRow("empty file") << m.emptyFile() << av << EngineError::UnrecognisedMedia << QString();
+        QTest::newRow("mp4 without index") << m.truncatedMp4() << av << EngineError::UnrecognisedMedia << QString();
         const QString locked = m.path("locked.avi");
         if (::geteuid() != 0 && QFile::copy(m.path("clip.avi"), locked) // root reads all
             && QFile::setPermissions(locked, QFileDevice::Permissions()))
-            QTest::newRow("unreadable") << locked << av << EngineError::AccessDenied;
+            QTest::newRow("unreadable") << locked << av << EngineError::AccessDenied << QString();
         QTest::newRow("no streams in common") << m.path("tone.wav") << profile(true, false)
-                                              << EngineError::NoMatchingStreams;
-        QTest::newRow("subtitles only") << m.path("subtitles.mkv") << av << EngineError::NoMatchingStreams;
-        QTest::newRow("output is input") << m.path("clip.avi") << av << EngineError::OutputIsInput;
+                                              << EngineError::NoMatchingStreams << QString();
+        QTest::newRow("subtitles only") << m.path("subtitles.mkv") << av << EngineError::NoMatchingStreams << QString();
+        QTest::newRow("output is input") << m.path("clip.avi") << av << EngineError::OutputIsInput
+                                         << m.path("clip.avi");
     }
     void refuses()
     {
         QFETCH(QString, input);
         QFETCH(ProfileSettings, settings);
         QFETCH(qint32, number);
+        QFETCH(QString, output);
         QVERIFY2(!input.isEmpty(), qPrintable(m_media->lastError()));
         QTemporaryDir out;
-        const QByteArray before = contents(input);
+        const QByteArray before = QFileInfo(input).isFile() ? contents(input) : QByteArray();
         FfmpegEngine engine {ProfileCollection()};
         SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
         bool probed = false;
@@ -176,7 +190,7 @@ private Q_SLOTS:
             group.AutoSetFileSource(input);
             probed = true;
             group.setProfile(EncoderProfile(settings));
-            engine.File().setLocalFileName(number == EngineError::OutputIsInput ? input : out.filePath("x.wmv"));
+            engine.File().setLocalFileName(output.isEmpty() ? out.filePath("x.wmv") : output);
             engine.Start();
             QFAIL("not refused");
         } catch (const EncoderFailure &e) {
@@ -185,7 +199,8 @@ private Q_SLOTS:
         }
         QCOMPARE(group.hasSource(), probed);
         QCOMPARE(engine.RunState(), RunStopped);
-        QCOMPARE(contents(input), before);
+        if (QFileInfo(input).isFile())
+            QCOMPARE(contents(input), before);
         QCOMPARE(files(out.path()), QStringList());
     }
 
@@ -202,6 +217,9 @@ private Q_SLOTS:
         QTest::newRow("a/v to audio") << "clip.avi" << "1 1 320x240" << profile(false, true) << a << 2.0;
         QTest::newRow("a/v to video") << "clip.avi" << "1 1 320x240" << profile(true, false) << v << 2.0;
         QTest::newRow("video only, 25 to 30 fps") << "silent.avi" << "0 1 176x144" << profile() << v << 2.0;
+        // Complete but short: no "cut short" note for a length one frame off.
+        QTest::newRow("video only, 0.2 s") << "short.avi" << "0 1 176x144" << profile() << v << 0.2;
+        QTest::newRow("video only, one frame") << "frame.avi" << "0 1 176x144" << profile() << v << 0.04;
         QTest::newRow("mono 48 kHz") << "tone.wav" << "1 0 0x0" << profile() << a << 2.0;
         QTest::newRow("still image") << "still.bmp" << "0 1 160x120" << profile() << v << 0.0;
         QTest::newRow("cut short") << "cut.avi" << "1 1 320x240" << profile() << av << -1.0;
@@ -257,6 +275,8 @@ private Q_SLOTS:
         const QString av = "asf wmv2 320x240 wmav2 44100 2";
         QTest::newRow("timestamp gap of 2 s, filled") << m.timestampJump("gap.mkv", 2, false) << 0 << 4.5 << av;
         QTest::newRow("one timestamp 2900 s out") << m.timestampJump("spike.mkv", 2900, true) << 0 << 2.5 << av;
+        // Under the break rule, yet no gap: stepped over, no freeze, no frames lost.
+        QTest::newRow("one timestamp 4.9 s out") << m.timestampJump("spike49.mkv", 4.9, true) << 0 << 2.5 << av;
         QTest::newRow("timestamps jump 100000 s") << m.timestampJump("jump.mkv", 100000, false) << 0 << 2.5 << av;
         QTest::newRow("WAV claiming 1 Hz") << m.wav("1hz.wav", 1, 1, 4096) << EngineError::UnsupportedFormat << 0.0
                                           << "";
@@ -340,13 +360,16 @@ private Q_SLOTS:
     void changedUnderJob_data()
     {
         QTest::addColumn<bool>("cutInput");
+        QTest::addColumn<bool>("remake");
         QTest::addColumn<qint32>("number");
-        QTest::newRow("input cut to a third") << true << 0;
-        QTest::newRow("output folder removed") << false << EngineError::PathNotFound;
+        QTest::newRow("input cut to a third") << true << false << 0;
+        QTest::newRow("output folder removed") << false << false << EngineError::PathNotFound;
+        QTest::newRow("output folder removed, made again") << false << true << EngineError::PathNotFound;
     }
     void changedUnderJob()
     {
         QFETCH(bool, cutInput);
+        QFETCH(bool, remake);
         QTemporaryDir out;
         const QString input = out.filePath("long.avi"), folder = out.filePath("sub");
         QVERIFY(QFile::copy(m_media->path("long.avi"), input) && QDir().mkpath(folder));
@@ -354,8 +377,11 @@ private Q_SLOTS:
         engine->Start();
         QVERIFY(waitFor(*engine, RunRunning));
         QVERIFY(cutInput ? QFile::resize(input, QFileInfo(input).size() / 3) : QDir(folder).removeRecursively());
+        QVERIFY(!remake || QDir().mkpath(folder));
         QVERIFY(waitFor(*engine, RunStopped, watchdog(60000)));
         QTEST(engine->ErrorState(), "number");
+        if (!cutInput)
+            QVERIFY2(engine->ErrorDescription().contains("removed"), qPrintable(engine->ErrorDescription()));
         QVERIFY(engine->Progress().encodedUs < 150 * 1000000LL); // of 300 s
         if (cutInput)
             QVERIFY2(engine->FinishedNote().contains("of the 300.0 s"), qPrintable(engine->FinishedNote()));

@@ -121,6 +121,49 @@ private Q_SLOTS:
         QVERIFY(warnings.first().contains(folders.at(0) + "/b.jprofile") && warnings.first().contains("line 2"));
     }
 
+    // A profile file someone else may have planted: never read past a
+    // limit, never through a link.
+    void hostileProfileFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("link to /dev/zero") << "zero" << 1;
+        QTest::newRow("link to a good profile") << "link" << 1;
+        QTest::newRow("over 64 KiB") << "large" << 1;
+    }
+    void hostileProfileFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, warnings);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("x.jprofile");
+        const QByteArray good = "Name=Planted\n" + audio;
+        if (kind == "zero")
+            QVERIFY(QFile::link("/dev/zero", file));
+        if (kind == "link") {
+            QVERIFY(writeFile(dir.filePath("good.txt"), good));
+            QVERIFY(QFile::link(dir.filePath("good.txt"), file));
+        }
+        if (kind == "large")
+            QVERIFY(writeFile(file, good + QByteArray(64 * 1024, '#')));
+        if (warnings)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("x\\.jprofile skipped"));
+        QStringList said;
+        QVERIFY(ProfileCatalogue::loadFolder(dir.path(), &said).isEmpty());
+        QCOMPARE(said.size(), warnings);
+    }
+
+    // The warning a terminal shows carries no live control characters.
+    void warningEscapesTheName()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("b\x1b[2J.jprofile"), "Name=Broken\nAudioChannels=two\n"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("b\\\\x1b\\[2J\\.jprofile skipped"));
+        QStringList said;
+        ProfileCatalogue::loadFolder(dir.path(), &said);
+        QCOMPARE(said.size(), 1);
+    }
+
     // Without a list, the factory's engine is asked, then let go; a failing factory gives no choice.
     void choiceFromEngine()
     {
