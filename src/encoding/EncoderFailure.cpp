@@ -28,6 +28,7 @@ QString EngineError::describe(qint32 number)
         return QStringLiteral("The input declares a sample rate, channel count, picture size or frame rate "
                               "outside what the encoder accepts.");
     case UnsupportedChannelLayout: return QStringLiteral("The input's audio channel layout cannot be mixed down.");
+    case OutputTypeMismatch: return QStringLiteral("The output file's type cannot hold what the profile encodes.");
     default: return QStringLiteral("Unknown encoder error.");
     }
 }
