@@ -4,6 +4,8 @@
 
 namespace joblet {
 
+struct ProfileSettings;
+
 // Every rule that turns an input path into an output path, in one place.
 namespace OutputNaming {
 
@@ -19,6 +21,17 @@ QString fromBrowse(const QString &input);
 // A job named on the command line or in the hand-off file: "<input>_1.wma"
 // when the last three characters are "wma" in any case, else the browse rule.
 QString fromHandOff(const QString &input);
+
+// The same rules for a job of `profile`. An Asf profile keeps them as they
+// are; any other gets the input up to its last '.' and the profile's
+// extension, with "_1" before it when that would name the input itself.
+QString fromMedia(const QString &input, int audioCount, int videoCount, const ProfileSettings &profile);
+QString fromBrowse(const QString &input, const ProfileSettings &profile);
+QString fromHandOff(const QString &input, const ProfileSettings &profile);
+
+// Why `output` cannot be written with `profile` (its extension cannot hold
+// the profile's streams), naming both; empty when it can.
+QString refusal(const ProfileSettings &profile, const QString &output);
 
 } // namespace OutputNaming
 

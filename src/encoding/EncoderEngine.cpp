@@ -44,6 +44,8 @@ void EncoderEngine::Start()
     if (isSameFile(group.sourcePath(), m_file.LocalFileName()))
         throw EncoderFailure(EngineError::OutputIsInput);
     refuseNonRegular(group.sourcePath(), m_file.LocalFileName());
+    if (!profile.acceptsOutput(m_file.LocalFileName()))
+        throw EncoderFailure(EngineError::OutputTypeMismatch, outputMismatch(profile, m_file.LocalFileName()));
 
     EncodeJob job;
     job.id = ++m_jobId;
@@ -51,6 +53,7 @@ void EncoderEngine::Start()
     job.source = info;
     job.profile = profile;
     job.outputPath = m_file.LocalFileName();
+    job.threads = m_threads;
 
     m_errorState = 0;
     m_errorDescription.clear();

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
+
 namespace joblet {
 
 inline constexpr qint32 RunStarting = 1;
@@ -31,6 +33,7 @@ struct EncodeJob {
     SourceInfo source;
     ProfileSettings profile;
     QString outputPath;
+    int threads = 0; // encoder threads; 0: the encoders' own choice, all cores
 };
 
 // A snapshot of the running job, cheap enough to poll from a GUI timer.
@@ -73,6 +76,11 @@ public:
     QString FinishedNote() const { return m_finishedNote; }
     virtual EncodeProgress Progress() const { return {}; }
 
+    // Threads each encoder of later jobs may run: 0 (the default) lets them
+    // take every core; a caller running N jobs at once gives its share.
+    void SetThreadCount(int threads) { m_threads = std::max(0, threads); }
+    int ThreadCount() const { return m_threads; }
+
 Q_SIGNALS:
     void OnError(qint32 hResult);
     void RunStateChanged(qint32 runState);
@@ -111,6 +119,7 @@ private:
     bool m_finished = false;
     QString m_finishedNote;
     quint64 m_jobId = 0;
+    int m_threads = 0;
 };
 
 // True when both paths name one existing file (also through links).

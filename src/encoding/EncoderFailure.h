@@ -35,6 +35,7 @@ inline constexpr qint32 NothingEncoded = code(0xA04B000E);   // input yielded no
 inline constexpr qint32 UnsupportedFormat = code(0xA04B000F); // implausible rate, size or channel count
 inline constexpr qint32 UnsupportedChannelLayout = code(0xA04B0010); // channels cannot be mixed down
 inline constexpr qint32 NotRegularFile = code(0xA04B0011);   // input or output is a pipe, device, folder
+inline constexpr qint32 OutputTypeMismatch = code(0xA04B0012); // output's extension cannot hold the profile's streams
 
 // The standard description of a number, for callers that only kept the number.
 QString describe(qint32 number);

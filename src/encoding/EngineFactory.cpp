@@ -26,6 +26,7 @@ std::unique_ptr<EncoderEngine> EngineFactory::create() const
             ProfileCollection(ProfileCatalogue::installed(m_profileFolders)));
     if (!engine)
         throw EncoderFailure(EngineError::NoEncoder);
+    engine->SetThreadCount(m_threads);
     return engine;
 }
 

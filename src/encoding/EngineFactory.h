@@ -26,9 +26,14 @@ public:
 
     const QStringList &profileFolders() const { return m_profileFolders; }
 
+    // Encoder threads for every engine made from now on (see
+    // EncoderEngine::SetThreadCount); 0, the default, gives each all cores.
+    void setThreadCount(int threads) { m_threads = threads; }
+
 private:
     QStringList m_profileFolders;
     Creator m_creator;
+    int m_threads = 0;
 };
 
 } // namespace joblet

@@ -11,6 +11,41 @@ extern "C" {
 
 namespace joblet::transcode {
 
+namespace {
+
+const char *encoderName(AudioCodec codec)
+{
+    switch (codec) {
+    case AudioCodec::Wma2: return "wmav2";
+    case AudioCodec::Aac: return "aac";
+    case AudioCodec::Opus: return "libopus";
+    case AudioCodec::Flac: return "flac";
+    case AudioCodec::Mp3: return "libmp3lame";
+    }
+    return "wmav2";
+}
+
+// The input's rate where the encoder takes it, else the nearest above
+// (Opus has no 44.1 kHz), else its highest.
+int supportedRate(const AVCodec *codec, int rate)
+{
+    const int *rates = codec->supported_samplerates;
+    if (!rates)
+        return rate;
+    int above = 0;
+    int highest = 0;
+    for (; *rates; ++rates) {
+        if (*rates == rate)
+            return rate;
+        if (*rates > rate && (above == 0 || *rates < above))
+            above = *rates;
+        highest = std::max(highest, *rates);
+    }
+    return above > 0 ? above : highest;
+}
+
+} // namespace
+
 AudioStage::AudioStage(JobContext &job, OutputFile &out, AVStream *in, ff::CodecPtr decoder, int64_t origin)
     : m_job(job)
     , m_output(out)
@@ -19,15 +54,27 @@ AudioStage::AudioStage(JobContext &job, OutputFile &out, AVStream *in, ff::Codec
 {
     m_dec.ctx = std::move(decoder);
     const AudioSettings &p = job.task.profile.audio;
-    const AVCodec *codec = findEncoder("wmav2");
+    const AVCodec *codec = findEncoder(encoderName(p.codec));
     m_enc.reset(avcodec_alloc_context3(codec));
     if (!m_enc)
         throw std::bad_alloc();
+    const AVCodecParameters *par = in->codecpar;
     m_enc->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-    m_enc->sample_rate = p.sampleRate;
-    av_channel_layout_default(&m_enc->ch_layout, p.channels);
+    if (p.codec == AudioCodec::Flac && (par->bits_per_raw_sample > 16 || par->bits_per_coded_sample > 16)) {
+        // Lossless keeps the input's depth.
+        m_enc->sample_fmt = AV_SAMPLE_FMT_S32;
+        m_enc->bits_per_raw_sample = 24;
+    }
+    const int inputRate = par->sample_rate > 0 ? par->sample_rate : 48000;
+    m_enc->sample_rate = p.sampleRate > 0 ? p.sampleRate : supportedRate(codec, inputRate);
+    // Lossless keeps every channel; the lossy profiles without a count stay within stereo.
+    const int inputChannels = std::max(1, par->ch_layout.nb_channels);
+    const int channels = p.channels > 0 ? p.channels
+        : p.codec == AudioCodec::Flac ? std::min(inputChannels, 8) : std::min(inputChannels, 2);
+    av_channel_layout_default(&m_enc->ch_layout, channels);
     m_enc->bit_rate = p.bitRate;
-    m_enc->time_base = {1, p.sampleRate};
+    m_enc->time_base = {1, m_enc->sample_rate};
+    m_enc->thread_count = 1;
 }
 
 AudioStage::~AudioStage()
@@ -203,10 +250,13 @@ void AudioStage::encodeChunks(bool final)
         if (av_frame_get_buffer(f.get(), 0) < 0)
             throw std::bad_alloc();
         const int n = av_audio_fifo_read(m_fifo.get(), reinterpret_cast<void **>(f->data), size);
-        if (n < size)
+        // Encoders that take a short last frame get it: no silence added to the length.
+        if (n < size && (m_enc->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE)))
+            f->nb_samples = n;
+        else if (n < size)
             av_samples_set_silence(f->data, n, size - n, m_enc->ch_layout.nb_channels, m_enc->sample_fmt);
         f->pts = m_nextPts;
-        m_nextPts += size;
+        m_nextPts += f->nb_samples;
         encodeInto(m_output, m_enc.get(), m_stream, f.get(), m_encoded.get(), "audio");
     }
 }

@@ -4,12 +4,37 @@
 #include "FfmpegProbe.h"
 #include "FfmpegTranscoder.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <cstdlib>
+#include <mutex>
+
 namespace joblet {
+
+namespace {
+
+// The encoders' statistics and banners are not for our users: failures
+// reach them as numbers and descriptions. Once, before any job's thread
+// runs, and only where the program has not chosen for itself.
+void quietLibraries()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (av_log_get_level() == AV_LOG_INFO)
+            av_log_set_level(AV_LOG_ERROR);
+        ::setenv("SVT_LOG", "1", 0); // errors only
+    });
+}
+
+} // namespace
 
 FfmpegEngine::FfmpegEngine(joblet::ProfileCollection profiles, QObject *parent)
     : EncoderEngine(std::move(profiles), parent)
     , m_counters(std::make_shared<TranscodeCounters>())
 {
+    quietLibraries();
 }
 
 FfmpegEngine::~FfmpegEngine()

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -102,10 +103,17 @@ void OutputFile::create()
 {
     createTempFile();
     AVFormatContext *raw = nullptr;
-    const int ret = avformat_alloc_output_context2(&raw, nullptr, "asf", nullptr);
+    const char *muxer = m_job.task.profile.muxerFor(m_job.task.outputPath);
+    const int ret = avformat_alloc_output_context2(&raw, nullptr, muxer, nullptr);
     if (ret < 0 || !raw)
-        fail(EngineError::EncodeFailed, QStringLiteral("asf muxer: %1").arg(ff::errorText(ret)));
+        fail(EngineError::EncodeFailed, QStringLiteral("%1 muxer: %2").arg(QLatin1String(muxer), ff::errorText(ret)));
     m_muxer.reset(raw);
+}
+
+bool OutputFile::isMp4Family() const
+{
+    const char *name = m_muxer->oformat->name;
+    return strcmp(name, "mp4") == 0 || strcmp(name, "mov") == 0 || strcmp(name, "ipod") == 0;
 }
 
 // A hidden, unique sibling of the output so that a rename publishes the
@@ -137,11 +145,11 @@ void OutputFile::createTempFile()
     fail(EngineError::WriteFailed, QStringLiteral("no unique temporary name in %1").arg(QDir::toNativeSeparators(dir)));
 }
 
-AVStream *OutputFile::addStream(AVCodecContext *enc, const char *what)
+AVStream *OutputFile::addStream(AVCodecContext *enc, const char *what, AVDictionary **options)
 {
     if (m_muxer->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int ret = avcodec_open2(enc, enc->codec, nullptr);
+    int ret = avcodec_open2(enc, enc->codec, options);
     if (ret < 0)
         fail(EngineError::EncodeFailed, QStringLiteral("%1 encoder: %2").arg(QLatin1String(what), ff::errorText(ret)));
     AVStream *st = avformat_new_stream(m_muxer.get(), nullptr);
@@ -151,6 +159,9 @@ AVStream *OutputFile::addStream(AVCodecContext *enc, const char *what)
     if (ret < 0)
         fail(EngineError::EncodeFailed, ff::errorText(ret));
     st->time_base = enc->time_base;
+    // Players of the Apple family take H.265 in MP4 only under this tag.
+    if (enc->codec_id == AV_CODEC_ID_HEVC && isMp4Family())
+        st->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
     return st;
 }
 
@@ -161,7 +172,17 @@ void OutputFile::open()
     int ret = avio_open2(&m_muxer->pb, url.constData(), AVIO_FLAG_WRITE, &cb, nullptr);
     if (ret < 0)
         failWrite(ret);
-    ret = avformat_write_header(m_muxer.get(), nullptr);
+    // The fast-start pass reopens the file by this name.
+    av_freep(&m_muxer->url);
+    m_muxer->url = av_strdup(url.constData());
+    if (!m_muxer->url)
+        throw std::bad_alloc();
+    AVDictionary *options = nullptr;
+    // The index at the front: the file plays while it downloads.
+    if (isMp4Family())
+        av_dict_set(&options, "movflags", "+faststart", 0);
+    ret = avformat_write_header(m_muxer.get(), &options);
+    av_dict_free(&options);
     if (ret < 0)
         fail(ret == AVERROR(EINVAL) ? EngineError::EncodeFailed : writeErrorNumber(ret),
              QStringLiteral("%1: %2").arg(baseName(m_job.task.outputPath), ff::errorText(ret)));

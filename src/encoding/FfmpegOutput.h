@@ -16,8 +16,9 @@ public:
 
     // The temporary file and an empty muxer for the streams to be added.
     void create();
-    // Opens `enc` as the muxer needs it and adds its stream.
-    AVStream *addStream(AVCodecContext *enc, const char *what);
+    // Opens `enc` as the muxer needs it, with the encoder's private
+    // `options` (consumed) when given, and adds its stream.
+    AVStream *addStream(AVCodecContext *enc, const char *what, AVDictionary **options = nullptr);
     // Writes the header, once every stream is in.
     void open();
     void write(AVPacket *pkt, AVStream *st);
@@ -29,6 +30,7 @@ public:
 
 private:
     void createTempFile();
+    bool isMp4Family() const;
     void checkError();
     void checkStillThere();
     void closeTemp();

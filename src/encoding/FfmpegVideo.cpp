@@ -4,6 +4,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <cmath>
+
 namespace joblet::transcode {
 
 VideoConversion::VideoConversion(JobContext &job, const AVStream *in, int64_t origin, PictureFormat target)
@@ -81,6 +83,13 @@ void VideoConversion::place(ff::FramePtr picture, int64_t slot)
 
 ff::FramePtr VideoConversion::scale(const AVFrame *in)
 {
+    // Already what the encoder takes: a reference, not a copy.
+    if (in->width == m_target.width && in->height == m_target.height && in->format == m_target.pixelFormat) {
+        ff::FramePtr same(av_frame_clone(in));
+        if (!same)
+            throw std::bad_alloc();
+        return same;
+    }
     m_sws.reset(sws_getCachedContext(m_sws.release(), in->width, in->height, AVPixelFormat(in->format), m_target.width,
                                      m_target.height, m_target.pixelFormat, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!m_sws)
@@ -111,27 +120,124 @@ bool VideoConversion::push(const AVFrame *picture, int64_t pts)
     return m_job.videoQueue.push(std::move(f));
 }
 
-VideoEncoding::VideoEncoding(JobContext &job, OutputFile &out)
+namespace {
+
+const char *encoderName(VideoCodec codec)
+{
+    switch (codec) {
+    case VideoCodec::Wmv2: return "wmv2";
+    case VideoCodec::H264: return "libx264";
+    case VideoCodec::H265: return "libx265";
+    case VideoCodec::Av1: return "libsvtav1";
+    case VideoCodec::Vp9: return "libvpx-vp9";
+    }
+    return "wmv2";
+}
+
+// The input's pace; a variable-rate clip gets its average, and the frame
+// grid keeps it in sync.
+AVRational inputRate(const AVStream *in)
+{
+    for (const AVRational r : {in->avg_frame_rate, in->r_frame_rate}) {
+        if (r.num > 0 && r.den > 0 && av_q2d(r) >= 1 && av_q2d(r) <= 120)
+            return r;
+    }
+    return {25, 1};
+}
+
+} // namespace
+
+FittedSize fitInside(int width, int height, AVRational sar, int maxWidth, int maxHeight)
+{
+    double w = width;
+    if (sar.num > 0 && sar.den > 0)
+        w = w * sar.num / sar.den;
+    double scale = 1.0;
+    if (maxWidth > 0 && w > maxWidth)
+        scale = std::min(scale, maxWidth / w);
+    if (maxHeight > 0 && height > maxHeight)
+        scale = std::min(scale, double(maxHeight) / height);
+    auto even = [](double v, int limit) {
+        int n = 2 * int(std::lround(v / 2));
+        if (limit > 0 && n > limit)
+            n = limit & ~1;
+        return std::max(2, n);
+    };
+    return {even(w * scale, maxWidth), even(height * scale, maxHeight)};
+}
+
+VideoEncoding::VideoEncoding(JobContext &job, OutputFile &out, const AVStream *in)
     : m_job(job)
     , m_output(out)
 {
     const VideoSettings &p = job.task.profile.video;
-    const AVCodec *codec = findEncoder("wmv2");
+    const AVCodec *codec = findEncoder(encoderName(p.codec));
     m_enc.reset(avcodec_alloc_context3(codec));
     if (!m_enc)
         throw std::bad_alloc();
-    m_enc->width = p.width;
-    m_enc->height = p.height;
     m_enc->pix_fmt = AV_PIX_FMT_YUV420P;
-    m_enc->time_base = {1, p.frameRate};
-    m_enc->framerate = {p.frameRate, 1};
-    m_enc->bit_rate = p.bitRate;
     m_enc->sample_aspect_ratio = {1, 1};
+    if (p.codec == VideoCodec::Wmv2 || !in) {
+        m_enc->width = p.width;
+        m_enc->height = p.height;
+        m_enc->time_base = {1, p.frameRate};
+        m_enc->framerate = {p.frameRate, 1};
+        m_enc->bit_rate = p.bitRate;
+        return;
+    }
+
+    const AVCodecParameters *par = in->codecpar;
+    const AVRational sar = par->sample_aspect_ratio.num > 0 ? par->sample_aspect_ratio : in->sample_aspect_ratio;
+    const FittedSize size = fitInside(par->width, par->height, sar, p.maxWidth, p.maxHeight);
+    m_enc->width = size.width;
+    m_enc->height = size.height;
+    m_enc->framerate = p.frameRate > 0 ? AVRational {p.frameRate, 1} : inputRate(in);
+    m_enc->time_base = av_inv_q(m_enc->framerate);
+    m_enc->color_primaries = par->color_primaries;
+    m_enc->color_trc = par->color_trc;
+    m_enc->colorspace = par->color_space;
+    // The scaler writes limited range whatever came in.
+    if (par->color_range != AVCOL_RANGE_UNSPECIFIED)
+        m_enc->color_range = AVCOL_RANGE_MPEG;
+    m_enc->thread_count = job.task.threads;
+
+    AVDictionary **o = &m_options;
+    const QByteArray quality = QByteArray::number(p.quality);
+    const QByteArray preset = p.preset.toLatin1();
+    m_enc->bit_rate = p.bitRate; // 0 with a quality: nothing to constrain it
+    if (p.bitRate == 0)
+        av_dict_set(o, "crf", quality.constData(), 0);
+    switch (p.codec) {
+    case VideoCodec::H264:
+    case VideoCodec::H265:
+        if (!preset.isEmpty())
+            av_dict_set(o, "preset", preset.constData(), 0);
+        if (p.codec == VideoCodec::H265)
+            av_dict_set(o, "x265-params", "log-level=error", 0);
+        break;
+    case VideoCodec::Av1:
+        if (!preset.isEmpty())
+            av_dict_set(o, "preset", preset.constData(), 0);
+        if (job.task.threads > 0)
+            av_dict_set(o, "svtav1-params", QByteArray("lp=" + QByteArray::number(job.task.threads)).constData(), 0);
+        break;
+    case VideoCodec::Vp9:
+        av_dict_set(o, "row-mt", "1", 0);
+        if (!preset.isEmpty())
+            av_dict_set(o, "cpu-used", preset.constData(), 0);
+        break;
+    case VideoCodec::Wmv2: break;
+    }
+}
+
+VideoEncoding::~VideoEncoding()
+{
+    av_dict_free(&m_options);
 }
 
 void VideoEncoding::attach()
 {
-    m_stream = m_output.addStream(m_enc.get(), "video");
+    m_stream = m_output.addStream(m_enc.get(), "video", &m_options);
 }
 
 PictureFormat VideoEncoding::format() const

@@ -44,7 +44,12 @@ private:
 // Job thread: the video encoder, fed from the queue.
 class VideoEncoding {
 public:
-    VideoEncoding(JobContext &job, OutputFile &out);
+    // `in` gives the size, aspect, rate and colours a profile that fits
+    // inside a box or keeps the input's rate starts from.
+    VideoEncoding(JobContext &job, OutputFile &out, const AVStream *in = nullptr);
+    ~VideoEncoding();
+    VideoEncoding(const VideoEncoding &) = delete;
+    VideoEncoding &operator=(const VideoEncoding &) = delete;
     // Opens the encoder and adds its stream to the output.
     void attach();
     PictureFormat format() const;
@@ -55,6 +60,16 @@ private:
     OutputFile &m_output;
     ff::CodecPtr m_enc;
     AVStream *m_stream = nullptr;
+    AVDictionary *m_options = nullptr; // the encoder's private settings, until attach()
 };
+
+// The size a picture of `width`x`height` with sample aspect `sar` gets when
+// fitted inside `maxWidth`x`maxHeight` (0: unbounded) with square pixels:
+// display aspect kept, never enlarged, both sides even.
+struct FittedSize {
+    int width = 0;
+    int height = 0;
+};
+FittedSize fitInside(int width, int height, AVRational sar, int maxWidth, int maxHeight);
 
 } // namespace joblet::transcode

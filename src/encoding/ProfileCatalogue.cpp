@@ -33,7 +33,8 @@ ProfileSettings makeProfile(const char *name, const char *description, VideoSett
 
 // Keys of a profile file, in the lower case they are compared in.
 enum class Key { Name, Description, VideoWidth, VideoHeight, VideoFrameRate, VideoBitRate,
-                 AudioSampleRate, AudioChannels, AudioBitRate };
+                 AudioSampleRate, AudioChannels, AudioBitRate,
+                 Container, VideoCodec, AudioCodec, VideoQuality, VideoPreset, VideoMaxWidth, VideoMaxHeight };
 
 const QHash<QString, Key> &keyTable()
 {
@@ -47,6 +48,13 @@ const QHash<QString, Key> &keyTable()
         {QStringLiteral("audiosamplerate"), Key::AudioSampleRate},
         {QStringLiteral("audiochannels"), Key::AudioChannels},
         {QStringLiteral("audiobitrate"), Key::AudioBitRate},
+        {QStringLiteral("container"), Key::Container},
+        {QStringLiteral("videocodec"), Key::VideoCodec},
+        {QStringLiteral("audiocodec"), Key::AudioCodec},
+        {QStringLiteral("videoquality"), Key::VideoQuality},
+        {QStringLiteral("videopreset"), Key::VideoPreset},
+        {QStringLiteral("videomaxwidth"), Key::VideoMaxWidth},
+        {QStringLiteral("videomaxheight"), Key::VideoMaxHeight},
     };
     return table;
 }
@@ -63,6 +71,109 @@ constexpr qint64 MaxProfileBytes = 64 * 1024;
 QString lineError(int line, const QString &reason)
 {
     return QStringLiteral("line %1: %2").arg(line).arg(reason);
+}
+
+template<typename E>
+struct Choice {
+    const char *text; // as written in a profile file, lower case
+    E value;
+};
+
+constexpr std::array<Choice<Container>, 7> Containers {{{"asf", Container::Asf}, {"mp4", Container::Mp4},
+    {"mkv", Container::Matroska}, {"webm", Container::WebM}, {"ogg", Container::Ogg}, {"flac", Container::Flac},
+    {"mp3", Container::Mp3}}};
+constexpr std::array<Choice<VideoCodec>, 5> VideoCodecs {{{"wmv2", VideoCodec::Wmv2}, {"h264", VideoCodec::H264},
+    {"h265", VideoCodec::H265}, {"av1", VideoCodec::Av1}, {"vp9", VideoCodec::Vp9}}};
+constexpr std::array<Choice<AudioCodec>, 5> AudioCodecs {{{"wma2", AudioCodec::Wma2}, {"aac", AudioCodec::Aac},
+    {"opus", AudioCodec::Opus}, {"flac", AudioCodec::Flac}, {"mp3", AudioCodec::Mp3}}};
+
+template<typename E, std::size_t N>
+QString allowed(const std::array<Choice<E>, N> &choices)
+{
+    QStringList names;
+    for (const Choice<E> &c : choices)
+        names << QLatin1String(c.text);
+    return names.join(QStringLiteral(", "));
+}
+
+// The codecs a container gets when the file names none.
+VideoCodec defaultVideo(Container c)
+{
+    switch (c) {
+    case Container::Asf: return VideoCodec::Wmv2;
+    case Container::WebM: return VideoCodec::Vp9;
+    default: return VideoCodec::H264;
+    }
+}
+
+AudioCodec defaultAudio(Container c)
+{
+    switch (c) {
+    case Container::Asf: return AudioCodec::Wma2;
+    case Container::Mp4: return AudioCodec::Aac;
+    case Container::Flac: return AudioCodec::Flac;
+    case Container::Mp3: return AudioCodec::Mp3;
+    default: return AudioCodec::Opus;
+    }
+}
+
+// The presets each encoder knows.
+QStringList presetsOf(VideoCodec codec)
+{
+    switch (codec) {
+    case VideoCodec::H264:
+    case VideoCodec::H265:
+        return {QStringLiteral("ultrafast"), QStringLiteral("superfast"), QStringLiteral("veryfast"),
+                QStringLiteral("faster"), QStringLiteral("fast"), QStringLiteral("medium"), QStringLiteral("slow"),
+                QStringLiteral("slower"), QStringLiteral("veryslow")};
+    case VideoCodec::Av1: {
+        QStringList n;
+        for (int i = 0; i <= 13; ++i)
+            n << QString::number(i);
+        return n;
+    }
+    case VideoCodec::Vp9: {
+        QStringList n;
+        for (int i = 0; i <= 8; ++i)
+            n << QString::number(i);
+        return n;
+    }
+    case VideoCodec::Wmv2: break;
+    }
+    return {};
+}
+
+int maxQuality(VideoCodec codec)
+{
+    return codec == VideoCodec::Av1 || codec == VideoCodec::Vp9 ? 63 : 51;
+}
+
+ProfileSettings modernProfile(const char *name, const char *description, Container container, VideoSettings video,
+                              AudioSettings audio)
+{
+    ProfileSettings p = makeProfile(name, description, video, audio);
+    p.container = container;
+    return p;
+}
+
+VideoSettings videoOf(VideoCodec codec, int quality, const char *preset, int maxWidth, int maxHeight)
+{
+    VideoSettings v;
+    v.codec = codec;
+    v.quality = quality;
+    v.preset = QString::fromLatin1(preset);
+    v.maxWidth = maxWidth;
+    v.maxHeight = maxHeight;
+    return v;
+}
+
+AudioSettings audioOf(AudioCodec codec, int bitRate, int channels)
+{
+    AudioSettings a;
+    a.codec = codec;
+    a.bitRate = bitRate;
+    a.channels = channels;
+    return a;
 }
 
 } // namespace
@@ -82,6 +193,26 @@ QList<ProfileSettings> ProfileCatalogue::builtIn()
         makeProfile("Qimto Audio 32K Mono", "Mono speech audio.", {}, {22050, 1, 32000}),
         makeProfile("Qimto Video Only 320X240", "Video at 320x240 without sound.",
                     {320, 240, 30, 512000}, {}),
+        modernProfile("MP4 H.264 1080p", "H.264 in MP4 up to 1920x1080, AAC stereo: plays everywhere.",
+                      Container::Mp4, videoOf(VideoCodec::H264, 22, "fast", 1920, 1080),
+                      audioOf(AudioCodec::Aac, 160000, 2)),
+        modernProfile("MP4 H.264 720p", "H.264 in MP4 up to 1280x720, AAC stereo.", Container::Mp4,
+                      videoOf(VideoCodec::H264, 21, "fast", 1280, 720), audioOf(AudioCodec::Aac, 160000, 2)),
+        modernProfile("MP4 H.265 1080p", "H.265 in MP4 up to 1920x1080, AAC stereo: half the size of H.264.",
+                      Container::Mp4, videoOf(VideoCodec::H265, 24, "fast", 1920, 1080),
+                      audioOf(AudioCodec::Aac, 160000, 2)),
+        modernProfile("WebM AV1 1080p", "AV1 in WebM up to 1920x1080, Opus sound.", Container::WebM,
+                      videoOf(VideoCodec::Av1, 35, "8", 1920, 1080), audioOf(AudioCodec::Opus, 128000, 2)),
+        modernProfile("WebM VP9 720p", "VP9 in WebM up to 1280x720, Opus sound.", Container::WebM,
+                      videoOf(VideoCodec::Vp9, 32, "", 1280, 720), audioOf(AudioCodec::Opus, 128000, 2)),
+        modernProfile("Audio AAC 192 kbps", "AAC stereo in MP4 audio (.m4a).", Container::Mp4, {},
+                      audioOf(AudioCodec::Aac, 192000, 2)),
+        modernProfile("Audio Opus 128 kbps", "Opus in Ogg (.opus).", Container::Ogg, {},
+                      audioOf(AudioCodec::Opus, 128000, 2)),
+        modernProfile("Audio FLAC lossless", "FLAC at the input's sample rate and channels.", Container::Flac, {},
+                      audioOf(AudioCodec::Flac, 0, 0)),
+        modernProfile("Audio MP3 192 kbps", "MP3 stereo at a constant 192 kbps.", Container::Mp3, {},
+                      audioOf(AudioCodec::Mp3, 192000, 2)),
     };
 }
 
@@ -210,6 +341,117 @@ std::optional<ProfileSettings> ProfileCatalogue::parse(const QByteArray &text, Q
         return true;
     };
 
+    // Reads one named value among `choices`; absent leaves `out` as it is.
+    auto choose = [&](Key key, const auto &choices, auto &out) {
+        if (!entries.contains(key))
+            return true;
+        const Entry e = entries.value(key);
+        for (const auto &c : choices) {
+            if (e.value.compare(QLatin1String(c.text), Qt::CaseInsensitive) == 0) {
+                out = c.value;
+                return true;
+            }
+        }
+        reason = QStringLiteral("%1 '%2' is not one of: %3").arg(e.key, e.value, allowed(choices));
+        reasonLine = e.line;
+        return false;
+    };
+    // An optional number: absent leaves `out` at 0.
+    auto optionalNumber = [&](Key key, const char *keyName, int &out, auto valid, const char *rule) {
+        return !entries.contains(key) || number(key, keyName, out, valid, rule);
+    };
+
+    Container container = Container::Asf;
+    if (!choose(Key::Container, Containers, container))
+        return fail(reasonLine, reason);
+    if (container != Container::Asf) {
+        p.container = container;
+        VideoSettings &v = p.video;
+        AudioSettings &a = p.audio;
+        v.codec = defaultVideo(container);
+        a.codec = defaultAudio(container);
+        for (const Key k : {Key::VideoWidth, Key::VideoHeight}) {
+            if (entries.contains(k)) {
+                const Entry e = entries.value(k);
+                return fail(e.line, QStringLiteral("%1 is for Container asf; use VideoMaxWidth and VideoMaxHeight")
+                                        .arg(e.key));
+            }
+        }
+        const bool anyVideo = entries.contains(Key::VideoCodec) || entries.contains(Key::VideoQuality)
+            || entries.contains(Key::VideoBitRate) || entries.contains(Key::VideoPreset)
+            || entries.contains(Key::VideoMaxWidth) || entries.contains(Key::VideoMaxHeight)
+            || entries.contains(Key::VideoFrameRate);
+        if (anyVideo) {
+            auto box = [](int n) { return n >= 16 && n <= 8192 && n % 2 == 0; };
+            if (!choose(Key::VideoCodec, VideoCodecs, v.codec) || v.codec == VideoCodec::Wmv2) {
+                if (v.codec == VideoCodec::Wmv2) {
+                    reason = QStringLiteral("VideoCodec wmv2 needs Container asf");
+                    reasonLine = entries.value(Key::VideoCodec).line;
+                }
+                return fail(reasonLine, reason);
+            }
+            const Entry q = entries.value(Key::VideoQuality);
+            const bool ok = optionalNumber(Key::VideoMaxWidth, "VideoMaxWidth", v.maxWidth, box, "even, 16 to 8192")
+                && optionalNumber(Key::VideoMaxHeight, "VideoMaxHeight", v.maxHeight, box, "even, 16 to 8192")
+                && optionalNumber(Key::VideoFrameRate, "VideoFrameRate", v.frameRate,
+                                  [](int n) { return n >= 1 && n <= 120; }, "1 to 120")
+                && optionalNumber(Key::VideoQuality, "VideoQuality", v.quality,
+                                  [&](int n) { return n >= 1 && n <= maxQuality(v.codec); },
+                                  maxQuality(v.codec) == 63 ? "1 to 63" : "1 to 51")
+                && optionalNumber(Key::VideoBitRate, "VideoBitRate", v.bitRate,
+                                  [](int n) { return n >= 16000 && n <= 100000000; }, "16000 to 100000000");
+            if (!ok)
+                return fail(reasonLine, reason);
+            if ((v.quality > 0) == (v.bitRate > 0))
+                return fail(v.quality > 0 ? q.line : endLine,
+                            QStringLiteral("give either VideoQuality or VideoBitRate"));
+            if (entries.contains(Key::VideoPreset)) {
+                const Entry e = entries.value(Key::VideoPreset);
+                const QStringList presets = presetsOf(v.codec);
+                if (!presets.contains(e.value.toLower()))
+                    return fail(e.line, QStringLiteral("VideoPreset '%1' is not one of: %2")
+                                            .arg(e.value, presets.join(QStringLiteral(", "))));
+                v.preset = e.value.toLower();
+            }
+        }
+        const bool anyAudio = entries.contains(Key::AudioCodec) || entries.contains(Key::AudioBitRate)
+            || entries.contains(Key::AudioSampleRate) || entries.contains(Key::AudioChannels)
+            || (!anyVideo && (container == Container::Flac || container == Container::Mp3 || container == Container::Ogg));
+        if (anyAudio) {
+            static constexpr std::array rates {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 96000};
+            if (!choose(Key::AudioCodec, AudioCodecs, a.codec))
+                return fail(reasonLine, reason);
+            if (a.codec == AudioCodec::Wma2)
+                return fail(entries.value(Key::AudioCodec).line, QStringLiteral("AudioCodec wma2 needs Container asf"));
+            const bool lossless = a.codec == AudioCodec::Flac;
+            const bool ok = optionalNumber(Key::AudioSampleRate, "AudioSampleRate", a.sampleRate,
+                                           [](int n) { return std::find(rates.begin(), rates.end(), n) != rates.end(); },
+                                           "8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000 or 96000")
+                && optionalNumber(Key::AudioChannels, "AudioChannels", a.channels,
+                                  [](int n) { return n == 1 || n == 2; }, "1 or 2")
+                && (lossless ? !entries.contains(Key::AudioBitRate) || number(Key::AudioBitRate, "AudioBitRate", a.bitRate,
+                                   [](int) { return false; }, "none for flac")
+                             : number(Key::AudioBitRate, "AudioBitRate", a.bitRate,
+                                      [](int n) { return n >= 24000 && n <= 320000; }, "24000 to 320000"));
+            if (!ok)
+                return fail(reasonLine, reason);
+        }
+        if (!anyVideo && !anyAudio)
+            return fail(endLine, QStringLiteral("neither audio nor video settings"));
+        if (!p.codecsFitContainer()) {
+            const Entry c = entries.value(Key::Container);
+            return fail(c.line, QStringLiteral("Container %1 cannot hold these codecs").arg(c.value));
+        }
+        return p;
+    }
+    for (const Key k : {Key::VideoCodec, Key::AudioCodec, Key::VideoQuality, Key::VideoPreset, Key::VideoMaxWidth,
+                        Key::VideoMaxHeight}) {
+        if (entries.contains(k)) {
+            const Entry e = entries.value(k);
+            return fail(e.line, QStringLiteral("%1 needs a Container other than asf (%2)").arg(e.key, allowed(Containers)));
+        }
+    }
+
     auto size = [](int v) { return v >= 16 && v <= 4096 && v % 2 == 0; };
     const bool anyVideo = entries.contains(Key::VideoWidth) || entries.contains(Key::VideoHeight)
         || entries.contains(Key::VideoFrameRate) || entries.contains(Key::VideoBitRate);
@@ -268,6 +510,16 @@ ProfileChoice profileChoice(const EngineFactory &engines)
         // No engine means nothing to choose from; the caller shows an empty list.
         return {};
     }
+}
+
+const EncoderProfile *findProfile(const ProfileCollection &profiles, const QString &name)
+{
+    const QString wanted = name.toUpper();
+    for (const EncoderProfile &p : profiles) {
+        if (p.Name().toUpper() == wanted)
+            return &p;
+    }
+    return nullptr;
 }
 
 int GetProfile(const QString &profile, std::optional<EncoderProfile> &found,

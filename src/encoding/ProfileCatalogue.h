@@ -51,5 +51,7 @@ ProfileChoice profileChoice(const EngineFactory &engines);
 // nothing matched or a step failed.
 int GetProfile(const QString &profile, std::optional<EncoderProfile> &found,
                const ProfileCollection &profiles, SourceGroup &group);
+// The profile GetProfile would find for `name`, without assigning it; null when none.
+const EncoderProfile *findProfile(const ProfileCollection &profiles, const QString &name);
 
 } // namespace joblet

@@ -3,6 +3,7 @@
 #include "batch/BatchList.h"
 #include "batch/OutputNaming.h"
 #include "encoding/EngineFactory.h"
+#include "encoding/ProfileCatalogue.h"
 #include "encoding/SourceGroup.h"
 
 namespace joblet {
@@ -16,8 +17,11 @@ int Populate_List(BatchList &list, const EngineFactory &engines, const QString &
             const std::unique_ptr<EncoderEngine> engine = engines.create();
             SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
             group.AutoSetFileSource(InputFile);
-            output = OutputNaming::fromMedia(InputFile, group.SourceCount(MediaAudio),
-                                             group.SourceCount(MediaVideo));
+            const int audio = group.SourceCount(MediaAudio);
+            const int video = group.SourceCount(MediaVideo);
+            const EncoderProfile *p = findProfile(engine->ProfileCollection(), Profile);
+            output = p ? OutputNaming::fromMedia(InputFile, audio, video, p->settings())
+                       : OutputNaming::fromMedia(InputFile, audio, video);
         }
         BatchItem row;
         row.inputFile = InputFile;

@@ -39,6 +39,24 @@ void guardLeadingBlank(QLineEdit *box)
     });
 }
 
+// The profile's settings by name, from a temporary engine; nullopt when none.
+std::optional<ProfileSettings> settingsOf(const EngineFactory &engines, const QString &name)
+{
+    try {
+        const std::unique_ptr<EncoderEngine> engine = engines.create();
+        if (const EncoderProfile *p = findProfile(engine->ProfileCollection(), name))
+            return p->settings();
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
+QString proposalFor(const EngineFactory &engines, const QString &input, const QString &profile)
+{
+    const std::optional<ProfileSettings> p = settingsOf(engines, profile);
+    return p ? OutputNaming::fromBrowse(input, *p) : OutputNaming::fromBrowse(input);
+}
+
 } // namespace
 
 FrmAddFiles::FrmAddFiles(const EngineFactory &engines, UiServices &dialogs, QWidget *parent)
@@ -188,10 +206,11 @@ void FrmAddFiles::CmdBrowse_Click(int index)
         const QString chosen = ui.openFile(
             this, {QStringLiteral("Input File"), UiServices::qtFilters(InputFilter), {}, true});
         TxtInput->setText(chosen);
-        const QString proposal = OutputNaming::fromBrowse(TxtInput->text());
+        const QString proposal = proposalFor(m_engines, TxtInput->text(), CmbProfile->currentText());
         if (proposal.isEmpty())
             return;
         TxtOutput->setText(proposal);
+        m_proposal = proposal;
         TxtInput->setFocus();
     } else {
         TxtOutput->setText(ui.saveFile(
@@ -215,6 +234,15 @@ void FrmAddFiles::CmdOk_Click()
         CmbProfile->setFocus();
         return;
     }
+    if (!TxtOutput->text().isEmpty()) {
+        const std::optional<ProfileSettings> p = settingsOf(m_engines, CmbProfile->currentText());
+        const QString refused = p ? OutputNaming::refusal(*p, TxtOutput->text()) : QString();
+        if (!refused.isEmpty()) {
+            ui.message(this, refused);
+            TxtOutput->setFocus();
+            return;
+        }
+    }
     m_outputFile = TxtOutput->text().isEmpty() ? QStringLiteral("None") : TxtOutput->text();
     m_inputFile = TxtInput->text();
     m_profile = CmbProfile->currentText();
@@ -230,6 +258,10 @@ void FrmAddFiles::CmdCancel_Click()
 void FrmAddFiles::CmbProfile_Click()
 {
     m_profile = CmbProfile->currentText();
+    if (!m_proposal.isEmpty() && TxtOutput->text() == m_proposal) {
+        m_proposal = proposalFor(m_engines, TxtInput->text(), m_profile);
+        TxtOutput->setText(m_proposal);
+    }
 }
 
 void FrmAddFiles::TxtInput_LostFocus()

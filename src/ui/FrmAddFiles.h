@@ -69,6 +69,8 @@ private:
     // Set once the engine refused the input: the window is closing and no
     // later OK may store anything.
     bool m_refused = false;
+    // The output the dialog proposed, replaced when the profile changes.
+    QString m_proposal;
 };
 
 } // namespace joblet

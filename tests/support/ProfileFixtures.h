@@ -13,6 +13,11 @@ inline const QStringList AudioVideo = {"Qimto Clipwright 320X240", "Qimto Clipwr
 inline const QStringList AudioOnly = {"Qimto Audio 128K Stereo", "Qimto Audio 64K Stereo",
                                "Qimto Audio 32K Mono"};
 inline const QString VideoOnly = "Qimto Video Only 320X240";
+// After the seven above, in this order.
+inline const QStringList ModernVideo = {"MP4 H.264 1080p", "MP4 H.264 720p", "MP4 H.265 1080p", "WebM AV1 1080p",
+                                        "WebM VP9 720p"};
+inline const QStringList ModernAudio = {"Audio AAC 192 kbps", "Audio Opus 128 kbps", "Audio FLAC lossless",
+                                        "Audio MP3 192 kbps"};
 
 // "Name:AV", "Name:A" or "Name:V": a profile with those streams.
 inline joblet::ProfileSettings profile(const QString &entry)

@@ -1,0 +1,198 @@
+// Encodes one 1280x720 clip through each built-in video profile with the
+// engine and with the ffmpeg command at the same encoder settings, and
+// compares wall time, CPU and PSNR against the source. Then two jobs at once
+// with the cores divided, as `joblet-batch --jobs 2` runs them.
+//
+// modern_vs_ffmpeg [SECONDS [NAME-PART]]   (default 60 s, every video profile)
+
+#include "MediaFixtures.h"
+
+#include "encoding/EncoderFailure.h"
+#include "encoding/FfmpegEngine.h"
+#include "encoding/ProfileCatalogue.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <cstdio>
+#include <sys/resource.h>
+
+using namespace joblet;
+
+namespace {
+
+struct Result {
+    double wall = 0;
+    double cpu = 0; // seconds of all threads
+    double psnr = 0;
+};
+
+double processCpu()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+QString ffmpeg()
+{
+    return test::MediaFixtures::ffmpegExecutable();
+}
+
+// The command line that encodes as the engine does for `p`.
+QStringList commandFor(const ProfileSettings &p)
+{
+    const VideoSettings &v = p.video;
+    QStringList a;
+    switch (v.codec) {
+    case VideoCodec::H264: a << "-c:v" << "libx264"; break;
+    case VideoCodec::H265: a << "-c:v" << "libx265" << "-tag:v" << "hvc1" << "-x265-params" << "log-level=error"; break;
+    case VideoCodec::Av1: a << "-c:v" << "libsvtav1"; break;
+    case VideoCodec::Vp9: a << "-c:v" << "libvpx-vp9" << "-b:v" << "0" << "-row-mt" << "1"; break;
+    case VideoCodec::Wmv2: break;
+    }
+    a << "-crf" << QString::number(v.quality);
+    if (!v.preset.isEmpty())
+        a << (v.codec == VideoCodec::Vp9 ? "-cpu-used" : "-preset") << v.preset;
+    a << "-vf"
+      << QStringLiteral("scale=w='min(iw*sar,%1)':h='min(ih,%2)':force_original_aspect_ratio=decrease:"
+                        "force_divisible_by=2,setsar=1,format=yuv420p")
+             .arg(v.maxWidth)
+             .arg(v.maxHeight);
+    a << "-c:a" << (p.audio.codec == AudioCodec::Aac ? "aac" : "libopus") << "-b:a" << QString::number(p.audio.bitRate)
+      << "-ac" << "2";
+    if (p.container == Container::Mp4)
+        a << "-movflags" << "+faststart";
+    return a;
+}
+
+double psnr(const QString &encoded, const QString &source)
+{
+    QProcess proc;
+    proc.start(ffmpeg(), {"-hide_banner", "-nostats", "-i", encoded, "-i", source, "-lavfi", "[0:v][1:v]psnr", "-f",
+                          "null", "-"});
+    proc.waitForFinished(-1);
+    const QString log = QString::fromLocal8Bit(proc.readAllStandardError());
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("average:([0-9.]+|inf)")).match(log);
+    return m.hasMatch() ? m.captured(1).toDouble() : 0;
+}
+
+Result runCommand(const ProfileSettings &p, const QString &input, const QString &output)
+{
+    QProcess proc;
+    QElapsedTimer timer;
+    timer.start();
+    proc.start(ffmpeg(), QStringList {"-hide_banner", "-nostats", "-loglevel", "info", "-benchmark", "-y", "-i", input}
+                             + commandFor(p) + QStringList {output});
+    proc.waitForFinished(-1);
+    Result r;
+    r.wall = double(timer.nsecsElapsed()) / 1e9;
+    const QString out = QString::fromLocal8Bit(proc.readAllStandardOutput() + proc.readAllStandardError());
+    const QRegularExpressionMatch m
+        = QRegularExpression(QStringLiteral("utime=([0-9.]+)s stime=([0-9.]+)s")).match(out);
+    if (proc.exitCode() != 0 || !m.hasMatch()) {
+        std::fprintf(stderr, "ffmpeg failed: %s\n", qPrintable(out));
+        std::exit(1);
+    }
+    r.cpu = m.captured(1).toDouble() + m.captured(2).toDouble();
+    return r;
+}
+
+// Runs every job at once, each engine given `threads`; wall and CPU of all.
+Result runEngines(const ProfileSettings &p, const QString &input, const QStringList &outputs, int threads)
+{
+    std::vector<std::unique_ptr<FfmpegEngine>> engines;
+    for (const QString &out : outputs) {
+        auto e = std::make_unique<FfmpegEngine>(ProfileCollection());
+        SourceGroup &group = e->SourceGroupCollection().Add(QStringLiteral("bench"));
+        group.AutoSetFileSource(input);
+        group.setProfile(EncoderProfile(p));
+        e->File().setLocalFileName(out);
+        e->SetThreadCount(threads);
+        engines.push_back(std::move(e));
+    }
+    QEventLoop loop;
+    int running = int(engines.size());
+    for (auto &e : engines)
+        QObject::connect(e.get(), &EncoderEngine::RunStateChanged, &loop, [&](qint32 s) {
+            if (s == RunStopped && --running == 0)
+                loop.quit();
+        });
+    QElapsedTimer timer;
+    const double cpu0 = processCpu();
+    timer.start();
+    for (auto &e : engines)
+        e->Start();
+    loop.exec();
+    Result r;
+    r.wall = double(timer.nsecsElapsed()) / 1e9;
+    r.cpu = processCpu() - cpu0;
+    for (auto &e : engines) {
+        if (e->ErrorState() != 0) {
+            std::fprintf(stderr, "engine failed: %s\n", qPrintable(e->ErrorDescription()));
+            std::exit(1);
+        }
+    }
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    av_log_set_level(AV_LOG_ERROR);
+    const double seconds = argc > 1 ? std::max(1.0, atof(argv[1])) : 60.0;
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const int cores = QThread::idealThreadCount();
+
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    test::MediaFixtures media(dir.path());
+    const QString input = dir.filePath(QStringLiteral("source.mkv"));
+    std::printf("input: %.0f s 1280x720 30 fps (moving test picture, mpeg4 q 2) + stereo 48 kHz, %d cores\n", seconds,
+                cores);
+    std::fflush(stdout);
+    const QString len = QString::number(seconds);
+    if (!media.ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30:duration=" + len, "-f", "lavfi", "-i",
+                       "sine=frequency=440:sample_rate=48000:duration=" + len, "-ac", "2", "-c:v", "mpeg4", "-q:v",
+                       "2", "-c:a", "pcm_s16le", input})) {
+        std::fprintf(stderr, "%s\n", qPrintable(media.lastError()));
+        return 1;
+    }
+
+    std::printf("%-18s %9s %9s %6s %8s %8s %8s %8s %7s %13s\n", "profile", "engine s", "ffmpeg s", "ratio", "eng cpu",
+                "ffm cpu", "eng dB", "ffm dB", "d dB", "2 jobs s/cpu");
+    bool withinTargets = true;
+    for (const ProfileSettings &p : ProfileCatalogue::builtIn()) {
+        if (p.container == Container::Asf || !p.hasVideo() || !p.name.contains(only, Qt::CaseInsensitive))
+            continue;
+        const QString ext = p.extension();
+        const QString engineOut = dir.filePath("engine" + ext);
+        const QString commandOut = dir.filePath("command" + ext);
+        const Result e = runEngines(p, input, {engineOut}, 0);
+        Result c = runCommand(p, input, commandOut);
+        const double ep = psnr(engineOut, input);
+        const double cp = psnr(commandOut, input);
+        // The cores divided between two jobs, as --jobs 2 gives them.
+        const Result two = runEngines(p, input, {dir.filePath("a" + ext), dir.filePath("b" + ext)},
+                                      std::max(1, cores / 2));
+        const double ratio = e.wall / c.wall;
+        withinTargets = withinTargets && ratio <= 1.05 && qAbs(ep - cp) <= 0.2;
+        std::printf("%-18s %9.2f %9.2f %6.3f %8.1f %8.1f %8.2f %8.2f %+7.2f %6.2f/%6.1f\n", qPrintable(p.name), e.wall,
+                    c.wall, ratio, e.cpu, c.cpu, ep, cp, ep - cp, two.wall, two.cpu);
+        std::fflush(stdout);
+    }
+    std::printf("%s\n", withinTargets ? "all rows within 1.05x and 0.2 dB" : "some rows outside 1.05x or 0.2 dB");
+    return 0;
+}
