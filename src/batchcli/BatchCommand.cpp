@@ -103,7 +103,10 @@ int runList(const RunOptions &options, const QString &programFolder)
         return SomeFailed;
     }
     QList<EncoderProfile> profiles;
-    const EngineFactory engines = engineFactory(programFolder, &profiles);
+    EngineFactory engines = engineFactory(programFolder, &profiles);
+    // Jobs side by side share the cores; one job alone lets its encoders take them all.
+    if (options.jobs > 1)
+        engines.setThreadCount(std::max(1, QThread::idealThreadCount() / options.jobs));
     BatchRun run(store, engines, {options.jobs, *shard}, *report);
     QObject::connect(&signals_, &SignalPipe::received, &run, &BatchRun::interrupt);
 
@@ -204,10 +207,10 @@ int makeList(const QStringList &args, const QString &programFolder)
 
     QList<EncoderProfile> profiles;
     const EngineFactory engines = engineFactory(programFolder, &profiles);
-    const bool known = std::any_of(profiles.cbegin(), profiles.cend(), [&](const EncoderProfile &p) {
+    const auto named = std::find_if(profiles.cbegin(), profiles.cend(), [&](const EncoderProfile &p) {
         return p.Name().compare(options.profile, Qt::CaseInsensitive) == 0;
     });
-    if (!known)
+    if (named == profiles.cend())
         return usageError(QStringLiteral("make: no profile is named \"%1\"").arg(options.profile));
 
     BatchList list;
@@ -234,7 +237,7 @@ int makeList(const QStringList &args, const QString &programFolder)
         }
         BatchItem item;
         item.inputFile = input;
-        item.outputFile = OutputNaming::fromMedia(input, audio, video);
+        item.outputFile = OutputNaming::fromMedia(input, audio, video, named->settings());
         if (!options.outputDir.isEmpty())
             item.outputFile = QDir(options.outputDir).absoluteFilePath(QFileInfo(item.outputFile).fileName());
         item.profile = options.profile;

@@ -314,6 +314,10 @@ private Q_SLOTS:
                                           .toLocal8Bit());
         o = batch({"make", list, "--profile", "No Such Profile", clip});
         QCOMPARE(o.exitCode, 2);
+        // A modern profile names the output with its own extension.
+        o = batch({"make", list, "--profile", "mp4 h.264 720p", clip});
+        QCOMPARE(o.exitCode, 0);
+        QVERIFY(test::readAll(list).startsWith((clip + u';' + path(QStringLiteral("talk.mp4")) + u';').toLocal8Bit()));
     }
 
     // SIGKILL at any moment: the list is whole, its finished rows are "Done",
