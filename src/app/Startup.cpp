@@ -1,7 +1,6 @@
 #include "Startup.h"
 
 #include "HandOffWriter.h"
-#include "MarkerFile.h"
 #include "ProgramPaths.h"
 #include "SingleInstance.h"
 
@@ -47,6 +46,10 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
             err << "joblet: already running; a list cannot be handed over, load " << line.input()
                 << " in its window\n" << Qt::flush;
             decision.exitCode = 1;
+        } else if (line.kind() == CommandLine::Kind::Rejected) {
+            err << "joblet: already running; cannot look at " << line.input()
+                << ", nothing handed over\n" << Qt::flush;
+            decision.exitCode = 1;
         } else if (line.kind() == CommandLine::Kind::NoFile) {
             err << "joblet: already running; " << line.text() << " names no file, nothing handed over\n"
                 << Qt::flush;
@@ -54,7 +57,7 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
         return decision;
     }
 
-    MarkerFile::createIfAbsent(paths.markerFile(), now);
+    decision.startedAt = now;
     decision.openWindow = true;
     return decision;
 }

@@ -1,8 +1,16 @@
+#include "DesktopWiring.h"
 #include "HandOffPoller.h"
 #include "ProgramPaths.h"
+#include "RunningMarker.h"
 #include "SingleInstance.h"
 #include "Startup.h"
+#include "StartupRecovery.h"
+#include "TerminationSignals.h"
+#include "WindowStart.h"
 
+#include "batch/RecoveryFile.h"
+#include "desktop/RunNotifier.h"
+#include "desktop/SleepInhibitor.h"
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
 #include "schedule/Clock.h"
@@ -11,6 +19,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <QTimer>
 
 #include <optional>
 
@@ -32,8 +41,11 @@ int main(int argc, char **argv)
     if (!start.openWindow)
         return start.exitCode;
 
+    // Ends the process when there is no display: hence the marker after it.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Joblet"));
+    const RunningMarker marker(paths->markerFile(), start.startedAt);
+    TerminationSignals termination;
 
     const EngineFactory engines(ProfileCatalogue::folders(paths->programFolder()));
     DesktopUiServices dialogs(engines);
@@ -47,6 +59,14 @@ int main(int argc, char **argv)
                 return window.addHandOffJob(input, output);
             });
     });
+    RecoveryFile recovery(window.list(), recoveryFilePath());
+    SleepInhibitor inhibitor;
+    RunNotifier notifier;
+    connectDesktop(window, inhibitor, notifier);
+    // Logout and shutdown end the program as Exit does.
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
+                     &FrmJobletIn::CmdExit_Click);
+
     window.Form_Load();
     const CommandLine &line = start.commandLine;
     if (line.kind() == CommandLine::Kind::Job)
@@ -54,5 +74,18 @@ int main(int argc, char **argv)
     else if (line.kind() == CommandLine::Kind::List)
         window.CommandLine_List(line.input(), line.startRun());
     window.show();
-    return app.exec();
+    reportRejectedPath(line, dialogs, &window);
+    // Once the window is painted; an unattended start leaves the rows for the
+    // next ordinary one.
+    QTimer::singleShot(0, &window, [&] {
+        if (offerRecovery(recovery, window.list(), dialogs, &window, line.startRun())
+            == RecoveryAnswer::Loaded)
+            enableListButtons(window);
+    });
+    const int code = app.exec();
+    if (termination.received())
+        recovery.flush();
+    else
+        recovery.closeNormally();
+    return code;
 }
