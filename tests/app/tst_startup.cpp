@@ -230,7 +230,7 @@ private Q_SLOTS:
                                      m_dir.filePath("Song.WMA") + "|" + m_dir.filePath("Song.WMA_1.wma")}));
     }
 
-    void firstInstanceMakesTheMarker()
+    void firstInstanceOpensTheWindow()
     {
         QTemporaryDir programDir;
         const ProgramPaths paths(programDir.path());
@@ -243,7 +243,7 @@ private Q_SLOTS:
         QVERIFY(decision.openWindow);
         QCOMPARE(decision.commandLine.kind(), Kind::Job);
         QVERIFY(instance.held());
-        QVERIFY(readAll(paths.markerFile()).endsWith("\"\r\n"));
+        QVERIFY(!QFile::exists(paths.markerFile())); // made once the toolkit is up
         QVERIFY(!QFile::exists(paths.handOffFile()));
         QVERIFY(out.isEmpty() && err.isEmpty());
     }
