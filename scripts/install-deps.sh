@@ -11,6 +11,7 @@ packages=(
   parallel
   clang libclang-rt-14-dev
   desktop-file-utils shared-mime-info
+  dbus-daemon python3-dbusmock
 )
 [ $# -gt 0 ] && packages=("$@")
 

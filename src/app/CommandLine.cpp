@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "HandOffReader.h"
+#include "PathCheck.h"
 
 #include "batch/OutputNaming.h"
 #include "fileio/TerminalText.h"
@@ -44,7 +45,16 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     path = HandOff::trimBlanks(path);
 
     line.m_kind = Kind::NoFile;
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (path.isEmpty())
+        return line;
+    const PathCheck found = PathCheck::examine(path);
+    if (found.state == PathCheck::State::Rejected) {
+        line.m_kind = Kind::Rejected;
+        line.m_input = path;
+        line.m_errorNumber = found.number;
+        return line;
+    }
+    if (found.state != PathCheck::State::File)
         return line;
     if (QDir::isRelativePath(path))
         path = QDir::current().absoluteFilePath(path);

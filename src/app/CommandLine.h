@@ -18,6 +18,7 @@ public:
         NoFile,  // names no existing file: nothing to add
         Job,     // one job for input() -> output()
         List,    // input() is a batch list file (".jlt"), to be loaded
+        Rejected, // the existence test failed on input() (as given): errorNumber()
     };
 
     // `arguments` as QCoreApplication::arguments() gives them, program first.
@@ -32,6 +33,8 @@ public:
     QString output() const { return m_output; } // Job only
     // "<RUN>" was in the text: start the run once the job or list is in.
     bool startRun() const { return m_startRun; }
+    // Rejected only: the number to report after "Error-".
+    qint32 errorNumber() const { return m_errorNumber; }
 
     static QString usage(const ProgramPaths &paths);
     static QString version();
@@ -42,6 +45,7 @@ private:
     QString m_input;
     QString m_output;
     bool m_startRun = false;
+    qint32 m_errorNumber = 0;
 };
 
 } // namespace joblet

@@ -71,6 +71,10 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
             err << "joblet: already running; a list cannot be handed over, load " << escapeControls(line.input())
                 << " in its window\n" << Qt::flush;
             decision.exitCode = 1;
+        } else if (line.kind() == CommandLine::Kind::Rejected) {
+            err << "joblet: already running; cannot look at " << line.input()
+                << ", nothing handed over\n" << Qt::flush;
+            decision.exitCode = 1;
         } else if (line.kind() == CommandLine::Kind::NoFile) {
             err << "joblet: already running; " << escapeControls(line.text()) << " names no file, nothing handed over\n"
                 << Qt::flush;
@@ -78,7 +82,7 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
         return decision;
     }
 
-    MarkerFile::createIfAbsent(paths.markerFile(), now);
+    decision.startedAt = now;
     decision.openWindow = true;
     return decision;
 }

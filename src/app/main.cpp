@@ -1,9 +1,17 @@
+#include "DesktopWiring.h"
 #include "HandOffPoller.h"
 #include "InstanceChannel.h"
 #include "ProgramPaths.h"
+#include "RunningMarker.h"
 #include "SingleInstance.h"
 #include "Startup.h"
+#include "StartupRecovery.h"
+#include "TerminationSignals.h"
+#include "WindowStart.h"
 
+#include "batch/RecoveryFile.h"
+#include "desktop/RunNotifier.h"
+#include "desktop/SleepInhibitor.h"
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
 #include "schedule/Clock.h"
@@ -12,6 +20,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <QTimer>
 
 #include <optional>
 
@@ -33,8 +42,11 @@ int main(int argc, char **argv)
     if (!start.openWindow)
         return start.exitCode;
 
+    // Ends the process when there is no display: hence the marker after it.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Joblet"));
+    const RunningMarker marker(paths->markerFile(), start.startedAt);
+    TerminationSignals termination;
 
     const EngineFactory engines(ProfileCatalogue::folders(paths->programFolder()));
     DesktopUiServices dialogs(engines);
@@ -50,12 +62,15 @@ int main(int argc, char **argv)
     });
     // A later start with no file asks for the window.
     InstanceChannel channel(instance.takeListeningSocket(), paths->handOffFile());
-    QObject::connect(&channel, &InstanceChannel::raiseRequested, &window, [&window] {
-        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
-        window.show();
-        window.raise();
-        window.activateWindow();
-    });
+    QObject::connect(&channel, &InstanceChannel::raiseRequested, &window, [&window] { raiseWindow(window); });
+    RecoveryFile recovery(window.list(), recoveryFilePath());
+    SleepInhibitor inhibitor;
+    RunNotifier notifier;
+    connectDesktop(window, inhibitor, notifier);
+    // Logout and shutdown end the program as Exit does.
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
+                     &FrmJobletIn::CmdExit_Click);
+
     window.Form_Load();
     const CommandLine &line = start.commandLine;
     if (line.kind() == CommandLine::Kind::Job)
@@ -63,5 +78,18 @@ int main(int argc, char **argv)
     else if (line.kind() == CommandLine::Kind::List)
         window.CommandLine_List(line.input(), line.startRun());
     window.show();
-    return app.exec();
+    reportRejectedPath(line, dialogs, &window);
+    // Once the window is painted; an unattended start leaves the rows for the
+    // next ordinary one.
+    QTimer::singleShot(0, &window, [&] {
+        if (offerRecovery(recovery, window.list(), dialogs, &window, line.startRun())
+            == RecoveryAnswer::Loaded)
+            window.enableListButtons();
+    });
+    const int code = app.exec();
+    if (termination.received())
+        recovery.flush();
+    else
+        recovery.closeNormally();
+    return code;
 }

@@ -371,6 +371,11 @@ QStringList FrmJobletIn::inputFiles() const
     return inputs;
 }
 
+void FrmJobletIn::enableListButtons()
+{
+    m_commands->enableListButtons();
+}
+
 bool FrmJobletIn::addHandOffJob(const QString &input, const QString &output)
 {
     QString stored = output;

@@ -53,6 +53,8 @@ public:
     void setHandOffPoll(std::function<void()> poll) { m_handOffPoll = std::move(poll); }
     QStringList inputFiles() const;
     bool addHandOffJob(const QString &input, const QString &output);
+    // Rows arrived from outside the list commands (a recovered list).
+    void enableListButtons();
 
     BatchList &list() const { return *m_list; }
     // The run state's one owner; the window draws what it answers.

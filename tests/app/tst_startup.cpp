@@ -311,7 +311,7 @@ private Q_SLOTS:
         QCOMPARE(err.contains(QLatin1String("<RUN>")), arguments.contains("<RUN>"));
     }
 
-    void firstInstanceMakesTheMarker()
+    void firstInstanceOpensTheWindow()
     {
         QTemporaryDir programDir;
         const ProgramPaths paths(programDir.path());
@@ -324,7 +324,7 @@ private Q_SLOTS:
         QVERIFY(decision.openWindow);
         QCOMPARE(decision.commandLine.kind(), Kind::Job);
         QVERIFY(instance.held());
-        QVERIFY(readAll(paths.markerFile()).endsWith("\"\r\n"));
+        QVERIFY(!QFile::exists(paths.markerFile())); // made once the toolkit is up
         QVERIFY(!QFile::exists(paths.handOffFile()));
         QVERIFY(out.isEmpty() && err.isEmpty());
     }

@@ -1,0 +1,109 @@
+// Start-up faults: no marker from a start that fails before the window, and
+// a path the existence test rejects reported, not taken for a missing file.
+#include "app/CommandLine.h"
+#include "app/PathCheck.h"
+#include "app/RunningMarker.h"
+#include "app/WindowStart.h"
+
+#include "FakeUiServices.h"
+#include "FileHelpers.h"
+#include "Unprivileged.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace joblet;
+using namespace joblet::test;
+
+class Tst_StartFaults : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void rejectedPath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<bool>("unprivileged");
+        QTest::newRow("loop of links") << "loop/a" << int(PathCheck::BadFileName) << false;
+        QTest::newRow("name too long") << QString(300, u'n') << int(PathCheck::BadFileName) << false;
+        QTest::newRow("folder not searchable") << "closed/talk.avi" << int(PathCheck::PermissionDenied)
+                                               << true;
+    }
+    void rejectedPath()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, number);
+        QFETCH(bool, unprivileged);
+        QDir(m_dir.path()).mkpath("loop");
+        QFile::link(m_dir.filePath("loop/b"), m_dir.filePath("loop/a"));
+        QFile::link(m_dir.filePath("loop/a"), m_dir.filePath("loop/b"));
+        QDir(m_dir.path()).mkpath("closed");
+        writeFile(m_dir.filePath("closed/talk.avi"), "media");
+        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                | QFileDevice::ExeOwner | QFileDevice::ExeOther);
+        QFile::setPermissions(m_dir.filePath("closed"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+        const QString full = m_dir.filePath(path);
+        auto check = [&] {
+            const CommandLine line = CommandLine::parse({"joblet", full, "<RUN>"});
+            if (line.kind() != CommandLine::Kind::Rejected || line.errorNumber() != number)
+                return false;
+            FakeUiServices dialogs;
+            return reportRejectedPath(line, dialogs, nullptr) && dialogs.messages.size() == 1
+                && dialogs.messages.first().text == QLatin1String("Error Executing Application")
+                && dialogs.messages.first().title == UiServices::errorTitle(number)
+                && dialogs.messages.first().icon == UiServices::Icon::Critical;
+        };
+        QVERIFY(unprivileged ? holdsWithoutPrivilege(check) : check());
+        // A path that merely names nothing stays silent.
+        FakeUiServices dialogs;
+        QVERIFY(!reportRejectedPath(CommandLine::parse({"joblet", m_dir.filePath("missing.avi")}), dialogs,
+                                    nullptr));
+    }
+
+    // The marker of a start goes with it when that start made it; one left
+    // by a crashed instance is not this start's to delete.
+    void markerOnlyWhileTheStartLives()
+    {
+        const QString path = m_dir.filePath("JobletRunning");
+        {
+            const RunningMarker marker(path, QDateTime::currentDateTime());
+            QVERIFY(marker.madeHere());
+            QVERIFY(readAll(path).endsWith("\"\r\n"));
+        }
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(writeFile(path, "crashed"));
+        { const RunningMarker marker(path, QDateTime::currentDateTime()); }
+        QCOMPARE(readAll(path), QByteArray("crashed"));
+        QFile::remove(path);
+    }
+
+    // Without a display the toolkit ends the program; it leaves no marker.
+    void noDisplayNoMarker()
+    {
+        QTemporaryDir home;
+        const QString program = home.filePath("joblet");
+        QVERIFY(QFile::copy(JOBLET_PROGRAM, program));
+        QDir(home.path()).mkdir("runtime");
+        QFile::setPermissions(home.filePath("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                            | QFileDevice::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
+        env.insert("XDG_DATA_HOME", home.filePath("data"));
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        QProcess joblet;
+        joblet.setProcessEnvironment(env);
+        joblet.start(program, {});
+        QVERIFY(joblet.waitForFinished(30000));
+        QVERIFY(joblet.exitStatus() == QProcess::CrashExit || joblet.exitCode() != 0);
+        QVERIFY(!QFile::exists(home.filePath("JobletRunning")));
+    }
+};
+
+QTEST_GUILESS_MAIN(Tst_StartFaults)
+#include "tst_startfaults.moc"
