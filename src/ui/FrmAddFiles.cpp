@@ -23,10 +23,13 @@ namespace joblet {
 
 namespace {
 
-const QString InputFilter = QStringLiteral(
+// Description and patterns, in pairs separated by '|'.
+const char *const InputFilter = QT_TRANSLATE_NOOP(
+    "joblet::FrmAddFiles",
     "Video Files(*.asf,*.avi,*.bmp,*.mpg,*.wmv)|*.asf;*.avi;*.bmp;*.mpg;*.wmv|"
     "Audio Files(*.asf,*.avi,*.mp3,*.mpg,*.wav,*.wma)|*.asf;*.avi;*.mp3;*.mpg;*.wav;*.wma");
-const QString OutputFilter = QStringLiteral(
+const char *const OutputFilter = QT_TRANSLATE_NOOP(
+    "joblet::FrmAddFiles",
     "Qimto Media  files(*.wmv;*.wma)|*.wmv;*.wma|Qimto Media  video files(*.wmv)|*.wmv|"
     "Qimto Media  audio files(*.wma)|*.wma|Qimto Media (*.asf)|*.asf");
 
@@ -65,7 +68,7 @@ FrmAddFiles::FrmAddFiles(const EngineFactory &engines, UiServices &dialogs, QWid
     , m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("FrmAddFiles"));
-    setWindowTitle(QStringLiteral("Add Batch Items"));
+    setWindowTitle(tr("Add Batch Items"));
     setAccessibleName(windowTitle());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -77,41 +80,41 @@ FrmAddFiles::FrmAddFiles(const EngineFactory &engines, UiServices &dialogs, QWid
         w->setAccessibleName(accessible);
     };
 
-    FraInput = new QGroupBox(QStringLiteral("INPUT"), this);
-    named(FraInput, "FraInput", QStringLiteral("INPUT"));
+    FraInput = new QGroupBox(tr("INPUT"), this);
+    named(FraInput, "FraInput", tr("INPUT"));
     place(FraInput, 0, 240, 7815, 2055);
 
-    LblInput = new QLabel(QStringLiteral("&Input File :"), FraInput);
-    named(LblInput, "LblInput", QStringLiteral("Input File :"));
+    LblInput = new QLabel(tr("&Input File :"), FraInput);
+    named(LblInput, "LblInput", tr("Input File :"));
     place(LblInput, 240, 240, 975, 375);
     TxtInput = new QLineEdit(FraInput);
-    named(TxtInput, "TxtInput", QStringLiteral("Input File"));
+    named(TxtInput, "TxtInput", tr("Input File"));
     place(TxtInput, 1200, 240, 5055, 315);
     LblInput->setBuddy(TxtInput);
 
-    LblOutput = new QLabel(QStringLiteral("&Output File :"), FraInput);
-    named(LblOutput, "LblOutput", QStringLiteral("Output File :"));
+    LblOutput = new QLabel(tr("&Output File :"), FraInput);
+    named(LblOutput, "LblOutput", tr("Output File :"));
     place(LblOutput, 240, 840, 975, 375);
     TxtOutput = new QLineEdit(FraInput);
-    named(TxtOutput, "TxtOutput", QStringLiteral("Output File"));
+    named(TxtOutput, "TxtOutput", tr("Output File"));
     place(TxtOutput, 1200, 840, 5055, 315);
     LblOutput->setBuddy(TxtOutput);
 
     // One click handler for both, told which row the button sits on.
     for (int i = 0; i < 2; ++i) {
-        CmdBrowse[i] = new QPushButton(QStringLiteral("Browse"), FraInput);
-        named(CmdBrowse[i], i == 0 ? "CmdBrowse_0" : "CmdBrowse_1", QStringLiteral("Browse"));
-        CmdBrowse[i]->setAccessibleDescription(i == 0 ? QStringLiteral("Browse for the input file")
-                                                      : QStringLiteral("Browse for the output file"));
+        CmdBrowse[i] = new QPushButton(tr("Browse"), FraInput);
+        named(CmdBrowse[i], i == 0 ? "CmdBrowse_0" : "CmdBrowse_1", tr("Browse"));
+        CmdBrowse[i]->setAccessibleDescription(i == 0 ? tr("Browse for the input file")
+                                                      : tr("Browse for the output file"));
         place(CmdBrowse[i], 6360, i == 0 ? 240 : 840, 1095, 375);
         connect(CmdBrowse[i], &QPushButton::clicked, this, [this, i] { CmdBrowse_Click(i); });
     }
 
-    LblProfile = new QLabel(QStringLiteral("&Profile :"), FraInput);
-    named(LblProfile, "LblProfile", QStringLiteral("Profile :"));
+    LblProfile = new QLabel(tr("&Profile :"), FraInput);
+    named(LblProfile, "LblProfile", tr("Profile :"));
     place(LblProfile, 240, 1440, 855, 375);
     CmbProfile = new QComboBox(FraInput);
-    named(CmbProfile, "CmbProfile", QStringLiteral("Profile"));
+    named(CmbProfile, "CmbProfile", tr("Profile"));
     CmbProfile->setEditable(true);
     CmbProfile->setInsertPolicy(QComboBox::NoInsert);
     // The typed name is returned as typed, not replaced by a near list entry.
@@ -119,12 +122,12 @@ FrmAddFiles::FrmAddFiles(const EngineFactory &engines, UiServices &dialogs, QWid
     place(CmbProfile, 1200, 1440, 5055, 315);
     LblProfile->setBuddy(CmbProfile);
 
-    CmdOk = new QPushButton(QStringLiteral("Ok"), this);
-    named(CmdOk, "CmdOk", QStringLiteral("Ok"));
+    CmdOk = new QPushButton(tr("Ok"), this);
+    named(CmdOk, "CmdOk", tr("Ok"));
     place(CmdOk, 4440, 2520, 1455, 495);
     CmdOk->setDefault(true);
-    CmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    named(CmdCancel, "CmdCancel", QStringLiteral("Cancel"));
+    CmdCancel = new QPushButton(tr("Cancel"), this);
+    named(CmdCancel, "CmdCancel", tr("Cancel"));
     place(CmdCancel, 6240, 2520, 1455, 495);
 
     setTabOrder(TxtInput, CmdBrowse[0]);
@@ -170,10 +173,10 @@ void FrmAddFiles::Form_Load()
         const ProfileChoice choice = profileChoice(engine->ProfileCollection());
         showProfiles({choice.names, int(choice.names.indexOf(choice.current))});
     } catch (const EncoderFailure &failure) {
-        m_dialogs.failure(this, QStringLiteral("Error Getting Profiles of Encoder"),
+        m_dialogs.failure(this, tr("Error Getting Profiles of Encoder"),
                                        failure.number());
     } catch (...) {
-        m_dialogs.failure(this, QStringLiteral("Error Getting Profiles of Encoder"),
+        m_dialogs.failure(this, tr("Error Getting Profiles of Encoder"),
                                        EngineError::Internal);
     }
     TxtInput->setFocus();
@@ -203,8 +206,10 @@ void FrmAddFiles::CmdBrowse_Click(int index)
 {
     UiServices &ui = m_dialogs;
     if (index == 0) {
-        const QString chosen = ui.openFile(
-            this, {QStringLiteral("Input File"), UiServices::qtFilters(InputFilter), {}, true});
+        // The dialog's own two filters first (the default), then every container.
+        const QStringList filters =
+            UiServices::qtFilters(tr(InputFilter)) + UiServices::containerFilters();
+        const QString chosen = ui.openFile(this, {tr("Input File"), filters, {}, true});
         TxtInput->setText(chosen);
         const QString proposal = proposalFor(m_engines, TxtInput->text(), CmbProfile->currentText());
         if (proposal.isEmpty())
@@ -214,7 +219,7 @@ void FrmAddFiles::CmdBrowse_Click(int index)
         TxtInput->setFocus();
     } else {
         TxtOutput->setText(ui.saveFile(
-            this, {QStringLiteral("output file"), UiServices::qtFilters(OutputFilter), {}, false,
+            this, {tr("output file"), UiServices::qtFilters(tr(OutputFilter)), {}, false,
                    /*confirmOverwrite=*/false}));
     }
 }
@@ -225,12 +230,12 @@ void FrmAddFiles::CmdOk_Click()
         return;
     UiServices &ui = m_dialogs;
     if (TxtInput->text().isEmpty()) {
-        ui.message(this, QStringLiteral("Please enter the input file"));
+        ui.message(this, tr("Please enter the input file"));
         TxtInput->setFocus();
         return;
     }
     if (CmbProfile->currentText().isEmpty()) {
-        ui.message(this, QStringLiteral("Please enter a profile"));
+        ui.message(this, tr("Please enter a profile"));
         CmbProfile->setFocus();
         return;
     }
@@ -292,7 +297,7 @@ void FrmAddFiles::TxtInput_LostFocus()
         showProfiles(*narrowed);
     else
         m_dialogs.message(
-            this, QStringLiteral("The input file doesnot contain Either an audio or a video"));
+            this, tr("The input file doesnot contain Either an audio or a video"));
 }
 
 void FrmAddFiles::refuseInput(const QString &description)

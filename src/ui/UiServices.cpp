@@ -5,6 +5,7 @@
 #include "encoding/EngineFactory.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace joblet {
 
@@ -30,12 +31,12 @@ QMessageBox::Icon boxIcon(UiServices::Icon icon)
 QString fileDialog(QWidget *parent, const UiServices::FileDialog &dialog,
                    QFileDialog::AcceptMode mode)
 {
-    QFileDialog box(parent, dialog.title, dialog.fileName, dialog.filters.join(QStringLiteral(";;")));
+    const QStringList filters = UiServices::dialogFilters(dialog);
+    QFileDialog box(parent, dialog.title, dialog.fileName, filters.join(QStringLiteral(";;")));
     box.setAcceptMode(mode);
     box.setFileMode(dialog.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.confirmOverwrite);
-    if (!dialog.filters.isEmpty())
-        box.selectNameFilter(dialog.filters.first());
+    box.selectNameFilter(filters.first());
     if (box.exec() != QDialog::Accepted)
         return {};
     return box.selectedFiles().value(0);
@@ -76,6 +77,8 @@ UiServices::AddItemEntry DesktopUiServices::addItem(QWidget *parent)
 
 QStringList UiServices::qtFilters(const QString &pairs)
 {
+    // A description's own "(*.a,*.b)" or "(*.a;*.b)" at its end.
+    static const QRegularExpression ownPatterns(QStringLiteral("\\s*\\([^()]*\\*[^()]*\\)\\s*$"));
     const QStringList parts = pairs.split(QLatin1Char('|'));
     QStringList filters;
     // A description left without its patterns is dropped.
@@ -84,15 +87,46 @@ QStringList UiServices::qtFilters(const QString &pairs)
         for (QString &pattern : patterns)
             pattern = pattern.trimmed();
         patterns.removeAll(QString());
-        filters << parts.at(i).trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' '))
+        QString description = parts.at(i);
+        description.remove(ownPatterns);
+        filters << description.trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' '))
                        + QLatin1Char(')');
     }
     return filters;
 }
 
+QStringList UiServices::containerFilters()
+{
+    // The containers of everyday recordings, downloads and rips; each is
+    // read by the engine's demuxers (the tests make a file of each).
+    return {
+        tr("MPEG-4 and QuickTime (*.mp4 *.m4v *.m4a *.mov *.3gp *.3g2)"),
+        tr("Matroska and WebM (*.mkv *.mka *.webm)"),
+        tr("Ogg (*.ogg *.ogv *.oga *.opus)"),
+        tr("MPEG transport stream (*.ts *.m2ts *.mts)"),
+        tr("MPEG program stream (*.mpg *.mpeg *.vob)"),
+        tr("AVI (*.avi)"),
+        tr("ASF (*.asf *.wmv *.wma)"),
+        tr("Flash video (*.flv)"),
+        tr("DV (*.dv)"),
+        tr("MP3 (*.mp3)"),
+        tr("AAC (*.aac *.adts)"),
+        tr("AC-3 (*.ac3)"),
+        tr("FLAC (*.flac)"),
+        tr("WAV (*.wav)"),
+        tr("AIFF (*.aif *.aiff)"),
+        tr("Bitmap image (*.bmp)"),
+    };
+}
+
+QStringList UiServices::dialogFilters(const FileDialog &dialog)
+{
+    return QStringList(dialog.filters) << tr("All files (*)");
+}
+
 QString UiServices::errorTitle(qint32 number)
 {
-    return QStringLiteral("Error-") + QString::number(number);
+    return tr("Error-%1").arg(number);
 }
 
 void UiServices::failure(QWidget *parent, const QString &text, qint32 number)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,8 @@ namespace joblet {
 // Every message box and file dialog goes through here, so tests can answer
 // them without anything being shown. The program hands one to each window.
 class UiServices {
+    Q_DECLARE_TR_FUNCTIONS(joblet::UiServices)
+
 public:
     virtual ~UiServices() = default;
 
@@ -28,7 +31,8 @@ public:
 
     struct FileDialog {
         QString title;
-        QStringList filters;   // Qt form: "Description (*.a *.b)", first selected
+        QStringList filters;   // Qt form: "Description (*.a *.b)", first selected;
+                               // "All files (*)" is added after them
         QString fileName;      // proposed file name / folder
         bool mustExist = false;
         bool confirmOverwrite = true; // save dialogs: ask before replacing
@@ -46,9 +50,15 @@ public:
     };
     virtual AddItemEntry addItem(QWidget *parent) = 0;
 
-    // "Desc(*.a)|*.a;*.b|Other|*.c" (blanks around '|' allowed) in Qt's
-    // filter form: "Desc(*.a) (*.a *.b)", "Other (*.c)".
+    // "Desc(*.a,*.b)|*.a;*.b|Other|*.c" (blanks around '|' allowed) in Qt's
+    // filter form: "Desc (*.a *.b)", "Other (*.c)". A pattern list already
+    // in the description gives way to the real one, so it shows once.
     static QStringList qtFilters(const QString &pairs);
+    // One filter per media container the engine reads, after the ones a
+    // dialog names first.
+    static QStringList containerFilters();
+    // What a file dialog offers: its own filters, then "All files (*)".
+    static QStringList dialogFilters(const FileDialog &dialog);
 
     // "Error-" + number in decimal, the title of failure messages.
     static QString errorTitle(qint32 number);

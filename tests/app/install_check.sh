@@ -10,6 +10,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "install check: $*" >&2; exit 1; }
 [ -x "$prefix/bin/joblet" ] || fail "no executable bin/joblet"
+[ -x "$prefix/bin/joblet-batch" ] || fail "no executable bin/joblet-batch"
+[ -f "$prefix/share/man/man1/joblet-batch.1.gz" ] || fail "no manual"
+[ -x "$prefix/share/joblet/slurm/submit.sh" ] || fail "no Slurm scripts"
 desktop="$prefix/share/applications/joblet.desktop"
 [ -f "$desktop" ] || fail "no desktop entry"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/joblet.svg" ] || fail "no icon"

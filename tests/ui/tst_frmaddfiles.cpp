@@ -221,6 +221,11 @@ private Q_SLOTS:
         QCOMPARE(d.save, row == 1);
         QCOMPARE(d.dialog.mustExist, row == 0);
         QVERIFY(row == 0 || !d.dialog.confirmOverwrite); // the output is replaced unasked
+        // The dialog's own filters first and as the default; every container after them.
+        QCOMPARE(d.dialog.filters.first(), row == 0 ? QString("Video Files (*.asf *.avi *.bmp *.mpg *.wmv)")
+                                                    : QString("Qimto Media  files (*.wmv *.wma)"));
+        QCOMPARE(d.dialog.filters.size(), row == 0 ? 2 + UiServices::containerFilters().size() : 4);
+        QCOMPARE(UiServices::dialogFilters(d.dialog).last(), QString("All files (*)"));
     }
 
     // Which profiles suit the input's streams, and which stays picked: the remembered
