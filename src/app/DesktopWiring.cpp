@@ -5,6 +5,8 @@
 #include "session/RunControl.h"
 #include "ui/FrmJobletIn.h"
 
+#include <QCoreApplication>
+
 namespace joblet {
 
 void raiseWindow(QWidget &window)
@@ -22,10 +24,10 @@ void connectDesktop(FrmJobletIn &window, SleepInhibitor &inhibitor, RunNotifier 
     auto stayAwake = [&control, &inhibitor] {
         switch (control.state()) {
         case RunControl::State::Running:
-            inhibitor.setHeld(true, QStringLiteral("Encoding the batch list"));
+            inhibitor.setHeld(true, QCoreApplication::translate("joblet::DesktopWiring", "Encoding the batch list"));
             break;
         case RunControl::State::Armed:
-            inhibitor.setHeld(true, QStringLiteral("Waiting for the timed session to start"));
+            inhibitor.setHeld(true, QCoreApplication::translate("joblet::DesktopWiring", "Waiting for the timed session to start"));
             break;
         case RunControl::State::Idle: inhibitor.setHeld(false); break;
         }

@@ -5,6 +5,7 @@
 
 #include "fileio/RegularFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -29,14 +30,14 @@ bool fail(QString *error, const QString &why)
 bool appendLine(const QString &handOffFile, const QString &path, QString *error)
 {
     if (path.contains(u'\r') || path.contains(u'\n'))
-        return fail(error, QStringLiteral("the path holds a line end"));
+        return fail(error, QCoreApplication::translate("joblet::HandOff", "the path holds a line end"));
     if (path.startsWith(u' ') || path.endsWith(u' '))
-        return fail(error, QStringLiteral("the path begins or ends with a blank"));
+        return fail(error, QCoreApplication::translate("joblet::HandOff", "the path begins or ends with a blank"));
     if (path.size() < 3)
-        return fail(error, QStringLiteral("the path is shorter than three characters"));
+        return fail(error, QCoreApplication::translate("joblet::HandOff", "the path is shorter than three characters"));
     const QByteArray bytes = path.toLocal8Bit();
     if (QString::fromLocal8Bit(bytes) != path)
-        return fail(error, QStringLiteral("the path cannot be written in the locale's encoding"));
+        return fail(error, QCoreApplication::translate("joblet::HandOff", "the path cannot be written in the locale's encoding"));
     const QByteArray line = bytes + "\r\n";
 
     ProgramPaths::makePrivateFolder(QFileInfo(handOffFile).path());
@@ -46,7 +47,7 @@ bool appendLine(const QString &handOffFile, const QString &path, QString *error)
                                          {.ownedByUser = true, .unsharedOnly = true,
                                           .maxSize = MaxFileBytes, .createPrivate = true});
     if (!file.isOpen())
-        return fail(error, QStringLiteral("the hand-off file ") + file.error());
+        return fail(error, QCoreApplication::translate("joblet::HandOff", "the hand-off file ") + file.error());
     const int fd = file.handle();
     ssize_t written;
     do {
@@ -54,7 +55,7 @@ bool appendLine(const QString &handOffFile, const QString &path, QString *error)
     } while (written < 0 && errno == EINTR);
     if (written != ssize_t(line.size()))
         return fail(error, written < 0 ? QString::fromLocal8Bit(std::strerror(errno))
-                                       : QStringLiteral("the line was written only in part"));
+                                       : QCoreApplication::translate("joblet::HandOff", "the line was written only in part"));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "batch/RecoveryFile.h"
 #include "ui/UiServices.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 
 namespace joblet {
@@ -16,12 +17,12 @@ QString recoveryFilePath()
 
 QString recoveryTitle()
 {
-    return QStringLiteral("Recover Batch List");
+    return QCoreApplication::translate("joblet::StartupRecovery", "Recover Batch List");
 }
 
 QString recoveryQuestion(int rows)
 {
-    return QStringLiteral("Joblet was not closed normally last time. Restore its batch list "
+    return QCoreApplication::translate("joblet::StartupRecovery", "Joblet was not closed normally last time. Restore its batch list "
                           "(%1 jobs) with their results?")
         .arg(rows);
 }

@@ -4,6 +4,7 @@
 
 #include "ui/UiServices.h"
 
+#include <QCoreApplication>
 #include <QWidget>
 
 namespace joblet {
@@ -12,7 +13,7 @@ bool reportRejectedPath(const CommandLine &line, UiServices &dialogs, QWidget *w
 {
     if (line.kind() != CommandLine::Kind::Rejected)
         return false;
-    dialogs.failure(window, QStringLiteral("Error Executing Application"), line.errorNumber());
+    dialogs.failure(window, QCoreApplication::translate("joblet::WindowStart", "Error Executing Application"), line.errorNumber());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "RunNotifier.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -17,7 +18,7 @@ const QString DefaultAction = QStringLiteral("default");
 
 QString jobs(int n)
 {
-    return n == 1 ? QStringLiteral("1 job") : QStringLiteral("%1 jobs").arg(n);
+    return n == 1 ? QCoreApplication::translate("joblet::RunNotifier", "1 job") : QCoreApplication::translate("joblet::RunNotifier", "%1 jobs").arg(n);
 }
 
 } // namespace
@@ -26,17 +27,17 @@ RunNotifier::RunNotifier(QObject *parent) : QObject(parent) {}
 
 QString RunNotifier::summary()
 {
-    return QStringLiteral("Batch Run Ended");
+    return tr("Batch Run Ended");
 }
 
 QString RunNotifier::body(int done, int failed)
 {
-    return QStringLiteral("%1 Done, %2 failed.").arg(jobs(done)).arg(failed);
+    return tr("%1 Done, %2 failed.").arg(jobs(done)).arg(failed);
 }
 
 QString RunNotifier::actionText()
 {
-    return QStringLiteral("Show Joblet");
+    return tr("Show Joblet");
 }
 
 void RunNotifier::runEnded(int done, int failed, bool windowActive)
