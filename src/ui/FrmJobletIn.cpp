@@ -301,9 +301,9 @@ void FrmJobletIn::armSchedule()
     default:
         return;
     }
-    const QString question = tr("Do you want to start an encoding session at ")
-                             + lstHour->currentText() + QLatin1Char(':') + lstMinute->currentText()
-                             + QStringLiteral(":00");
+    const QString question = tr("Do you want to start an encoding session at %1")
+                                 .arg(lstHour->currentText() + QLatin1Char(':') + lstMinute->currentText()
+                                      + QStringLiteral(":00"));
     if (m_context.dialogs.message(this, question, QMessageBox::Yes | QMessageBox::No)
             != QMessageBox::Yes
         || m_control->arm(check) != RunControl::Verdict::Accepted)
