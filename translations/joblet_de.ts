@@ -2,6 +2,60 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de" sourcelanguage="en">
 <context>
+    <name>QObject</name>
+    <message>
+        <source>%1 fps</source>
+        <translation>%1 B/s</translation>
+    </message>
+    <message>
+        <source>%1 kb/s</source>
+        <translation>%1 kbit/s</translation>
+    </message>
+    <message>
+        <source>Video %1</source>
+        <translation>Video %1</translation>
+    </message>
+    <message>
+        <source>%1 kHz</source>
+        <translation>%1 kHz</translation>
+    </message>
+    <message>
+        <source>mono</source>
+        <translation>Mono</translation>
+    </message>
+    <message>
+        <source>stereo</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>%1 channels</source>
+        <translation>%1 Kanäle</translation>
+    </message>
+    <message>
+        <source>Audio %1</source>
+        <translation>Audio %1</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::BatchList</name>
+    <message>
+        <source>Input File</source>
+        <translation>Eingabedatei</translation>
+    </message>
+    <message>
+        <source>Output File</source>
+        <translation>Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+</context>
+<context>
     <name>joblet::CommandLine</name>
     <message>
         <source>Usage: joblet [FILE [&apos;&lt;RUN&gt;&apos;]]
@@ -22,7 +76,7 @@ otherwise, and for an installed copy (a folder named bin), they are in
 Marker of a running instance: %1
 Hand-off file (append one path per line, ending CR LF): %2
 </source>
-        <translation>Aufruf: joblet [DATEI ['&lt;RUN&gt;']]
+        <translation>Aufruf: joblet [DATEI [&apos;&lt;RUN&gt;&apos;]]
        joblet --help | --version
 
 Öffnet das Stapelfenster. Mit DATEI wird sie der Liste als ein Auftrag

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QXmlStreamReader>
 
 using namespace joblet;
@@ -25,8 +26,8 @@ private slots:
         QFile::setPermissions(ts, QFile::ReadOwner | QFile::WriteOwner);
         QProcess lupdate;
         lupdate.setWorkingDirectory(JOBLET_SOURCE_DIR);
-        lupdate.start(JOBLET_LUPDATE, {"-silent", "-locations", "none", "src/ui", "src/app", "src/desktop",
-                                       "-ts", ts});
+        lupdate.start(JOBLET_LUPDATE, QStringList {"-silent", "-locations", "none"}
+                                          + QString(JOBLET_TRANSLATED_PATHS).split(' ') + QStringList {"-ts", ts});
         QVERIFY(lupdate.waitForFinished(60000));
         QCOMPARE(lupdate.exitCode(), 0);
 
@@ -64,6 +65,8 @@ private slots:
         QCOMPARE(f.button("CmdStart")->accessibleName(), QString("Starten"));
         QCOMPARE(f.button("CmdExit")->text(), QString("&Beenden"));
         QCOMPARE(f.button("CmdClearResults")->toolTip(), QString("Die Ergebnisse leeren"));
+        QCOMPARE(f.get<QTreeView>("LvwJoblet")->model()->headerData(3, Qt::Horizontal).toString(),
+                 QString("Ergebnis"));
         // Each access key once in the window.
         QSet<QChar> keys;
         for (const QString &name : panelButtons + QStringList {"CmdExit"}) {
