@@ -15,6 +15,11 @@ namespace joblet {
 
 namespace {
 
+// The translation context of the texts below.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(joblet::Startup)
+};
+
 // The running instance answers from its event loop, which a starting or
 // busy window may hold up for a moment.
 constexpr std::chrono::milliseconds AnswerTimeout{5000};
@@ -49,42 +54,42 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
             const std::optional<QString> handOff = InstanceChannel::ask(
                 instance.socketFile(), InstanceChannel::Request::HandOff, AnswerTimeout, &why);
             if (!handOff || !HandOff::appendLine(*handOff, line.input(), &why)) {
-                err << QCoreApplication::translate("joblet::Startup", "joblet: already running; could not hand %1 over: %2")
+                err << Texts::tr("joblet: already running; could not hand %1 over: %2")
                            .arg(escapeControls(line.input()), escapeControls(why))
                     << '\n' << Qt::flush;
                 decision.exitCode = 1;
                 return decision;
             }
             err << (line.startRun()
-                        ? QCoreApplication::translate("joblet::Startup", "joblet: already running; handed %1 over as a job (<RUN> is not passed on)")
-                        : QCoreApplication::translate("joblet::Startup", "joblet: already running; handed %1 over as a job"))
+                        ? Texts::tr("joblet: already running; handed %1 over as a job (<RUN> is not passed on)")
+                        : Texts::tr("joblet: already running; handed %1 over as a job"))
                            .arg(escapeControls(line.input()))
                 << '\n' << Qt::flush;
         } else if (line.kind() == CommandLine::Kind::Empty) {
             QString why;
             if (InstanceChannel::ask(instance.socketFile(), InstanceChannel::Request::Raise,
                                      AnswerTimeout, &why)) {
-                err << QCoreApplication::translate("joblet::Startup", "joblet: already running; its window was brought to the front")
+                err << Texts::tr("joblet: already running; its window was brought to the front")
                     << '\n' << Qt::flush;
             } else {
-                err << QCoreApplication::translate("joblet::Startup", "joblet: already running, but it could not be reached: %1")
+                err << Texts::tr("joblet: already running, but it could not be reached: %1")
                            .arg(escapeControls(why))
                     << '\n' << Qt::flush;
                 decision.exitCode = 1;
             }
         } else if (line.kind() == CommandLine::Kind::List) {
             // The hand-off file carries input paths only.
-            err << QCoreApplication::translate("joblet::Startup", "joblet: already running; a list cannot be handed over, load %1 in its window")
+            err << Texts::tr("joblet: already running; a list cannot be handed over, load %1 in its window")
                        .arg(escapeControls(line.input()))
                 << '\n' << Qt::flush;
             decision.exitCode = 1;
         } else if (line.kind() == CommandLine::Kind::Rejected) {
-            err << QCoreApplication::translate("joblet::Startup", "joblet: already running; cannot look at %1, nothing handed over")
-                       .arg(line.input())
+            err << Texts::tr("joblet: already running; cannot look at %1, nothing handed over")
+                       .arg(escapeControls(line.input()))
                 << '\n' << Qt::flush;
             decision.exitCode = 1;
         } else if (line.kind() == CommandLine::Kind::NoFile) {
-            err << QCoreApplication::translate("joblet::Startup", "joblet: already running; %1 names no file, nothing handed over")
+            err << Texts::tr("joblet: already running; %1 names no file, nothing handed over")
                        .arg(escapeControls(line.text()))
                 << '\n' << Qt::flush;
         }

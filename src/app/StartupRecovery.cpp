@@ -9,6 +9,15 @@
 
 namespace joblet {
 
+namespace {
+
+// The translation context of the texts below.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(joblet::StartupRecovery)
+};
+
+} // namespace
+
 QString recoveryFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
@@ -17,13 +26,13 @@ QString recoveryFilePath()
 
 QString recoveryTitle()
 {
-    return QCoreApplication::translate("joblet::StartupRecovery", "Recover Batch List");
+    return Texts::tr("Recover Batch List");
 }
 
 QString recoveryQuestion(int rows)
 {
-    return QCoreApplication::translate("joblet::StartupRecovery", "Joblet was not closed normally last time. Restore its batch list "
-                          "(%1 jobs) with their results?")
+    return Texts::tr("Joblet was not closed normally last time. Restore its batch list "
+                     "(%1 jobs) with their results?")
         .arg(rows);
 }
 

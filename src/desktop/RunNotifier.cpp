@@ -1,6 +1,5 @@
 #include "RunNotifier.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -18,7 +17,7 @@ const QString DefaultAction = QStringLiteral("default");
 
 QString jobs(int n)
 {
-    return n == 1 ? QCoreApplication::translate("joblet::RunNotifier", "1 job") : QCoreApplication::translate("joblet::RunNotifier", "%1 jobs").arg(n);
+    return n == 1 ? RunNotifier::tr("1 job") : RunNotifier::tr("%1 jobs").arg(n);
 }
 
 } // namespace

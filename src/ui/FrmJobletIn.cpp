@@ -35,8 +35,10 @@ namespace joblet {
 namespace {
 
 const char *const AppTitle = QT_TRANSLATE_NOOP("joblet::FrmJobletIn", "Qimto Media Joblet");
-const char *const CountdownCaption = QT_TRANSLATE_NOOP("joblet::FrmJobletIn", "Encoder session will start in ");
-const char *const InProgressCaption = QT_TRANSLATE_NOOP("joblet::FrmJobletIn", "Encoder session in progress.");
+const char *const CountdownCaption =
+    QT_TRANSLATE_NOOP("joblet::FrmJobletIn", "Encoder session will start in ");
+const char *const InProgressCaption =
+    QT_TRANSLATE_NOOP("joblet::FrmJobletIn", "Encoder session in progress.");
 
 void enable(std::initializer_list<QWidget *> widgets, bool on)
 {
