@@ -7,6 +7,7 @@
 #include "fileio/TerminalText.h"
 #include "ProgramPaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -72,7 +73,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
 QString CommandLine::usage(const ProgramPaths &paths)
 {
-    return QStringLiteral(
+    return QCoreApplication::translate("joblet::CommandLine", 
                "Usage: joblet [FILE ['<RUN>']]\n"
                "       joblet --help | --version\n"
                "\n"

@@ -5,7 +5,18 @@
 #include "session/RunControl.h"
 #include "ui/FrmJobletIn.h"
 
+#include <QCoreApplication>
+
 namespace joblet {
+
+namespace {
+
+// The translation context of the texts below.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(joblet::DesktopWiring)
+};
+
+} // namespace
 
 void raiseWindow(QWidget &window)
 {
@@ -22,10 +33,10 @@ void connectDesktop(FrmJobletIn &window, SleepInhibitor &inhibitor, RunNotifier 
     auto stayAwake = [&control, &inhibitor] {
         switch (control.state()) {
         case RunControl::State::Running:
-            inhibitor.setHeld(true, QStringLiteral("Encoding the batch list"));
+            inhibitor.setHeld(true, Texts::tr("Encoding the batch list"));
             break;
         case RunControl::State::Armed:
-            inhibitor.setHeld(true, QStringLiteral("Waiting for the timed session to start"));
+            inhibitor.setHeld(true, Texts::tr("Waiting for the timed session to start"));
             break;
         case RunControl::State::Idle: inhibitor.setHeld(false); break;
         }

@@ -5,6 +5,7 @@
 
 #include "fileio/RegularFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -16,6 +17,11 @@
 namespace joblet::HandOff {
 
 namespace {
+
+// The translation context of the texts below.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(joblet::HandOff)
+};
 
 bool fail(QString *error, const QString &why)
 {
@@ -29,14 +35,14 @@ bool fail(QString *error, const QString &why)
 bool appendLine(const QString &handOffFile, const QString &path, QString *error)
 {
     if (path.contains(u'\r') || path.contains(u'\n'))
-        return fail(error, QStringLiteral("the path holds a line end"));
+        return fail(error, Texts::tr("the path holds a line end"));
     if (path.startsWith(u' ') || path.endsWith(u' '))
-        return fail(error, QStringLiteral("the path begins or ends with a blank"));
+        return fail(error, Texts::tr("the path begins or ends with a blank"));
     if (path.size() < 3)
-        return fail(error, QStringLiteral("the path is shorter than three characters"));
+        return fail(error, Texts::tr("the path is shorter than three characters"));
     const QByteArray bytes = path.toLocal8Bit();
     if (QString::fromLocal8Bit(bytes) != path)
-        return fail(error, QStringLiteral("the path cannot be written in the locale's encoding"));
+        return fail(error, Texts::tr("the path cannot be written in the locale's encoding"));
     const QByteArray line = bytes + "\r\n";
 
     ProgramPaths::makePrivateFolder(QFileInfo(handOffFile).path());
@@ -46,7 +52,7 @@ bool appendLine(const QString &handOffFile, const QString &path, QString *error)
                                          {.ownedByUser = true, .unsharedOnly = true,
                                           .maxSize = MaxFileBytes, .createPrivate = true});
     if (!file.isOpen())
-        return fail(error, QStringLiteral("the hand-off file ") + file.error());
+        return fail(error, Texts::tr("the hand-off file ") + file.error());
     const int fd = file.handle();
     ssize_t written;
     do {
@@ -54,7 +60,7 @@ bool appendLine(const QString &handOffFile, const QString &path, QString *error)
     } while (written < 0 && errno == EINTR);
     if (written != ssize_t(line.size()))
         return fail(error, written < 0 ? QString::fromLocal8Bit(std::strerror(errno))
-                                       : QStringLiteral("the line was written only in part"));
+                                       : Texts::tr("the line was written only in part"));
     return true;
 }
 

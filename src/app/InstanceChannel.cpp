@@ -87,17 +87,17 @@ std::optional<QString> InstanceChannel::ask(const QString &socketFile, Request r
         return std::nullopt;
     };
     if (socketFile.isEmpty())
-        return fail(QStringLiteral("there is no private runtime folder to reach it through"));
+        return fail(tr("there is no private runtime folder to reach it through"));
     const QDeadlineTimer deadline(timeout);
     QLocalSocket socket;
     socket.connectToServer(socketFile);
     if (!socket.waitForConnected(int(deadline.remainingTime())))
         return fail(socket.errorString());
     if (!peerIsThisUser(socket))
-        return fail(QStringLiteral("its socket belongs to another user"));
+        return fail(tr("its socket belongs to another user"));
     socket.write(requestLine(request));
     if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
-        return fail(QStringLiteral("it did not take the request"));
+        return fail(tr("it did not take the request"));
     QByteArray reply;
     while (!reply.endsWith('\n') && reply.size() <= MaxLine) {
         if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))
@@ -105,7 +105,7 @@ std::optional<QString> InstanceChannel::ask(const QString &socketFile, Request r
         reply += socket.read(MaxLine + 1 - reply.size());
     }
     if (!reply.endsWith('\n') || reply.size() > MaxLine)
-        return fail(QStringLiteral("it did not answer"));
+        return fail(tr("it did not answer"));
     reply.chop(1);
     return QFile::decodeName(reply);
 }

@@ -8,11 +8,17 @@
 
 #include "fileio/TerminalText.h"
 
+#include <QCoreApplication>
 #include <QTextStream>
 
 namespace joblet {
 
 namespace {
+
+// The translation context of the texts below.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(joblet::Startup)
+};
 
 // The running instance answers from its event loop, which a starting or
 // busy window may hold up for a moment.
@@ -48,36 +54,44 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
             const std::optional<QString> handOff = InstanceChannel::ask(
                 instance.socketFile(), InstanceChannel::Request::HandOff, AnswerTimeout, &why);
             if (!handOff || !HandOff::appendLine(*handOff, line.input(), &why)) {
-                err << "joblet: already running; could not hand " << escapeControls(line.input())
-                    << " over: " << escapeControls(why) << '\n' << Qt::flush;
+                err << Texts::tr("joblet: already running; could not hand %1 over: %2")
+                           .arg(escapeControls(line.input()), escapeControls(why))
+                    << '\n' << Qt::flush;
                 decision.exitCode = 1;
                 return decision;
             }
-            err << "joblet: already running; handed " << escapeControls(line.input())
-                << " over as a job" << (line.startRun() ? " (<RUN> is not passed on)" : "")
+            err << (line.startRun()
+                        ? Texts::tr("joblet: already running; handed %1 over as a job (<RUN> is not passed on)")
+                        : Texts::tr("joblet: already running; handed %1 over as a job"))
+                           .arg(escapeControls(line.input()))
                 << '\n' << Qt::flush;
         } else if (line.kind() == CommandLine::Kind::Empty) {
             QString why;
             if (InstanceChannel::ask(instance.socketFile(), InstanceChannel::Request::Raise,
                                      AnswerTimeout, &why)) {
-                err << "joblet: already running; its window was brought to the front\n" << Qt::flush;
+                err << Texts::tr("joblet: already running; its window was brought to the front")
+                    << '\n' << Qt::flush;
             } else {
-                err << "joblet: already running, but it could not be reached: " << escapeControls(why)
+                err << Texts::tr("joblet: already running, but it could not be reached: %1")
+                           .arg(escapeControls(why))
                     << '\n' << Qt::flush;
                 decision.exitCode = 1;
             }
         } else if (line.kind() == CommandLine::Kind::List) {
             // The hand-off file carries input paths only.
-            err << "joblet: already running; a list cannot be handed over, load " << escapeControls(line.input())
-                << " in its window\n" << Qt::flush;
+            err << Texts::tr("joblet: already running; a list cannot be handed over, load %1 in its window")
+                       .arg(escapeControls(line.input()))
+                << '\n' << Qt::flush;
             decision.exitCode = 1;
         } else if (line.kind() == CommandLine::Kind::Rejected) {
-            err << "joblet: already running; cannot look at " << line.input()
-                << ", nothing handed over\n" << Qt::flush;
+            err << Texts::tr("joblet: already running; cannot look at %1, nothing handed over")
+                       .arg(escapeControls(line.input()))
+                << '\n' << Qt::flush;
             decision.exitCode = 1;
         } else if (line.kind() == CommandLine::Kind::NoFile) {
-            err << "joblet: already running; " << escapeControls(line.text()) << " names no file, nothing handed over\n"
-                << Qt::flush;
+            err << Texts::tr("joblet: already running; %1 names no file, nothing handed over")
+                       .arg(escapeControls(line.text()))
+                << '\n' << Qt::flush;
         }
         return decision;
     }

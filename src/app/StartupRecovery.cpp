@@ -4,9 +4,19 @@
 #include "batch/RecoveryFile.h"
 #include "ui/UiServices.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 
 namespace joblet {
+
+namespace {
+
+// The translation context of the texts below.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(joblet::StartupRecovery)
+};
+
+} // namespace
 
 QString recoveryFilePath()
 {
@@ -16,13 +26,13 @@ QString recoveryFilePath()
 
 QString recoveryTitle()
 {
-    return QStringLiteral("Recover Batch List");
+    return Texts::tr("Recover Batch List");
 }
 
 QString recoveryQuestion(int rows)
 {
-    return QStringLiteral("Joblet was not closed normally last time. Restore its batch list "
-                          "(%1 jobs) with their results?")
+    return Texts::tr("Joblet was not closed normally last time. Restore its batch list "
+                     "(%1 jobs) with their results?")
         .arg(rows);
 }
 

@@ -7,6 +7,7 @@
 #include "Startup.h"
 #include "StartupRecovery.h"
 #include "TerminationSignals.h"
+#include "Translations.h"
 #include "WindowStart.h"
 
 #include "batch/RecoveryFile.h"
@@ -34,6 +35,7 @@ int main(int argc, char **argv)
     std::optional<ProgramPaths> paths;
     {
         QCoreApplication core(argc, argv);
+        const Translations coreTexts;
         paths.emplace(ProgramPaths::forRunningProgram());
         QTextStream out(stdout), err(stderr);
         start = prepareStart(QCoreApplication::arguments(), *paths, instance,
@@ -45,6 +47,7 @@ int main(int argc, char **argv)
     // Ends the process when there is no display: hence the marker after it.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Joblet"));
+    const Translations texts;
     const RunningMarker marker(paths->markerFile(), start.startedAt);
     TerminationSignals termination;
 

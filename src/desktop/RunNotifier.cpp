@@ -17,7 +17,7 @@ const QString DefaultAction = QStringLiteral("default");
 
 QString jobs(int n)
 {
-    return n == 1 ? QStringLiteral("1 job") : QStringLiteral("%1 jobs").arg(n);
+    return n == 1 ? RunNotifier::tr("1 job") : RunNotifier::tr("%1 jobs").arg(n);
 }
 
 } // namespace
@@ -26,17 +26,17 @@ RunNotifier::RunNotifier(QObject *parent) : QObject(parent) {}
 
 QString RunNotifier::summary()
 {
-    return QStringLiteral("Batch Run Ended");
+    return tr("Batch Run Ended");
 }
 
 QString RunNotifier::body(int done, int failed)
 {
-    return QStringLiteral("%1 Done, %2 failed.").arg(jobs(done)).arg(failed);
+    return tr("%1 Done, %2 failed.").arg(jobs(done)).arg(failed);
 }
 
 QString RunNotifier::actionText()
 {
-    return QStringLiteral("Show Joblet");
+    return tr("Show Joblet");
 }
 
 void RunNotifier::runEnded(int done, int failed, bool windowActive)

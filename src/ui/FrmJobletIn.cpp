@@ -34,9 +34,11 @@ namespace joblet {
 
 namespace {
 
-const QString AppTitle = QStringLiteral("Qimto Media Joblet");
-const QString CountdownCaption = QStringLiteral("Encoder session will start in ");
-const QString InProgressCaption = QStringLiteral("Encoder session in progress.");
+const char *const AppTitle = QT_TRANSLATE_NOOP("joblet::FrmJobletIn", "Qimto Media Joblet");
+const char *const CountdownCaption =
+    QT_TRANSLATE_NOOP("joblet::FrmJobletIn", "Encoder session will start in ");
+const char *const InProgressCaption =
+    QT_TRANSLATE_NOOP("joblet::FrmJobletIn", "Encoder session in progress.");
 
 void enable(std::initializer_list<QWidget *> widgets, bool on)
 {
@@ -54,7 +56,7 @@ FrmJobletIn::FrmJobletIn(const AppContext &context, QWidget *parent)
     , m_defaultProfile(DefaultProfileName)
 {
     setObjectName(QStringLiteral("FrmJobletIn"));
-    setCaption(AppTitle);
+    setCaption(tr(AppTitle));
     // Sizes are client sizes: the frame belongs to the window manager (and
     // offscreen there is none), so the document's outer minimum is applied
     // to the client area, and the panels meet exactly at the client's edges.
@@ -136,7 +138,7 @@ void FrmJobletIn::Form_Load()
 
     for (int c = 0; c < BatchList::ColumnCount; ++c)
         LvwJoblet->setColumnWidth(c, LvwJoblet->width() / 4);
-    setLabelText(m_statusText, QStringLiteral("Encoder Stopped"));
+    setLabelText(m_statusText, tr("Encoder Stopped"));
     enable({CmdRemove, CmdRemoveAll, CmdClearResults, CmdSave, CmdStart, CmdStop}, false);
     enable({CmdAdd, CmdLoad, Command1, CmdExit}, true);
 }
@@ -151,7 +153,7 @@ void FrmJobletIn::CmdLoad_Click() { m_commands->load(); }
 void FrmJobletIn::CmdStart_Click()
 {
     if (m_control->start(RunControl::Origin::StartButton) == RunControl::Verdict::NoFiles)
-        m_context.dialogs.message(this, QStringLiteral("No files to encode"));
+        m_context.dialogs.message(this, tr("No files to encode"));
     // The run goes on from the event loop; Control_RunEnded finishes it.
 }
 
@@ -163,7 +165,7 @@ void FrmJobletIn::Control_RunStarted()
 
 void FrmJobletIn::Control_StartFailed(qint32 number)
 {
-    m_context.dialogs.failure(this, QStringLiteral("Error Processing Input"), number);
+    m_context.dialogs.failure(this, tr("Error Processing Input"), number);
     // Leaving every button disabled would strand the user.
     Control_RunEnded({SessionRunner::Outcome::Stopped});
 }
@@ -198,9 +200,9 @@ void FrmJobletIn::showSchedule()
 {
     const bool armed = m_control->state() == RunControl::State::Armed;
     picButtons->setVisible(!armed);
-    setLabelText(lblTimerStatus, armed ? QStringLiteral("The timer is running")
-                                       : QStringLiteral("The timer is not running"));
-    setLabelText(Label2, armed ? QStringLiteral("Remaining Time:") : QStringLiteral("System Time:"));
+    setLabelText(lblTimerStatus, armed ? tr("The timer is running")
+                                       : tr("The timer is not running"));
+    setLabelText(Label2, armed ? tr("Remaining Time:") : tr("System Time:"));
     if (armed) {
         Timer1->stop();
         startCountdownTick();
@@ -215,7 +217,7 @@ void FrmJobletIn::CmdStop_Click()
     try {
         m_control->stop();
     } catch (const EncoderFailure &failure) {
-        m_context.dialogs.failure(this, QStringLiteral("Error stopping Encoder"), failure.number());
+        m_context.dialogs.failure(this, tr("Error stopping Encoder"), failure.number());
     }
 }
 
@@ -272,7 +274,7 @@ void FrmJobletIn::Command1_Click()
 {
     if (m_list->count() == 0) {
         m_context.dialogs.message(
-            this, QStringLiteral("Please add some files to encode before starting the timer."));
+            this, tr("Please add some files to encode before starting the timer."));
         return;
     }
     if (m_control->state() == RunControl::State::Armed)
@@ -290,20 +292,20 @@ void FrmJobletIn::armSchedule()
         break;
     case RunControl::Verdict::InProgress:
         m_context.dialogs.message(
-            this, QStringLiteral("The encoder session is running.\r\nPlease press the Stop "
+            this, tr("The encoder session is running.\r\nPlease press the Stop "
                                  "button to end this session before setting a new schedule."));
         return;
     case RunControl::Verdict::NotInFuture:
         m_context.dialogs.message(this,
-                                  QStringLiteral("Please set the start time for a time in the future."));
+                                  tr("Please set the start time for a time in the future."));
         lstHour->setCurrentIndex(check.hourToSelect);
         return;
     default:
         return;
     }
-    const QString question = QStringLiteral("Do you want to start an encoding session at ")
-                             + lstHour->currentText() + QLatin1Char(':') + lstMinute->currentText()
-                             + QStringLiteral(":00");
+    const QString question = tr("Do you want to start an encoding session at %1")
+                                 .arg(lstHour->currentText() + QLatin1Char(':') + lstMinute->currentText()
+                                      + QStringLiteral(":00"));
     if (m_context.dialogs.message(this, question, QMessageBox::Yes | QMessageBox::No)
             != QMessageBox::Yes
         || m_control->arm(check) != RunControl::Verdict::Accepted)
@@ -311,7 +313,7 @@ void FrmJobletIn::armSchedule()
     showSchedule();
     // Not showMinimized(): a window not yet shown stays so.
     setWindowState(windowState() | Qt::WindowMinimized);
-    setCaption(CountdownCaption + lblSysTime->text());
+    setCaption(tr(CountdownCaption) + lblSysTime->text());
 }
 
 void FrmJobletIn::startCountdownTick()
@@ -324,13 +326,13 @@ void FrmJobletIn::startCountdownTick()
 void FrmJobletIn::cancelSchedule()
 {
     if (m_context.dialogs.message(this,
-                                  QStringLiteral("Do you want to stop the scheduled encoding session?"),
+                                  tr("Do you want to stop the scheduled encoding session?"),
                                   QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)
         return;
     m_control->cancel();
     showSchedule();
-    setCaption(AppTitle);
+    setCaption(tr(AppTitle));
 }
 
 void FrmJobletIn::Timer2_Timer()
@@ -342,13 +344,13 @@ void FrmJobletIn::Timer2_Timer()
         return;
     setLabelText(lblSysTime, tick.countdown);
     if (!tick.fire) {
-        setCaption(CountdownCaption + tick.countdown);
+        setCaption(tr(CountdownCaption) + tick.countdown);
         startCountdownTick();
         return;
     }
     // The run has started (or failed to) inside the tick.
     showSchedule();
-    setCaption(InProgressCaption);
+    setCaption(tr(InProgressCaption));
 }
 
 void FrmJobletIn::Timer3_Timer()
@@ -401,7 +403,7 @@ void FrmJobletIn::CommandLine_Job(const QString &InputFile, const QString &Outpu
         m_commands->enableListButtons();
         startWhenShown(startRun);
     } catch (const EncoderFailure &failure) {
-        m_context.dialogs.failure(this, QStringLiteral("Error Executing Application"),
+        m_context.dialogs.failure(this, tr("Error Executing Application"),
                                   failure.number());
     }
 }
@@ -435,12 +437,12 @@ void FrmJobletIn::Runner_EngineReleased()
 
 void FrmJobletIn::Runner_JobStarted()
 {
-    setLabelText(m_statusText, QStringLiteral("Encoder Running"));
+    setLabelText(m_statusText, tr("Encoder Running"));
 }
 
 void FrmJobletIn::Runner_JobEnded()
 {
-    setLabelText(m_statusText, QStringLiteral("Encoder Stopped"));
+    setLabelText(m_statusText, tr("Encoder Stopped"));
 }
 
 } // namespace joblet

@@ -97,9 +97,9 @@ void FrmJobletIn::createContainers()
     picButtons->setAccessibleName(tr("List commands"));
     place(picButtons, 150, 30, 2760, 4470);
 
-    Frame1 = new QGroupBox(QStringLiteral("Timed Session "), Picture1);
+    Frame1 = new QGroupBox(tr("Timed Session "), Picture1);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setAccessibleName(QStringLiteral("Timed Session"));
+    Frame1->setAccessibleName(tr("Timed Session"));
     place(Frame1, 150, 4545, 2760, 2055);
 
     StaEncoderStat = new QStatusBar(this);
@@ -107,7 +107,7 @@ void FrmJobletIn::createContainers()
     StaEncoderStat->setAccessibleName(tr("Encoder status"));
     StaEncoderStat->setSizeGripEnabled(false);
     // A permanent label rather than showMessage(): status tips must not wipe it.
-    m_statusText = new QLabel(QStringLiteral("Encoder Stopped"), StaEncoderStat);
+    m_statusText = new QLabel(tr("Encoder Stopped"), StaEncoderStat);
     m_statusText->setAccessibleDescription(tr("Encoder status"));
     StaEncoderStat->addWidget(m_statusText, 1);
     place(StaEncoderStat, 0, 7695, 12180, 300);
@@ -157,23 +157,23 @@ void FrmJobletIn::createButtons()
         QStyle::StandardPixmap fallback;
     };
     const ButtonDesign buttons[] = {
-        {CmdAdd, "CmdAdd", "A&dd", "Add media to the list", picButtons, 0, 0, 1335, 1080,
+        {CmdAdd, "CmdAdd", tr("A&dd"), tr("Add media to the list"), picButtons, 0, 0, 1335, 1080,
          "list-add", QStyle::SP_FileDialogNewFolder},
-        {CmdRemove, "CmdRemove", "&Remove", "Remove media from the list", picButtons, 1410, 0,
+        {CmdRemove, "CmdRemove", tr("&Remove"), tr("Remove media from the list"), picButtons, 1410, 0,
          1335, 1080, "list-remove", QStyle::SP_DialogDiscardButton},
-        {CmdRemoveAll, "CmdRemoveAll", "Remove &All", "Remove all media from the list", picButtons,
+        {CmdRemoveAll, "CmdRemoveAll", tr("Remove &All"), tr("Remove all media from the list"), picButtons,
          1410, 1125, 1335, 1080, "edit-delete", QStyle::SP_TrashIcon},
-        {CmdClearResults, "CmdClearResults", "&Clear Results", "Clear the results", picButtons, 0,
+        {CmdClearResults, "CmdClearResults", tr("&Clear Results"), tr("Clear the results"), picButtons, 0,
          1110, 1335, 1080, "edit-clear", QStyle::SP_DialogResetButton},
-        {CmdLoad, "CmdLoad", "&Load", "Load a joblet file", picButtons, 0, 2250, 1335, 1080,
+        {CmdLoad, "CmdLoad", tr("&Load"), tr("Load a joblet file"), picButtons, 0, 2250, 1335, 1080,
          "document-open", QStyle::SP_DialogOpenButton},
-        {CmdSave, "CmdSave", "Sa&ve", "Save the list to a joblet file", picButtons, 1410, 2250,
+        {CmdSave, "CmdSave", tr("Sa&ve"), tr("Save the list to a joblet file"), picButtons, 1410, 2250,
          1335, 1080, "document-save", QStyle::SP_DialogSaveButton},
-        {CmdStart, "CmdStart", "&Start", "Start encoding the list", picButtons, 0, 3375, 1335,
+        {CmdStart, "CmdStart", tr("&Start"), tr("Start encoding the list"), picButtons, 0, 3375, 1335,
          1080, "media-playback-start", QStyle::SP_MediaPlay},
-        {CmdStop, "CmdStop", "S&top", "Stop encoding", picButtons, 1410, 3375, 1335, 1080,
+        {CmdStop, "CmdStop", tr("S&top"), tr("Stop encoding"), picButtons, 1410, 3375, 1335, 1080,
          "media-playback-stop", QStyle::SP_MediaStop},
-        {CmdExit, "CmdExit", "E&xit", QString(), Picture1, 150, 6735, 2745, 900,
+        {CmdExit, "CmdExit", tr("E&xit"), QString(), Picture1, 150, 6735, 2745, 900,
          "application-exit", QStyle::SP_DialogCloseButton},
     };
     for (const ButtonDesign &s : buttons) {
@@ -215,16 +215,16 @@ void FrmJobletIn::createTimedSessionGroup()
         l->setAlignment(align | Qt::AlignVCenter);
         return l;
     };
-    Label2 = label("Label2", QStringLiteral("SystemTime:"), Qt::AlignRight);
+    Label2 = label("Label2", tr("SystemTime:"), Qt::AlignRight);
     place(Label2, 180, 285, 1350, 195);
     lblSysTime = label("lblSysTime", QStringLiteral("00:00:00"), Qt::AlignLeft);
     // A label's accessible name is the text it shows, announced as it
     // changes; what it is for goes into the description.
     lblSysTime->setAccessibleDescription(tr("Time of day, or the time left before a timed session"));
     place(lblSysTime, 1575, 300, 1080, 195);
-    Label1 = label("Label1", QStringLiteral("Start Time:"), Qt::AlignLeft);
+    Label1 = label("Label1", tr("Start Time:"), Qt::AlignLeft);
     place(Label1, 330, 630, 765, 195);
-    lblTimerStatus = label("lblTimerStatus", QStringLiteral("The timer is not running"),
+    lblTimerStatus = label("lblTimerStatus", tr("The timer is not running"),
                            Qt::AlignHCenter);
     lblTimerStatus->setAccessibleDescription(tr("Timer status"));
     place(lblTimerStatus, 210, 930, 2400, 195);
@@ -236,9 +236,9 @@ void FrmJobletIn::createTimedSessionGroup()
         box->setAccessibleName(tip);
         return box;
     };
-    lstHour = list("lstHour", QStringLiteral("Select the start hour"));
+    lstHour = list("lstHour", tr("Select the start hour"));
     place(lstHour, 1155, 615, 600, 225);
-    lstMinute = list("lstMinute", QStringLiteral("Select the start minute"));
+    lstMinute = list("lstMinute", tr("Select the start minute"));
     place(lstMinute, 1710, 615, 660, 225);
 
     Command1 = new QToolButton(Frame1);

@@ -16,7 +16,7 @@ namespace joblet {
 namespace {
 
 // The filter of the window's one file dialog, shared by Save and Load.
-const QString JobletFilter = QStringLiteral("Joblet Files (*.jlt) | *.jlt");
+const char *const JobletFilter = QT_TRANSLATE_NOOP("joblet::ListCommands", "Joblet Files (*.jlt) | *.jlt");
 
 // Spaces only: other blanks are part of what the user typed.
 QString withoutOuterSpaces(const QString &text)
@@ -32,7 +32,7 @@ QString withoutOuterSpaces(const QString &text)
 UiServices::FileDialog jobletDialog(const QString &title, bool mustExist)
 {
     // A fresh name every time: the next use starts empty.
-    return {title, UiServices::qtFilters(JobletFilter), QString(), mustExist};
+    return {title, UiServices::qtFilters(ListCommands::tr(JobletFilter)), QString(), mustExist};
 }
 
 } // namespace
@@ -67,7 +67,7 @@ void ListCommands::add()
         const QString profile = withoutOuterSpaces(entry.profile);
         if (Populate_List(m_list, m_engines, input, output, profile) == 1)
             m_dialogs.message(m_controls.window,
-                                           QStringLiteral("Error Populating the list"));
+                                           tr("Error Populating the list"));
         enableListButtons();
     } catch (...) {
         // Add fails silently; a row that could not be added was reported above.
@@ -83,7 +83,7 @@ void ListCommands::remove()
         m_list.remove(m_list.selectedRow());
     } catch (const std::exception &) {
         m_dialogs.message(m_controls.window,
-                                       QStringLiteral("Error Removing Selected Entry From List"),
+                                       tr("Error Removing Selected Entry From List"),
                                        QMessageBox::Ok, UiServices::Icon::Exclamation);
     }
 }
@@ -95,7 +95,7 @@ void ListCommands::removeAll()
         m_list.removeAll();
     } catch (const std::exception &) {
         m_dialogs.message(m_controls.window,
-                                       QStringLiteral("Error Removing Entries from List"),
+                                       tr("Error Removing Entries from List"),
                                        QMessageBox::Ok, UiServices::Icon::Exclamation);
     }
 }
@@ -104,11 +104,11 @@ void ListCommands::clearResults()
 {
     try {
         if (m_list.count() == 0)
-            m_dialogs.message(m_controls.window, QStringLiteral("Nothing to clear"));
+            m_dialogs.message(m_controls.window, tr("Nothing to clear"));
         m_list.clearResults();
         m_controls.start->setEnabled(true);
     } catch (const std::exception &) {
-        m_dialogs.message(m_controls.window, QStringLiteral("Error clearing the list"),
+        m_dialogs.message(m_controls.window, tr("Error clearing the list"),
                                        QMessageBox::Ok, UiServices::Icon::Exclamation);
     }
 }
@@ -116,19 +116,19 @@ void ListCommands::clearResults()
 void ListCommands::save()
 {
     const QString path = m_dialogs.saveFile(
-        m_controls.window, jobletDialog(QStringLiteral("Save File"), false));
+        m_controls.window, jobletDialog(tr("Save File"), false));
     if (path.isEmpty())
         return;
     BatchListFile::Failure failure;
     if (!BatchListFile::save(m_list, path, &failure))
-        m_dialogs.failure(m_controls.window, QStringLiteral("Error Saving List Entries"),
+        m_dialogs.failure(m_controls.window, tr("Error Saving List Entries"),
                                        failure.number);
 }
 
 void ListCommands::load()
 {
     const QString path = m_dialogs.openFile(
-        m_controls.window, jobletDialog(QStringLiteral("Input File"), true));
+        m_controls.window, jobletDialog(tr("Input File"), true));
     if (path.isEmpty())
         return;
     loadFrom(path);
@@ -137,7 +137,7 @@ void ListCommands::load()
 bool ListCommands::loadFrom(const QString &path)
 {
     if (const qint32 number = BatchListFile::replaceList(m_list, path)) {
-        m_dialogs.failure(m_controls.window, QStringLiteral("Error Loading Saved Configuration"),
+        m_dialogs.failure(m_controls.window, tr("Error Loading Saved Configuration"),
                           number);
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class QAbstractButton;
@@ -15,6 +16,8 @@ class UiServices;
 // The bodies of the main window's list commands (Add, Remove, Remove All,
 // Clear Results, Save, Load); the window's click handlers call these.
 class ListCommands {
+    Q_DECLARE_TR_FUNCTIONS(joblet::ListCommands)
+
 public:
     struct Controls {
         QWidget *window;

@@ -1,0 +1,116 @@
+#include "WindowFixture.h"
+
+#include "app/Translations.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QXmlStreamReader>
+
+using namespace joblet;
+
+class Tst_Translations : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A text added or changed without its translation shows in English; one
+    // whose source went away is dead weight. lupdate over a copy finds both.
+    void everyTextHasItsTranslation_data()
+    {
+        QTest::addColumn<QString>("name");
+        const QStringList files = QDir(JOBLET_SOURCE_DIR "/translations").entryList({"*.ts"}, QDir::Files);
+        QVERIFY(files.contains("joblet_de.ts"));
+        for (const QString &name : files)
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void everyTextHasItsTranslation()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString ts = dir.filePath(name);
+        QVERIFY(QFile::copy(JOBLET_SOURCE_DIR "/translations/" + name, ts));
+        QFile::setPermissions(ts, QFile::ReadOwner | QFile::WriteOwner);
+        QProcess lupdate;
+        lupdate.setWorkingDirectory(JOBLET_SOURCE_DIR);
+        lupdate.start(JOBLET_LUPDATE, QStringList {"-silent", "-locations", "none"}
+                                          + QString(JOBLET_TRANSLATED_PATHS).split(' ') + QStringList {"-ts", ts});
+        QVERIFY(lupdate.waitForFinished(60000));
+        QCOMPARE(lupdate.exitCode(), 0);
+
+        QFile file(ts);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QString context, source;
+        QStringList faults;
+        int messages = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == u"name")
+                context = xml.readElementText();
+            else if (xml.name() == u"source")
+                source = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            else if (xml.name() == u"translation") {
+                ++messages;
+                const QString type = xml.attributes().value("type").toString();
+                if (!type.isEmpty() || xml.readElementText(QXmlStreamReader::IncludeChildElements).isEmpty())
+                    faults << context + ": " + source + " (" + (type.isEmpty() ? "empty" : type) + ")";
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(messages > 100);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    // The translation comes from the resources, chosen by the locale (LANG).
+    void germanWindow()
+    {
+        const Translations texts;
+        WindowFixture f(QTime(9, 0));
+        QCOMPARE(f.button("CmdStart")->text(), QString("&Starten"));
+        QCOMPARE(f.button("CmdStart")->accessibleName(), QString("Starten"));
+        QCOMPARE(f.button("CmdExit")->text(), QString("&Beenden"));
+        QCOMPARE(f.button("CmdClearResults")->toolTip(), QString("Die Ergebnisse leeren"));
+        QCOMPARE(f.get<QTreeView>("LvwJoblet")->model()->headerData(3, Qt::Horizontal).toString(),
+                 QString("Ergebnis"));
+        // Each access key once in the window.
+        QSet<QChar> keys;
+        for (const QString &name : panelButtons + QStringList {"CmdExit"}) {
+            const QString caption = f.button(name)->text();
+            const qsizetype amp = caption.indexOf('&');
+            QVERIFY2(amp >= 0 && amp + 1 < caption.size(), qPrintable(caption));
+            const QChar key = caption.at(amp + 1).toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(caption));
+            keys.insert(key);
+        }
+
+        // The schedule question words its time, and the caption counts down.
+        f.addJobs({"/in/a.avi"});
+        f.get<QComboBox>("lstHour")->setCurrentText("9");
+        f.get<QComboBox>("lstMinute")->setCurrentText("5");
+        f.ui.answers << QMessageBox::Yes;
+        f.click("Command1");
+        QCOMPARE(f.ui.messages.last().text, QString("Möchten Sie um 9:5:00 eine Kodiersitzung starten?"));
+        QCOMPARE(f.get<QLabel>("Label2")->text(), QString("Verbleibende Zeit:"));
+        f.window.Timer2_Timer();
+        QVERIFY2(f.window.windowTitle().startsWith("Kodiersitzung beginnt in "), qPrintable(f.window.windowTitle()));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // Before anything asks for the system locale, which keeps what it first saw.
+    qunsetenv("LANGUAGE");
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_MESSAGES");
+    qputenv("LANG", "de_DE.UTF-8");
+    QApplication app(argc, argv);
+    Tst_Translations test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_translations.moc"

@@ -1,0 +1,780 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de" sourcelanguage="en">
+<context>
+    <name>QObject</name>
+    <message>
+        <source>%1 fps</source>
+        <translation>%1 B/s</translation>
+    </message>
+    <message>
+        <source>%1 kb/s</source>
+        <translation>%1 kbit/s</translation>
+    </message>
+    <message>
+        <source>Video %1</source>
+        <translation>Video %1</translation>
+    </message>
+    <message>
+        <source>%1 kHz</source>
+        <translation>%1 kHz</translation>
+    </message>
+    <message>
+        <source>mono</source>
+        <translation>Mono</translation>
+    </message>
+    <message>
+        <source>stereo</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>%1 channels</source>
+        <translation>%1 Kanäle</translation>
+    </message>
+    <message>
+        <source>Audio %1</source>
+        <translation>Audio %1</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::BatchList</name>
+    <message>
+        <source>Input File</source>
+        <translation>Eingabedatei</translation>
+    </message>
+    <message>
+        <source>Output File</source>
+        <translation>Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::CommandLine</name>
+    <message>
+        <source>Usage: joblet [FILE [&apos;&lt;RUN&gt;&apos;]]
+       joblet --help | --version
+
+Opens the batch window. With FILE, adds it to the list as one job, or
+loads it when it is a batch list (.jlt); with &lt;RUN&gt; after it, also
+starts encoding the list at once.
+
+One instance runs per user. Started while it runs, joblet hands FILE
+to it as a job (without &lt;RUN&gt;) and ends; with no FILE, it brings the
+running window to the front. Exit 1 when it cannot reach the instance.
+
+The marker and the hand-off file are beside the program only when its
+folder belongs to you and no one else may write to it (a portable copy);
+otherwise, and for an installed copy (a folder named bin), they are in
+~/.local/share/joblet. For this copy:
+Marker of a running instance: %1
+Hand-off file (append one path per line, ending CR LF): %2
+</source>
+        <translation>Aufruf: joblet [DATEI [&apos;&lt;RUN&gt;&apos;]]
+       joblet --help | --version
+
+Öffnet das Stapelfenster. Mit DATEI wird sie der Liste als ein Auftrag
+hinzugefügt oder, wenn sie eine Stapelliste (.jlt) ist, geladen; mit &lt;RUN&gt;
+dahinter beginnt außerdem sofort die Kodierung der Liste.
+
+Je Benutzer läuft eine Instanz. Wird joblet gestartet, während sie läuft,
+übergibt es ihr DATEI als Auftrag (ohne &lt;RUN&gt;) und endet; ohne DATEI holt
+es das laufende Fenster in den Vordergrund. Exit-Code 1, wenn die Instanz
+nicht erreichbar ist.
+
+Markierung und Übergabedatei liegen nur dann neben dem Programm, wenn sein
+Ordner Ihnen gehört und niemand sonst hineinschreiben darf (eine portable
+Kopie); sonst, und für eine installierte Kopie (ein Ordner namens bin),
+liegen sie in ~/.local/share/joblet. Für diese Kopie:
+Markierung einer laufenden Instanz: %1
+Übergabedatei (ein Pfad je Zeile anhängen, Zeilenende CR LF): %2
+</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::DesktopWiring</name>
+    <message>
+        <source>Encoding the batch list</source>
+        <translation>Die Stapelliste wird kodiert</translation>
+    </message>
+    <message>
+        <source>Waiting for the timed session to start</source>
+        <translation>Warten auf den Beginn der zeitgesteuerten Sitzung</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::FrmAddFiles</name>
+    <message>
+        <source>Video Files(*.asf,*.avi,*.bmp,*.mpg,*.wmv)|*.asf;*.avi;*.bmp;*.mpg;*.wmv|Audio Files(*.asf,*.avi,*.mp3,*.mpg,*.wav,*.wma)|*.asf;*.avi;*.mp3;*.mpg;*.wav;*.wma</source>
+        <translation>Videodateien(*.asf,*.avi,*.bmp,*.mpg,*.wmv)|*.asf;*.avi;*.bmp;*.mpg;*.wmv|Audiodateien(*.asf,*.avi,*.mp3,*.mpg,*.wav,*.wma)|*.asf;*.avi;*.mp3;*.mpg;*.wav;*.wma</translation>
+    </message>
+    <message>
+        <source>Qimto Media  files(*.wmv;*.wma)|*.wmv;*.wma|Qimto Media  video files(*.wmv)|*.wmv|Qimto Media  audio files(*.wma)|*.wma|Qimto Media (*.asf)|*.asf</source>
+        <translation>Qimto Media-Dateien(*.wmv;*.wma)|*.wmv;*.wma|Qimto Media-Videodateien(*.wmv)|*.wmv|Qimto Media-Audiodateien(*.wma)|*.wma|Qimto Media (*.asf)|*.asf</translation>
+    </message>
+    <message>
+        <source>Add Batch Items</source>
+        <translation>Stapelaufträge hinzufügen</translation>
+    </message>
+    <message>
+        <source>INPUT</source>
+        <translation>EINGABE</translation>
+    </message>
+    <message>
+        <source>&amp;Input File :</source>
+        <translation>&amp;Eingabedatei:</translation>
+    </message>
+    <message>
+        <source>Input File :</source>
+        <translation>Eingabedatei:</translation>
+    </message>
+    <message>
+        <source>Input File</source>
+        <translation>Eingabedatei</translation>
+    </message>
+    <message>
+        <source>&amp;Output File :</source>
+        <translation>&amp;Ausgabedatei:</translation>
+    </message>
+    <message>
+        <source>Output File :</source>
+        <translation>Ausgabedatei:</translation>
+    </message>
+    <message>
+        <source>Output File</source>
+        <translation>Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Durchsuchen</translation>
+    </message>
+    <message>
+        <source>Browse for the input file</source>
+        <translation>Nach der Eingabedatei suchen</translation>
+    </message>
+    <message>
+        <source>Browse for the output file</source>
+        <translation>Nach der Ausgabedatei suchen</translation>
+    </message>
+    <message>
+        <source>&amp;Profile :</source>
+        <translation>&amp;Profil:</translation>
+    </message>
+    <message>
+        <source>Profile :</source>
+        <translation>Profil:</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Error Getting Profiles of Encoder</source>
+        <translation>Fehler beim Abrufen der Profile des Encoders</translation>
+    </message>
+    <message>
+        <source>output file</source>
+        <translation>Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>Please enter the input file</source>
+        <translation>Bitte geben Sie die Eingabedatei an</translation>
+    </message>
+    <message>
+        <source>Please enter a profile</source>
+        <translation>Bitte geben Sie ein Profil an</translation>
+    </message>
+    <message>
+        <source>The input file doesnot contain Either an audio or a video</source>
+        <translation>Die Eingabedatei enthält weder Audio noch Video</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::FrmJobletIn</name>
+    <message>
+        <source>Qimto Media Joblet</source>
+        <translation>Qimto Media Joblet</translation>
+    </message>
+    <message>
+        <source>Encoder session will start in </source>
+        <translation>Kodiersitzung beginnt in </translation>
+    </message>
+    <message>
+        <source>Encoder session in progress.</source>
+        <translation>Kodiersitzung läuft.</translation>
+    </message>
+    <message>
+        <source>Encoder Stopped</source>
+        <translation>Encoder angehalten</translation>
+    </message>
+    <message>
+        <source>No files to encode</source>
+        <translation>Keine Dateien zum Kodieren</translation>
+    </message>
+    <message>
+        <source>Error Processing Input</source>
+        <translation>Fehler beim Verarbeiten der Eingabe</translation>
+    </message>
+    <message>
+        <source>The timer is running</source>
+        <translation>Der Timer läuft</translation>
+    </message>
+    <message>
+        <source>The timer is not running</source>
+        <translation>Der Timer läuft nicht</translation>
+    </message>
+    <message>
+        <source>Remaining Time:</source>
+        <translation>Verbleibende Zeit:</translation>
+    </message>
+    <message>
+        <source>System Time:</source>
+        <translation>Systemzeit:</translation>
+    </message>
+    <message>
+        <source>Error stopping Encoder</source>
+        <translation>Fehler beim Anhalten des Encoders</translation>
+    </message>
+    <message>
+        <source>Please add some files to encode before starting the timer.</source>
+        <translation>Bitte fügen Sie Dateien zum Kodieren hinzu, bevor Sie den Timer starten.</translation>
+    </message>
+    <message>
+        <source>The encoder session is running.<byte value="xd"/>
+Please press the Stop button to end this session before setting a new schedule.</source>
+        <translation>Die Kodiersitzung läuft.<byte value="xd"/>
+Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie einen neuen Zeitplan festlegen.</translation>
+    </message>
+    <message>
+        <source>Please set the start time for a time in the future.</source>
+        <translation>Bitte wählen Sie als Startzeit eine Zeit in der Zukunft.</translation>
+    </message>
+    <message>
+        <source>Do you want to start an encoding session at %1</source>
+        <translation>Möchten Sie um %1 eine Kodiersitzung starten?</translation>
+    </message>
+    <message>
+        <source>Do you want to stop the scheduled encoding session?</source>
+        <translation>Möchten Sie die geplante Kodiersitzung abbrechen?</translation>
+    </message>
+    <message>
+        <source>Error Executing Application</source>
+        <translation>Fehler beim Ausführen der Anwendung</translation>
+    </message>
+    <message>
+        <source>Encoder Running</source>
+        <translation>Encoder läuft</translation>
+    </message>
+    <message>
+        <source>Jobs</source>
+        <translation>Aufträge</translation>
+    </message>
+    <message>
+        <source>Commands</source>
+        <translation>Befehle</translation>
+    </message>
+    <message>
+        <source>List commands</source>
+        <translation>Listenbefehle</translation>
+    </message>
+    <message>
+        <source>Timed Session </source>
+        <translation>Zeitgesteuerte Sitzung </translation>
+    </message>
+    <message>
+        <source>Timed Session</source>
+        <translation>Zeitgesteuerte Sitzung</translation>
+    </message>
+    <message>
+        <source>Encoder status</source>
+        <translation>Encoder-Status</translation>
+    </message>
+    <message>
+        <source>Encoder properties</source>
+        <translation>Encoder-Eigenschaften</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>A&amp;dd</source>
+        <translation>&amp;Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add media to the list</source>
+        <translation>Medien zur Liste hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove media from the list</source>
+        <translation>Medien aus der Liste entfernen</translation>
+    </message>
+    <message>
+        <source>Remove &amp;All</source>
+        <translation>&amp;Alle entfernen</translation>
+    </message>
+    <message>
+        <source>Remove all media from the list</source>
+        <translation>Alle Medien aus der Liste entfernen</translation>
+    </message>
+    <message>
+        <source>&amp;Clear Results</source>
+        <translation>Ergebnisse lee&amp;ren</translation>
+    </message>
+    <message>
+        <source>Clear the results</source>
+        <translation>Die Ergebnisse leeren</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>&amp;Laden</translation>
+    </message>
+    <message>
+        <source>Load a joblet file</source>
+        <translation>Eine Joblet-Datei laden</translation>
+    </message>
+    <message>
+        <source>Sa&amp;ve</source>
+        <translation>S&amp;peichern</translation>
+    </message>
+    <message>
+        <source>Save the list to a joblet file</source>
+        <translation>Die Liste in einer Joblet-Datei speichern</translation>
+    </message>
+    <message>
+        <source>&amp;Start</source>
+        <translation>&amp;Starten</translation>
+    </message>
+    <message>
+        <source>Start encoding the list</source>
+        <translation>Die Kodierung der Liste starten</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>St&amp;oppen</translation>
+    </message>
+    <message>
+        <source>Stop encoding</source>
+        <translation>Die Kodierung stoppen</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>SystemTime:</source>
+        <translation>Systemzeit:</translation>
+    </message>
+    <message>
+        <source>Time of day, or the time left before a timed session</source>
+        <translation>Uhrzeit oder verbleibende Zeit bis zu einer zeitgesteuerten Sitzung</translation>
+    </message>
+    <message>
+        <source>Start Time:</source>
+        <translation>Startzeit:</translation>
+    </message>
+    <message>
+        <source>Timer status</source>
+        <translation>Timer-Status</translation>
+    </message>
+    <message>
+        <source>Select the start hour</source>
+        <translation>Die Startstunde wählen</translation>
+    </message>
+    <message>
+        <source>Select the start minute</source>
+        <translation>Die Startminute wählen</translation>
+    </message>
+    <message>
+        <source>Schedule</source>
+        <translation>Planen</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::FrmReport</name>
+    <message>
+        <source>Scheduled Session Report</source>
+        <translation>Bericht der geplanten Sitzung</translation>
+    </message>
+    <message>
+        <source>The following results were recorded during the scheduled session. </source>
+        <translation>Die folgenden Ergebnisse wurden während der geplanten Sitzung aufgezeichnet. </translation>
+    </message>
+    <message>
+        <source>Session start time:</source>
+        <translation>Beginn der Sitzung:</translation>
+    </message>
+    <message>
+        <source>Session end time:</source>
+        <translation>Ende der Sitzung:</translation>
+    </message>
+    <message>
+        <source>Session results</source>
+        <translation>Ergebnisse der Sitzung</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Session start time: </source>
+        <translation>Beginn der Sitzung: </translation>
+    </message>
+    <message>
+        <source>Session end time: </source>
+        <translation>Ende der Sitzung: </translation>
+    </message>
+</context>
+<context>
+    <name>joblet::HandOff</name>
+    <message>
+        <source>the path holds a line end</source>
+        <translation>der Pfad enthält ein Zeilenende</translation>
+    </message>
+    <message>
+        <source>the path begins or ends with a blank</source>
+        <translation>der Pfad beginnt oder endet mit einem Leerzeichen</translation>
+    </message>
+    <message>
+        <source>the path is shorter than three characters</source>
+        <translation>der Pfad ist kürzer als drei Zeichen</translation>
+    </message>
+    <message>
+        <source>the path cannot be written in the locale&apos;s encoding</source>
+        <translation>der Pfad lässt sich in der Kodierung der Locale nicht schreiben</translation>
+    </message>
+    <message>
+        <source>the hand-off file </source>
+        <translation>die Übergabedatei </translation>
+    </message>
+    <message>
+        <source>the line was written only in part</source>
+        <translation>die Zeile wurde nur zum Teil geschrieben</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::InstanceChannel</name>
+    <message>
+        <source>there is no private runtime folder to reach it through</source>
+        <translation>es gibt keinen privaten Laufzeitordner, über den sie erreichbar wäre</translation>
+    </message>
+    <message>
+        <source>its socket belongs to another user</source>
+        <translation>ihr Socket gehört einem anderen Benutzer</translation>
+    </message>
+    <message>
+        <source>it did not take the request</source>
+        <translation>sie hat die Anfrage nicht angenommen</translation>
+    </message>
+    <message>
+        <source>it did not answer</source>
+        <translation>sie hat nicht geantwortet</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::JobProgressPage</name>
+    <message>
+        <source>Job</source>
+        <translation>Auftrag</translation>
+    </message>
+    <message>
+        <source>Job progress</source>
+        <translation>Auftragsfortschritt</translation>
+    </message>
+    <message>
+        <source>Encoder state</source>
+        <translation>Encoder-Zustand</translation>
+    </message>
+    <message>
+        <source>Input file:</source>
+        <translation>Eingabedatei:</translation>
+    </message>
+    <message>
+        <source>Output file:</source>
+        <translation>Ausgabedatei:</translation>
+    </message>
+    <message>
+        <source>Profile:</source>
+        <translation>Profil:</translation>
+    </message>
+    <message>
+        <source>Streams:</source>
+        <translation>Datenströme:</translation>
+    </message>
+    <message>
+        <source>Progress:</source>
+        <translation>Fortschritt:</translation>
+    </message>
+    <message>
+        <source>Elapsed:</source>
+        <translation>Vergangen:</translation>
+    </message>
+    <message>
+        <source>Encoded:</source>
+        <translation>Kodiert:</translation>
+    </message>
+    <message>
+        <source>Frames per second:</source>
+        <translation>Bilder pro Sekunde:</translation>
+    </message>
+    <message>
+        <source>Time left:</source>
+        <translation>Verbleibend:</translation>
+    </message>
+    <message>
+        <source>No job running</source>
+        <translation>Kein Auftrag läuft</translation>
+    </message>
+    <message>
+        <source>Run ended</source>
+        <translation>Lauf beendet</translation>
+    </message>
+    <message>
+        <source> of %1</source>
+        <translation> von %1</translation>
+    </message>
+    <message>
+        <source>Starting</source>
+        <translation>Startet</translation>
+    </message>
+    <message>
+        <source>Encoding</source>
+        <translation>Kodiert</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Pausiert</translation>
+    </message>
+    <message>
+        <source>Failed (error %1)</source>
+        <translation>Fehlgeschlagen (Fehler %1)</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>Gestoppt</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::ListCommands</name>
+    <message>
+        <source>Joblet Files (*.jlt) | *.jlt</source>
+        <translation>Joblet-Dateien (*.jlt) | *.jlt</translation>
+    </message>
+    <message>
+        <source>Error Populating the list</source>
+        <translation>Fehler beim Füllen der Liste</translation>
+    </message>
+    <message>
+        <source>Error Removing Selected Entry From List</source>
+        <translation>Fehler beim Entfernen des gewählten Eintrags aus der Liste</translation>
+    </message>
+    <message>
+        <source>Error Removing Entries from List</source>
+        <translation>Fehler beim Entfernen der Einträge aus der Liste</translation>
+    </message>
+    <message>
+        <source>Nothing to clear</source>
+        <translation>Nichts zu leeren</translation>
+    </message>
+    <message>
+        <source>Error clearing the list</source>
+        <translation>Fehler beim Leeren der Liste</translation>
+    </message>
+    <message>
+        <source>Save File</source>
+        <translation>Datei speichern</translation>
+    </message>
+    <message>
+        <source>Error Saving List Entries</source>
+        <translation>Fehler beim Speichern der Listeneinträge</translation>
+    </message>
+    <message>
+        <source>Input File</source>
+        <translation>Eingabedatei</translation>
+    </message>
+    <message>
+        <source>Error Loading Saved Configuration</source>
+        <translation>Fehler beim Laden der gespeicherten Konfiguration</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::PropertyPageHost</name>
+    <message>
+        <source>Encoder properties</source>
+        <translation>Encoder-Eigenschaften</translation>
+    </message>
+    <message>
+        <source>Property pages</source>
+        <translation>Eigenschaftsseiten</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::RunNotifier</name>
+    <message>
+        <source>1 job</source>
+        <translation>1 Auftrag</translation>
+    </message>
+    <message>
+        <source>%1 jobs</source>
+        <translation>%1 Aufträge</translation>
+    </message>
+    <message>
+        <source>Batch Run Ended</source>
+        <translation>Stapellauf beendet</translation>
+    </message>
+    <message>
+        <source>%1 Done, %2 failed.</source>
+        <translation>%1 fertig, %2 fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>Show Joblet</source>
+        <translation>Joblet zeigen</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::Startup</name>
+    <message>
+        <source>joblet: already running; could not hand %1 over: %2</source>
+        <translation>joblet: läuft bereits; %1 konnte nicht übergeben werden: %2</translation>
+    </message>
+    <message>
+        <source>joblet: already running; handed %1 over as a job (&lt;RUN&gt; is not passed on)</source>
+        <translation>joblet: läuft bereits; %1 als Auftrag übergeben (&lt;RUN&gt; wird nicht weitergegeben)</translation>
+    </message>
+    <message>
+        <source>joblet: already running; handed %1 over as a job</source>
+        <translation>joblet: läuft bereits; %1 als Auftrag übergeben</translation>
+    </message>
+    <message>
+        <source>joblet: already running; its window was brought to the front</source>
+        <translation>joblet: läuft bereits; sein Fenster wurde in den Vordergrund geholt</translation>
+    </message>
+    <message>
+        <source>joblet: already running, but it could not be reached: %1</source>
+        <translation>joblet: läuft bereits, ist aber nicht erreichbar: %1</translation>
+    </message>
+    <message>
+        <source>joblet: already running; a list cannot be handed over, load %1 in its window</source>
+        <translation>joblet: läuft bereits; eine Liste lässt sich nicht übergeben, laden Sie %1 in seinem Fenster</translation>
+    </message>
+    <message>
+        <source>joblet: already running; cannot look at %1, nothing handed over</source>
+        <translation>joblet: läuft bereits; %1 lässt sich nicht ansehen, nichts übergeben</translation>
+    </message>
+    <message>
+        <source>joblet: already running; %1 names no file, nothing handed over</source>
+        <translation>joblet: läuft bereits; %1 nennt keine Datei, nichts übergeben</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::StartupRecovery</name>
+    <message>
+        <source>Recover Batch List</source>
+        <translation>Stapelliste wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Joblet was not closed normally last time. Restore its batch list (%1 jobs) with their results?</source>
+        <translation>Joblet wurde beim letzten Mal nicht normal beendet. Seine Stapelliste (%1 Aufträge) mit ihren Ergebnissen wiederherstellen?</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::UiServices</name>
+    <message>
+        <source>MPEG-4 and QuickTime (*.mp4 *.m4v *.m4a *.mov *.3gp *.3g2)</source>
+        <translation>MPEG-4 und QuickTime (*.mp4 *.m4v *.m4a *.mov *.3gp *.3g2)</translation>
+    </message>
+    <message>
+        <source>Matroska and WebM (*.mkv *.mka *.webm)</source>
+        <translation>Matroska und WebM (*.mkv *.mka *.webm)</translation>
+    </message>
+    <message>
+        <source>Ogg (*.ogg *.ogv *.oga *.opus)</source>
+        <translation>Ogg (*.ogg *.ogv *.oga *.opus)</translation>
+    </message>
+    <message>
+        <source>MPEG transport stream (*.ts *.m2ts *.mts)</source>
+        <translation>MPEG-Transportstrom (*.ts *.m2ts *.mts)</translation>
+    </message>
+    <message>
+        <source>MPEG program stream (*.mpg *.mpeg *.vob)</source>
+        <translation>MPEG-Programmstrom (*.mpg *.mpeg *.vob)</translation>
+    </message>
+    <message>
+        <source>AVI (*.avi)</source>
+        <translation>AVI (*.avi)</translation>
+    </message>
+    <message>
+        <source>ASF (*.asf *.wmv *.wma)</source>
+        <translation>ASF (*.asf *.wmv *.wma)</translation>
+    </message>
+    <message>
+        <source>Flash video (*.flv)</source>
+        <translation>Flash-Video (*.flv)</translation>
+    </message>
+    <message>
+        <source>DV (*.dv)</source>
+        <translation>DV (*.dv)</translation>
+    </message>
+    <message>
+        <source>MP3 (*.mp3)</source>
+        <translation>MP3 (*.mp3)</translation>
+    </message>
+    <message>
+        <source>AAC (*.aac *.adts)</source>
+        <translation>AAC (*.aac *.adts)</translation>
+    </message>
+    <message>
+        <source>AC-3 (*.ac3)</source>
+        <translation>AC-3 (*.ac3)</translation>
+    </message>
+    <message>
+        <source>FLAC (*.flac)</source>
+        <translation>FLAC (*.flac)</translation>
+    </message>
+    <message>
+        <source>WAV (*.wav)</source>
+        <translation>WAV (*.wav)</translation>
+    </message>
+    <message>
+        <source>AIFF (*.aif *.aiff)</source>
+        <translation>AIFF (*.aif *.aiff)</translation>
+    </message>
+    <message>
+        <source>Bitmap image (*.bmp)</source>
+        <translation>Bitmap-Bild (*.bmp)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Error-%1</source>
+        <translation>Fehler-%1</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::WindowStart</name>
+    <message>
+        <source>Error Executing Application</source>
+        <translation>Fehler beim Ausführen der Anwendung</translation>
+    </message>
+</context>
+</TS>
