@@ -4,6 +4,7 @@
 #include "Twips.h"
 
 #include "ListCommands.h"
+#include "ListDrop.h"
 #include "PropertyPageHost.h"
 
 #include "batch/BatchList.h"
@@ -192,6 +193,15 @@ void FrmJobletIn::createButtons()
     m_commands = std::make_unique<ListCommands>(
         *m_list, m_context.engines, m_context.dialogs, ListCommands::Controls{this, LvwJoblet, CmdAdd, CmdRemove, CmdRemoveAll,
                                         CmdClearResults, CmdSave, CmdStart});
+    // Drops are refused while a run reads the list, as Add is.
+    LvwJoblet->viewport()->setAcceptDrops(true);
+    LvwJoblet->viewport()->installEventFilter(new ListDrop(
+        *m_commands, [this] { return m_control->state() == RunControl::State::Running; },
+        [this] {
+            return CmbProfile->currentText().isEmpty() ? DefaultProfileName
+                                                       : CmbProfile->currentText();
+        },
+        this));
     connect(CmdAdd, &QToolButton::clicked, this, &FrmJobletIn::CmdAdd_Click);
     connect(CmdRemove, &QToolButton::clicked, this, &FrmJobletIn::CmdRemove_Click);
     connect(CmdRemoveAll, &QToolButton::clicked, this, &FrmJobletIn::CmdRemoveAll_Click);
