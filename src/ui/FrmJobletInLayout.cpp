@@ -126,6 +126,8 @@ void FrmJobletIn::createList()
     LvwJoblet->setSelectionBehavior(QAbstractItemView::SelectRows);
     LvwJoblet->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LvwJoblet->setItemDelegate(new HighlightDelegate(LvwJoblet));
+    // The file name is the part a user needs: cut long paths in the middle.
+    LvwJoblet->setTextElideMode(Qt::ElideMiddle);
     LvwJoblet->header()->setStretchLastSection(false);
     LvwJoblet->setModel(m_list);
     LvwJoblet->viewport()->installEventFilter(this);

@@ -81,6 +81,7 @@ private Q_SLOTS:
         QVERIFY(!box->isVisibleTo(&f.window));
         QCOMPARE(box->count(), int(ProfileCatalogue::builtIn().size()));
         QCOMPARE(box->currentText(), DefaultProfileName);
+        QCOMPARE(f.get<QTreeView>("LvwJoblet")->textElideMode(), Qt::ElideMiddle);
         QVERIFY(!f.window.TimedSession());
         // Clock and hand-off poll run; the countdown waits for a timed session.
         QVERIFY(f.get<QTimer>("Timer1")->isActive());
