@@ -15,6 +15,7 @@
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
 #include "schedule/Clock.h"
+#include "ui/AppIcon.h"
 #include "ui/FrmJobletIn.h"
 #include "ui/UiServices.h"
 
@@ -45,6 +46,8 @@ int main(int argc, char **argv)
     // Ends the process when there is no display: hence the marker after it.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Joblet"));
+    // Every window's icon, the one the menu entry shows.
+    QApplication::setWindowIcon(appIcon());
     const RunningMarker marker(paths->markerFile(), start.startedAt);
     TerminationSignals termination;
 

@@ -15,7 +15,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStyle>
@@ -33,31 +32,18 @@ QString withoutAccessKey(QString caption)
     return caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
 }
 
-// Our own pictures for the window and the schedule button, so they look the
-// same on every desktop.
-QIcon drawnIcon(bool clock)
+// The schedule button's clock, drawn so it looks the same on every desktop.
+QIcon clockIcon()
 {
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    if (clock) {
-        p.setPen(QPen(QColor(40, 40, 40), 2));
-        p.setBrush(QColor(250, 250, 235));
-        p.drawEllipse(QRectF(3, 3, 26, 26));
-        p.drawLine(QPointF(16, 16), QPointF(16, 8));
-        p.drawLine(QPointF(16, 16), QPointF(22, 19));
-    } else {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(30, 90, 160));
-        p.drawRoundedRect(QRectF(2, 4, 28, 24), 4, 4);
-        QPainterPath play;
-        play.moveTo(12, 10);
-        play.lineTo(23, 16);
-        play.lineTo(12, 22);
-        play.closeSubpath();
-        p.fillPath(play, Qt::white);
-    }
+    p.setPen(QPen(QColor(40, 40, 40), 2));
+    p.setBrush(QColor(250, 250, 235));
+    p.drawEllipse(QRectF(3, 3, 26, 26));
+    p.drawLine(QPointF(16, 16), QPointF(16, 8));
+    p.drawLine(QPointF(16, 16), QPointF(22, 19));
     return QIcon(pixmap);
 }
 
@@ -82,7 +68,6 @@ protected:
 
 void FrmJobletIn::createContainers()
 {
-    setWindowIcon(drawnIcon(false));
     Picture2 = new QWidget(this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setAccessibleName(tr("Jobs"));
@@ -256,7 +241,7 @@ void FrmJobletIn::createTimedSessionGroup()
     Command1 = new QToolButton(Frame1);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setAccessibleName(tr("Schedule"));
-    Command1->setIcon(drawnIcon(true));
+    Command1->setIcon(clockIcon());
     Command1->setIconSize(QSize(32, 32));
     Command1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     Command1->setFocusPolicy(Qt::StrongFocus);
