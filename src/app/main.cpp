@@ -16,6 +16,7 @@
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
 #include "schedule/Clock.h"
+#include "ui/AppIcon.h"
 #include "ui/FrmJobletIn.h"
 #include "ui/UiServices.h"
 
@@ -48,6 +49,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Joblet"));
     const Translations texts;
+    // Every window's icon, the one the menu entry shows.
+    QApplication::setWindowIcon(appIcon());
     const RunningMarker marker(paths->markerFile(), start.startedAt);
     TerminationSignals termination;
 

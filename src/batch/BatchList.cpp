@@ -84,7 +84,7 @@ void BatchList::setCell(int number, const QString &key, const QString &text)
         return;
     *target = text;
     const QModelIndex at = index(number - 1, columnOf(key));
-    Q_EMIT dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
+    Q_EMIT dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole, Qt::ToolTipRole});
 }
 
 void BatchList::setResultDetail(int number, const QString &text)
@@ -211,9 +211,11 @@ QVariant BatchList::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return index.column() == InputColumn ? row.inputFile : *row.cell(columnKey(index.column()));
     case Qt::ToolTipRole:
-        if (index.column() == ResultColumn && !row.resultDetail.isEmpty())
-            return row.resultDetail;
-        return {};
+        // The view elides long paths; the tip shows them whole. A Result's
+        // tip says why the job failed.
+        if (index.column() == ResultColumn)
+            return row.resultDetail.isEmpty() ? QVariant() : row.resultDetail;
+        return index.column() == InputColumn ? row.inputFile : *row.cell(columnKey(index.column()));
     case HighlightRole:
         return index.row() + 1 == m_highlighted;
     default:

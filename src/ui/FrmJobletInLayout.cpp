@@ -4,6 +4,7 @@
 #include "Twips.h"
 
 #include "ListCommands.h"
+#include "ListDrop.h"
 #include "PropertyPageHost.h"
 
 #include "batch/BatchList.h"
@@ -14,7 +15,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStyle>
@@ -32,31 +32,18 @@ QString withoutAccessKey(QString caption)
     return caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
 }
 
-// Our own pictures for the window and the schedule button, so they look the
-// same on every desktop.
-QIcon drawnIcon(bool clock)
+// The schedule button's clock, drawn so it looks the same on every desktop.
+QIcon clockIcon()
 {
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    if (clock) {
-        p.setPen(QPen(QColor(40, 40, 40), 2));
-        p.setBrush(QColor(250, 250, 235));
-        p.drawEllipse(QRectF(3, 3, 26, 26));
-        p.drawLine(QPointF(16, 16), QPointF(16, 8));
-        p.drawLine(QPointF(16, 16), QPointF(22, 19));
-    } else {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(30, 90, 160));
-        p.drawRoundedRect(QRectF(2, 4, 28, 24), 4, 4);
-        QPainterPath play;
-        play.moveTo(12, 10);
-        play.lineTo(23, 16);
-        play.lineTo(12, 22);
-        play.closeSubpath();
-        p.fillPath(play, Qt::white);
-    }
+    p.setPen(QPen(QColor(40, 40, 40), 2));
+    p.setBrush(QColor(250, 250, 235));
+    p.drawEllipse(QRectF(3, 3, 26, 26));
+    p.drawLine(QPointF(16, 16), QPointF(16, 8));
+    p.drawLine(QPointF(16, 16), QPointF(22, 19));
     return QIcon(pixmap);
 }
 
@@ -81,7 +68,6 @@ protected:
 
 void FrmJobletIn::createContainers()
 {
-    setWindowIcon(drawnIcon(false));
     Picture2 = new QWidget(this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setAccessibleName(tr("Jobs"));
@@ -125,6 +111,8 @@ void FrmJobletIn::createList()
     LvwJoblet->setSelectionBehavior(QAbstractItemView::SelectRows);
     LvwJoblet->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LvwJoblet->setItemDelegate(new HighlightDelegate(LvwJoblet));
+    // The file name is the part a user needs: cut long paths in the middle.
+    LvwJoblet->setTextElideMode(Qt::ElideMiddle);
     LvwJoblet->header()->setStretchLastSection(false);
     LvwJoblet->setModel(m_list);
     LvwJoblet->viewport()->installEventFilter(this);
@@ -192,6 +180,15 @@ void FrmJobletIn::createButtons()
     m_commands = std::make_unique<ListCommands>(
         *m_list, m_context.engines, m_context.dialogs, ListCommands::Controls{this, LvwJoblet, CmdAdd, CmdRemove, CmdRemoveAll,
                                         CmdClearResults, CmdSave, CmdStart});
+    // Drops are refused while a run reads the list, as Add is.
+    LvwJoblet->viewport()->setAcceptDrops(true);
+    LvwJoblet->viewport()->installEventFilter(new ListDrop(
+        *m_commands, [this] { return m_control->state() == RunControl::State::Running; },
+        [this] {
+            return CmbProfile->currentText().isEmpty() ? DefaultProfileName
+                                                       : CmbProfile->currentText();
+        },
+        this));
     connect(CmdAdd, &QToolButton::clicked, this, &FrmJobletIn::CmdAdd_Click);
     connect(CmdRemove, &QToolButton::clicked, this, &FrmJobletIn::CmdRemove_Click);
     connect(CmdRemoveAll, &QToolButton::clicked, this, &FrmJobletIn::CmdRemoveAll_Click);
@@ -244,7 +241,7 @@ void FrmJobletIn::createTimedSessionGroup()
     Command1 = new QToolButton(Frame1);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setAccessibleName(tr("Schedule"));
-    Command1->setIcon(drawnIcon(true));
+    Command1->setIcon(clockIcon());
     Command1->setIconSize(QSize(32, 32));
     Command1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     Command1->setFocusPolicy(Qt::StrongFocus);

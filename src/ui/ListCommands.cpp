@@ -7,6 +7,7 @@
 #include "session/ListPopulator.h"
 
 #include <QAbstractButton>
+#include <QFileInfo>
 #include <QTreeView>
 
 #include <exception>
@@ -72,6 +73,25 @@ void ListCommands::add()
     } catch (...) {
         // Add fails silently; a row that could not be added was reported above.
     }
+}
+
+void ListCommands::addFiles(const QStringList &inputs, const QString &profile)
+{
+    bool failed = false, added = false;
+    for (const QString &input : inputs) {
+        const QFileInfo file(input);
+        QString output = QStringLiteral("None");
+        // Regular files only: a link is not followed, a folder is no job.
+        if (file.isSymLink() || !file.isFile()
+            || Populate_List(m_list, m_engines, input, output, profile) != 0)
+            failed = true;
+        else
+            added = true;
+    }
+    if (failed)
+        m_dialogs.message(m_controls.window, tr("Error Populating the list"));
+    if (added)
+        enableListButtons();
 }
 
 void ListCommands::remove()

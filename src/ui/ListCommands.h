@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
 class QAbstractButton;
 class QTreeView;
@@ -41,6 +42,10 @@ public:
     void load();
     // Load without the dialog: true when a whole, non-empty list came in.
     bool loadFrom(const QString &path);
+    // Add without the dialog, for files dropped on the list: each a job with
+    // its output named from its media and `profile`; one message when any
+    // could not be added (not a regular file, or not media).
+    void addFiles(const QStringList &inputs, const QString &profile);
     // Once the list has a row: Remove, Remove All, Clear Results, Save and
     // Start. The window's other entries that add rows use it too.
     void enableListButtons();

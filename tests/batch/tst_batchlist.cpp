@@ -54,6 +54,9 @@ private Q_SLOTS:
         QCOMPARE(result.data().toString(), QStringLiteral("Error:C00D1B71"));
         QCOMPARE(result.data(Qt::ToolTipRole).toString(), QStringLiteral("damaged"));
         QVERIFY(!list.index(0, BatchList::ResultColumn).data(Qt::ToolTipRole).isValid());
+        // The view elides paths; their tips show them whole.
+        for (int column : {BatchList::InputColumn, BatchList::OutputColumn})
+            QCOMPARE(list.index(1, column).data(Qt::ToolTipRole), list.index(1, column).data());
 
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, list.cell(1, "Input"));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, list.cell(1, "result"));

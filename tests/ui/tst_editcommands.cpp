@@ -4,7 +4,11 @@
 #include "batch/BatchListFile.h"
 #include "ui/FrmJobletIn.h"
 
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
@@ -255,6 +259,67 @@ private Q_SLOTS:
         const bool good = !failure && rows;
         QCOMPARE(f.list().highlightedRow(), good ? 1 : 0);
         QCOMPARE(f.enabledButtons(), good ? listReady : startUp);
+    }
+
+    // Files dropped on the list: media as Add names them with the window's
+    // profile (what is not a file is one message), a list as Load loads it;
+    // nothing while a run reads the list, or with a list among other files.
+    void drop_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("media and a folder") << QStringList{"a.avi", "b.mp4", "sub"} << false
+            << QStringList{"/in/old.avi", "a.avi", "b.mp4"} << "Error Populating the list";
+        QTest::newRow("list") << QStringList{"week.jlt"} << false << QStringList{"/in/x.avi", "/in/y.avi"}
+                              << "";
+        QTest::newRow("list among media") << QStringList{"week.jlt", "a.avi"} << false
+                                          << QStringList{"/in/old.avi"} << "";
+        QTest::newRow("during a run") << QStringList{"a.avi"} << true << QStringList{"/in/old.avi"} << "";
+    }
+    void drop()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, running);
+        QFETCH(QStringList, inputs);
+        Fixture f;
+        f.engines->setJob("/in/old.avi", FakeJobPlan::Hang);
+        f.addJobs({"/in/old.avi"});
+        QVERIFY(QDir(f.dir.path()).mkdir("sub"));
+        QList<QUrl> urls;
+        for (const QString &name : files) {
+            QFile file(f.dir.filePath(name));
+            if (name != "sub")
+                QVERIFY(file.open(QIODevice::WriteOnly)
+                        && file.write("/in/x.avi;/out/x.wmv;P;\r\n/in/y.avi;/out/y.wmv;P;\r\n") > 0);
+            urls << QUrl::fromLocalFile(file.fileName());
+        }
+        for (QString &input : inputs)
+            if (!input.startsWith('/'))
+                input = f.dir.filePath(input);
+        f.get<QComboBox>("CmbProfile")->setCurrentText("MP4 H.264 720p");
+        if (running)
+            f.click("CmdStart");
+        QMimeData data;
+        data.setUrls(urls);
+        auto *view = f.get<QTreeView>("LvwJoblet");
+        // Qt delivers a drop only where the drag's entry was accepted.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(view->viewport(), &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(view->viewport(), &event);
+        QCOMPARE(event.isAccepted(), inputs.size() != 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        QCOMPARE(f.inputs(), inputs);
+        QTEST(f.ui.texts().join(""), "message");
+        if (inputs.size() == 3) {
+            QCOMPARE(f.list().item(2).outputFile, f.dir.filePath("a.mp4"));
+            QCOMPARE(f.list().item(3).outputFile, f.dir.filePath("b_1.mp4"));
+            QCOMPARE(f.list().item(3).profile, QString("MP4 H.264 720p"));
+        }
+        if (running)
+            f.window.CmdStop_Click();
     }
 
     void saveFailure()

@@ -6,6 +6,7 @@
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
 #include "session/SessionRunner.h"
+#include "ui/AppIcon.h"
 #include "ui/FrmJobletIn.h"
 #include "ui/FrmReport.h"
 
@@ -81,6 +82,10 @@ private Q_SLOTS:
         QVERIFY(!box->isVisibleTo(&f.window));
         QCOMPARE(box->count(), int(ProfileCatalogue::builtIn().size()));
         QCOMPARE(box->currentText(), DefaultProfileName);
+        QCOMPARE(f.get<QTreeView>("LvwJoblet")->textElideMode(), Qt::ElideMiddle);
+        // The installed SVG, built in for an uninstalled copy (the SVG plugin draws it).
+        QVERIFY(QFile::exists(":/joblet/joblet.svg"));
+        QVERIFY(!appIcon().pixmap(32).isNull());
         QVERIFY(!f.window.TimedSession());
         // Clock and hand-off poll run; the countdown waits for a timed session.
         QVERIFY(f.get<QTimer>("Timer1")->isActive());
