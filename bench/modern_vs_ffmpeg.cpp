@@ -3,7 +3,8 @@
 // compares wall time, CPU and PSNR against the source. Then two jobs at once
 // with the cores divided, as `joblet-batch --jobs 2` runs them.
 //
-// modern_vs_ffmpeg [SECONDS [NAME-PART]]   (default 60 s, every video profile)
+// modern_vs_ffmpeg [SECONDS [NAME-PART [RUNS]]]   (default 60 s, every video
+// profile, one run; with more, the two sides alternate and medians count)
 
 #include "MediaFixtures.h"
 
@@ -23,7 +24,9 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <sys/resource.h>
 
 using namespace joblet;
@@ -145,6 +148,12 @@ Result runEngines(const ProfileSettings &p, const QString &input, const QStringL
     return r;
 }
 
+Result medianOf(std::vector<Result> v)
+{
+    std::sort(v.begin(), v.end(), [](const Result &a, const Result &b) { return a.wall < b.wall; });
+    return v[v.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -153,6 +162,7 @@ int main(int argc, char **argv)
     av_log_set_level(AV_LOG_ERROR);
     const double seconds = argc > 1 ? std::max(1.0, atof(argv[1])) : 60.0;
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const int runs = argc > 3 ? std::max(1, atoi(argv[3])) : 1;
     const int cores = QThread::idealThreadCount();
 
     QTemporaryDir dir;
@@ -180,8 +190,13 @@ int main(int argc, char **argv)
         const QString ext = p.extension();
         const QString engineOut = dir.filePath("engine" + ext);
         const QString commandOut = dir.filePath("command" + ext);
-        const Result e = runEngines(p, input, {engineOut}, 0);
-        Result c = runCommand(p, input, commandOut);
+        std::vector<Result> es, cs;
+        for (int i = 0; i < runs; ++i) {
+            es.push_back(runEngines(p, input, {engineOut}, 0));
+            cs.push_back(runCommand(p, input, commandOut));
+        }
+        const Result e = medianOf(es);
+        const Result c = medianOf(cs);
         const double ep = psnr(engineOut, input);
         const double cp = psnr(commandOut, input);
         // The cores divided between two jobs, as --jobs 2 gives them.

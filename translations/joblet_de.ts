@@ -35,6 +35,18 @@
         <source>Audio %1</source>
         <translation>Audio %1</translation>
     </message>
+    <message>
+        <source>up to %1×%2</source>
+        <translation>bis %1×%2</translation>
+    </message>
+    <message>
+        <source>CRF %1</source>
+        <translation>CRF %1</translation>
+    </message>
+    <message>
+        <source>lossless</source>
+        <translation>verlustfrei</translation>
+    </message>
 </context>
 <context>
     <name>joblet::BatchList</name>

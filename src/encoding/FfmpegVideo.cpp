@@ -212,8 +212,12 @@ VideoEncoding::VideoEncoding(JobContext &job, OutputFile &out, const AVStream *i
     case VideoCodec::H265:
         if (!preset.isEmpty())
             av_dict_set(o, "preset", preset.constData(), 0);
+        // x265 sizes its thread pool itself; thread_count does not reach it.
         if (p.codec == VideoCodec::H265)
-            av_dict_set(o, "x265-params", "log-level=error", 0);
+            av_dict_set(o, "x265-params",
+                        job.task.threads > 0 ? QByteArray("log-level=error:pools=" + QByteArray::number(job.task.threads)).constData()
+                                             : "log-level=error",
+                        0);
         break;
     case VideoCodec::Av1:
         if (!preset.isEmpty())

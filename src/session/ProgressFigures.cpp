@@ -51,9 +51,11 @@ QString streamsText(const ProfileSettings &profile)
         QStringList video;
         if (v.width > 0 && v.height > 0)
             video << QStringLiteral("%1\u00d7%2").arg(v.width).arg(v.height);
+        if (v.maxWidth > 0 && v.maxHeight > 0)
+            video << QObject::tr("up to %1\u00d7%2").arg(v.maxWidth).arg(v.maxHeight);
         if (v.frameRate > 0)
             video << QObject::tr("%1 fps").arg(v.frameRate);
-        video << QObject::tr("%1 kb/s").arg(thousands(v.bitRate));
+        video << (v.quality > 0 ? QObject::tr("CRF %1").arg(v.quality) : QObject::tr("%1 kb/s").arg(thousands(v.bitRate)));
         parts << QObject::tr("Video %1").arg(video.join(QStringLiteral(", ")));
     }
     if (profile.hasAudio()) {
@@ -70,7 +72,7 @@ QString streamsText(const ProfileSettings &profile)
             format += (format.isEmpty() ? QString() : QStringLiteral(" ")) + channels;
         if (!format.isEmpty())
             audio << format;
-        audio << QObject::tr("%1 kb/s").arg(thousands(a.bitRate));
+        audio << (a.bitRate > 0 ? QObject::tr("%1 kb/s").arg(thousands(a.bitRate)) : QObject::tr("lossless"));
         parts << QObject::tr("Audio %1").arg(audio.join(QStringLiteral(", ")));
     }
     return parts.join(QStringLiteral("; "));
