@@ -1,20 +1,14 @@
 #include "FakeEncoderEngine.h"
 #include "ProfileFixtures.h"
 #include "FakeUiServices.h"
-#include "MediaFixtures.h"
 
-#include "encoding/ProfileCatalogue.h"
-#include "encoding/ProfileNarrowing.h"
 #include "ui/FrmAddFiles.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <optional>
 
 using namespace joblet;
 using namespace joblet::test;
@@ -24,11 +18,10 @@ namespace {
 struct Fixture {
     FakeUiServices ui;
     FakeEngines engines;
-    EngineFactory realEngines;
     FrmAddFiles dialog;
 
-    explicit Fixture(bool realEngine = false)
-        : dialog(realEngine ? realEngines : engines.factory(), ui)
+    Fixture()
+        : dialog(engines.factory(), ui)
     {
         dialog.Form_Load();
     }
@@ -221,11 +214,9 @@ private Q_SLOTS:
         QCOMPARE(d.save, row == 1);
         QCOMPARE(d.dialog.mustExist, row == 0);
         QVERIFY(row == 0 || !d.dialog.confirmOverwrite); // the output is replaced unasked
-        // The dialog's own filters first and as the default; every container after them.
+        // The dialog's own filter first, as the default.
         QCOMPARE(d.dialog.filters.first(), row == 0 ? QString("Video Files (*.asf *.avi *.bmp *.mpg *.wmv)")
                                                     : QString("Qimto Media  files (*.wmv *.wma)"));
-        QCOMPARE(d.dialog.filters.size(), row == 0 ? 2 + UiServices::containerFilters().size() : 4);
-        QCOMPARE(UiServices::dialogFilters(d.dialog).last(), QString("All files (*)"));
     }
 
     // Which profiles suit the input's streams, and which stays picked: the remembered
@@ -304,39 +295,6 @@ private Q_SLOTS:
         QCOMPARE(f.results(), QString("||"));
         if (media)
             QCOMPARE(f.focused(), QString("CmbProfile"));
-    }
-
-    void realEngine()
-    {
-        QTemporaryDir folder;
-        test::MediaFixtures media(folder.path());
-        const QString clip = media.audioVideoClip();
-        const QString tone = media.audioOnly();
-        const QString text = media.textFile();
-        if (clip.isEmpty() || tone.isEmpty() || text.isEmpty())
-            QSKIP(qPrintable("no media: " + media.lastError()));
-        const ProfileCollection installed(ProfileCatalogue::installed({}));
-
-        Fixture f(true);
-        QVERIFY(f.show());
-        f.input()->setText(clip);
-        f.profiles()->setEditText(DefaultProfileName.toLower());
-        f.leaveInput();
-        QCOMPARE(f.items(), joblet::narrowProfiles(1, 1, installed, {})->names);
-        QCOMPARE(f.profiles()->currentText(), DefaultProfileName);
-
-        f.input()->setText(tone);
-        f.leaveInput();
-        QCOMPARE(f.items(), joblet::narrowProfiles(1, 0, installed, {})->names);
-        QVERIFY(f.items().contains(AudioOnly[0]));
-        QCOMPARE(f.profiles()->currentText(), QString());
-        QVERIFY(f.ui.messages.isEmpty());
-
-        f.input()->setText(text);
-        f.leaveInput();
-        QCOMPARE(f.ui.messages.size(), 1);
-        QVERIFY(!f.dialog.isVisible());
-        QCOMPARE(f.dialog.GetInputFile(), QString());
     }
 };
 
