@@ -136,24 +136,6 @@ private Q_SLOTS:
         QVERIFY(view->columnWidth(0) * BatchList::ColumnCount <= view->width());
     }
 
-    void startTimeLists_data()
-    {
-        QTest::addColumn<QTime>("now");
-        QTest::addColumn<QString>("hour");
-        QTest::addColumn<QString>("minute");
-        QTest::newRow("hour wraps") << QTime(23, 40) << "0" << "40";
-        QTest::newRow("00:59:59") << QTime(0, 59, 59) << "1" << "59";
-    }
-    void startTimeLists()
-    {
-        QFETCH(QTime, now);
-        QFETCH(QString, hour);
-        QFETCH(QString, minute);
-        Fixture f(now);
-        QCOMPARE(f.get<QComboBox>("lstHour")->currentText(), hour);
-        QCOMPARE(f.get<QComboBox>("lstMinute")->currentText(), minute);
-    }
-
     void listClick()
     {
         Fixture f;
@@ -239,10 +221,12 @@ private Q_SLOTS:
         QVERIFY(f.engines->log.isEmpty());
     }
 
-    // The schedule button: its refusals, its question, and the state it leaves.
+    // The start the lists propose at load (an hour ahead, seconds ignored); the
+    // schedule button: its refusals, its question, and the state it leaves.
     void scheduleButton_data()
     {
         QTest::addColumn<QTime>("now");
+        QTest::addColumn<QString>("proposed");
         QTest::addColumn<bool>("withJob");
         QTest::addColumn<QString>("start");   // "h:m" as selected
         QTest::addColumn<bool>("yes");        // the answer to the question
@@ -251,12 +235,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("armed");
         const QString future = "Please set the start time for a time in the future.";
         const QString ask = "Do you want to start an encoding session at ";
-        QTest::newRow("empty list") << QTime(14, 30) << false << "15:0" << true
+        QTest::newRow("empty list") << QTime(14, 30) << "15:30" << false << "15:0" << true
                                     << "Please add some files to encode before starting the timer." << "15" << false;
-        QTest::newRow("earlier") << QTime(14, 30) << true << "13:45" << true << future << "15" << false;
-        QTest::newRow("No") << QTime(14, 30) << true << "14:31" << false << ask + "14:31:00" << "14" << false;
-        QTest::newRow("Yes") << QTime(9, 0) << true << "9:5" << true << ask + "9:5:00" << "9" << true;
-        QTest::newRow("hour 23, next day") << QTime(23, 10) << true << "1:0" << true << ask + "1:0:00" << "1" << true;
+        QTest::newRow("earlier") << QTime(14, 30) << "15:30" << true << "13:45" << true << future << "15" << false;
+        QTest::newRow("No") << QTime(14, 30) << "15:30" << true << "14:31" << false << ask + "14:31:00" << "14" << false;
+        QTest::newRow("Yes") << QTime(8, 59, 59) << "9:59" << true << "9:5" << true << ask + "9:5:00" << "9" << true;
+        QTest::newRow("hour 23, next day") << QTime(23, 10) << "0:10" << true << "1:0" << true << ask + "1:0:00" << "1" << true;
     }
     void scheduleButton()
     {
@@ -264,6 +248,8 @@ private Q_SLOTS:
         QFETCH(QString, start);
         QFETCH(bool, armed);
         Fixture f(now);
+        QTEST(f.get<QComboBox>("lstHour")->currentText() + ':' + f.get<QComboBox>("lstMinute")->currentText(),
+              "proposed");
         QFETCH(bool, withJob);
         if (withJob)
             f.addJobs({"/in/a.avi"});
