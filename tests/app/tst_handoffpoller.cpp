@@ -40,121 +40,111 @@ struct List {
     }
 };
 
+// A hand-off file in a folder of its own, the list and a poller over them.
+struct Rig {
+    QTemporaryDir dir;
+    QString file = dir.filePath("tonvel.lst");
+    QString claimed = HandOffPoller::claimedFileFor(file);
+    List list;
+    HandOffPoller poller;
+
+    explicit Rig(std::chrono::milliseconds quiet = 0ms) : poller(quiet) {}
+    int tick() { return poller.tick(file, list.source(), list.adder()); }
+};
+
 } // namespace
 
 class Tst_HandOffPoller : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void noFile()
-    {
-        QTemporaryDir dir;
-        List list;
-        HandOffPoller poller(0ms);
-        QCOMPARE(poller.tick(dir.filePath("tonvel.lst"), list.source(), list.adder()), 0);
-        QCOMPARE(list.snapshots, 0);
-    }
-
     void oneTick_data()
     {
         QTest::addColumn<QStringList>("rows");
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("leftover"); // claimed by an earlier instance
+        QTest::addColumn<QByteArray>("content");  // null: no file
         QTest::addColumn<QStringList>("jobs");
 
         QTest::newRow("case and blank duplicates")
-            << QStringList{" /m/Talk.AVI  ", "/m/b.avi"}
+            << QStringList{" /m/Talk.AVI  ", "/m/b.avi"} << QByteArray()
             << QByteArray("  /M/talk.avi \r\n/m/B.AVI\r\n/m/c.avi\r\n")
             << QStringList{"/m/c.avi|/m/c.wmv"};
-        QTest::newRow("same path twice") << QStringList{} << QByteArray("/m/a.avi\r\n/m/a.avi\r\n")
+        QTest::newRow("same path twice") << QStringList{} << QByteArray() << QByteArray("/m/a.avi\r\n/m/a.avi\r\n")
                                          << QStringList{"/m/a.avi|/m/a.wmv", "/m/a.avi|/m/a.wmv"};
-        QTest::newRow("empty file") << QStringList{} << QByteArray() << QStringList{};
+        QTest::newRow("empty file") << QStringList{} << QByteArray() << QByteArray() << QStringList{};
         QTest::newRow("wma rule, last line without end")
-            << QStringList{} << QByteArray("/m/Song.WMA\r\n/m/s.mp3")
+            << QStringList{} << QByteArray() << QByteArray("/m/Song.WMA\r\n/m/s.mp3")
             << QStringList{"/m/Song.WMA|/m/Song.WMA_1.wma", "/m/s.mp3|/m/s.wmv"};
-        QTest::newRow("CR alone ends a line") << QStringList{} << QByteArray("/m/a.avi\r/m/b.avi\r")
+        QTest::newRow("CR alone ends a line") << QStringList{} << QByteArray() << QByteArray("/m/a.avi\r/m/b.avi\r")
                                               << QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv"};
-        QTest::newRow("LF alone does not") << QStringList{} << QByteArray("/m/a.avi\n/m/b.avi\n")
+        QTest::newRow("LF alone does not") << QStringList{} << QByteArray() << QByteArray("/m/a.avi\n/m/b.avi\n")
                                            << QStringList{};
-        QTest::newRow("LF inside, CR LF after") << QStringList{}
+        QTest::newRow("LF inside, CR LF after") << QStringList{} << QByteArray()
                                                 << QByteArray("/m/a.avi\n/m/b.avi\r\n/m/c.avi\r\n")
                                                 << QStringList{"/m/c.avi|/m/c.wmv"};
         QTest::newRow("short and blank lines")
-            << QStringList{} << QByteArray("ab\r\n   \r\n\r\n\r x  \r\n/m/d.avi\r\n")
+            << QStringList{} << QByteArray() << QByteArray("ab\r\n   \r\n\r\n\r x  \r\n/m/d.avi\r\n")
             << QStringList{"/m/d.avi|/m/d.wmv"};
-        QTest::newRow("tab is not a blank") << QStringList{} << QByteArray("\t/m/e.avi \r\n")
+        QTest::newRow("tab is not a blank") << QStringList{} << QByteArray() << QByteArray("\t/m/e.avi \r\n")
                                             << QStringList{"\t/m/e.avi|\t/m/e.wmv"};
+        QTest::newRow("no file") << QStringList{} << QByteArray() << QByteArray() << QStringList{};
+        QTest::newRow("leftover first") << QStringList{} << QByteArray("/m/left.avi\r\n")
+                                        << QByteArray("/m/new.avi\r\n")
+                                        << QStringList{"/m/left.avi|/m/left.wmv", "/m/new.avi|/m/new.wmv"};
     }
     void oneTick()
     {
         QFETCH(QStringList, rows);
+        QFETCH(QByteArray, leftover);
         QFETCH(QByteArray, content);
         QFETCH(QStringList, jobs);
-        QTemporaryDir dir;
-        const QString file = dir.filePath("tonvel.lst");
-        QVERIFY(writeFile(file, content));
-        List list;
-        list.inputs = rows;
-        HandOffPoller poller(0ms);
-        QCOMPARE(poller.tick(file, list.source(), list.adder()), jobs.size());
-        QCOMPARE(list.jobs, jobs);
-        QVERIFY(!QFile::exists(file));
-        QVERIFY(!QFile::exists(HandOffPoller::claimedFileFor(file)));
+        Rig r;
+        QVERIFY(leftover.isNull() || writeFile(r.claimed, leftover));
+        QVERIFY(content.isNull() || writeFile(r.file, content));
+        r.list.inputs = rows;
+        QCOMPARE(r.tick(), jobs.size());
+        QCOMPARE(r.list.jobs, jobs);
+        QVERIFY(!QFile::exists(r.file) && !QFile::exists(r.claimed));
+        QCOMPARE(r.list.snapshots > 0, !content.isNull() || !leftover.isNull()); // no file, no snapshot
     }
 
     void pathsAddedByAnEarlierFileAreSkipped()
     {
-        QTemporaryDir dir;
-        const QString file = dir.filePath("tonvel.lst");
-        List list;
-        HandOffPoller poller(0ms);
-        QVERIFY(writeFile(file, "/m/a.avi\r\n"));
-        poller.tick(file, list.source(), list.adder());
-        QVERIFY(writeFile(file, "/m/A.avi\r\n"));
-        poller.tick(file, list.source(), list.adder());
-        QCOMPARE(list.jobs, QStringList{"/m/a.avi|/m/a.wmv"});
+        Rig r;
+        for (const char *line : {"/m/a.avi\r\n", "/m/A.avi\r\n"}) {
+            QVERIFY(writeFile(r.file, line));
+            r.tick();
+        }
+        QCOMPARE(r.list.jobs, QStringList{"/m/a.avi|/m/a.wmv"});
     }
 
     void lineStillBeingWrittenWaits()
     {
-        QTemporaryDir dir;
-        const QString file = dir.filePath("tonvel.lst");
-        QVERIFY(writeFile(file, "/m/a.avi\r\n/m/b.a"));
-        List list;
-        HandOffPoller poller(1h);
-        poller.tick(file, list.source(), list.adder());
-        QCOMPARE(list.jobs, QStringList{"/m/a.avi|/m/a.wmv"});
-        const QString claimed = HandOffPoller::claimedFileFor(file);
-        QVERIFY(QFile::exists(claimed));
-
+        Rig r(1h);
+        QVERIFY(writeFile(r.file, "/m/a.avi\r\n/m/b.a"));
+        r.tick();
+        QCOMPARE(r.list.jobs, QStringList{"/m/a.avi|/m/a.wmv"});
         // The writer that opened the file before it was claimed goes on.
-        QFile late(claimed);
-        QVERIFY(late.open(QIODevice::Append));
-        late.write("vi\r\n/m/a.avi\r\n");
+        QFile late(r.claimed);
+        QVERIFY(late.open(QIODevice::Append) && late.write("vi\r\n/m/a.avi\r\n") > 0);
         late.close();
-        poller.tick(file, list.source(), list.adder());
-        QCOMPARE(list.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv", "/m/a.avi|/m/a.wmv"}));
-        QVERIFY(QFile::exists(claimed)); // not quiet yet
+        r.tick();
+        QCOMPARE(r.list.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv", "/m/a.avi|/m/a.wmv"}));
+        QVERIFY(QFile::exists(r.claimed)); // not quiet yet
     }
 
     void unreadableFileKept()
     {
-        QTemporaryDir dir;
-        const QString file = dir.filePath("tonvel.lst");
-        QVERIFY(writeFile(file, "/m/a.avi\r\n"));
-        ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
-        ::chmod(QFile::encodeName(file).constData(), 0);
+        Rig r;
+        QVERIFY(writeFile(r.file, "/m/a.avi\r\n"));
+        ::chmod(QFile::encodeName(r.dir.path()).constData(), 0777);
+        ::chmod(QFile::encodeName(r.file).constData(), 0);
         QVERIFY(holdsWithoutPrivilege([&] {
-            List list;
-            HandOffPoller poller(0ms);
-            return poller.tick(file, list.source(), list.adder()) == 0 && QFile::exists(file)
-                && !QFile::exists(HandOffPoller::claimedFileFor(file));
+            return r.tick() == 0 && QFile::exists(r.file) && !QFile::exists(r.claimed);
         }));
-
-        ::chmod(QFile::encodeName(file).constData(), 0644);
-        List list;
-        HandOffPoller poller(0ms);
-        QCOMPARE(poller.tick(file, list.source(), list.adder()), 1);
-        QVERIFY(!QFile::exists(file));
+        ::chmod(QFile::encodeName(r.file).constData(), 0644);
+        QCOMPARE(r.tick(), 1);
+        QVERIFY(!QFile::exists(r.file));
     }
 
     // What another user or program may leave at the hand-off file's name.
@@ -174,9 +164,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, kind);
         QFETCH(bool, setAside);
-        QTemporaryDir dir;
-        const QString file = dir.filePath("tonvel.lst");
-        const QString notes = dir.filePath("notes.txt");
+        Rig r;
+        const QString &file = r.file;
+        const QString notes = r.dir.filePath("notes.txt");
         const QByteArray name = QFile::encodeName(file);
         QVERIFY(writeFile(notes, "/m/notes.avi\r\n"));
         if (kind == "link") {
@@ -196,41 +186,23 @@ private Q_SLOTS:
         QString why;
         QVERIFY(!HandOff::appendLine(file, "/m/mine.avi", &why));
         QVERIFY(!why.isEmpty());
-        List list;
-        HandOffPoller poller(0ms);
-        QCOMPARE(poller.tick(file, list.source(), list.adder()), 0);
-        QCOMPARE(poller.tick(file, list.source(), list.adder()), 0);
+        QCOMPARE(r.tick() + r.tick(), 0);
         QCOMPARE(readAll(notes), QByteArray("/m/notes.avi\r\n"));
         QCOMPARE(QFileInfo::exists(HandOffPoller::refusedFileFor(file)), setAside);
-        QVERIFY(!QFileInfo::exists(HandOffPoller::claimedFileFor(file)));
+        QVERIFY(!QFileInfo::exists(r.claimed));
     }
 
     // A line too long to be a path (no line end in a whole piece) is skipped
     // over several ticks; the lines after it are taken.
     void overlongLineSkipped()
     {
-        QTemporaryDir dir;
-        const QString file = dir.filePath("tonvel.lst");
-        QVERIFY(writeFile(file, "/m/a.avi\r\n" + QByteArray(3 * HandOffPoller::ChunkBytes, 'x')
-                                    + "\r\n/m/b.avi\r\n"));
-        List list;
-        HandOffPoller poller(0ms);
+        Rig r;
+        QVERIFY(writeFile(r.file, "/m/a.avi\r\n" + QByteArray(3 * HandOffPoller::ChunkBytes, 'x')
+                                      + "\r\n/m/b.avi\r\n"));
         for (int tick = 0; tick < 6; ++tick)
-            poller.tick(file, list.source(), list.adder());
-        QCOMPARE(list.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv"}));
-        QVERIFY(!QFileInfo::exists(HandOffPoller::claimedFileFor(file)));
-    }
-
-    void leftoverOfAnEarlierInstanceIsTaken()
-    {
-        QTemporaryDir dir;
-        const QString file = dir.filePath("tonvel.lst");
-        QVERIFY(writeFile(HandOffPoller::claimedFileFor(file), "/m/left.avi\r\n"));
-        QVERIFY(writeFile(file, "/m/new.avi\r\n"));
-        List list;
-        HandOffPoller poller(0ms);
-        QCOMPARE(poller.tick(file, list.source(), list.adder()), 2);
-        QCOMPARE(list.inputs, (QStringList{"/m/left.avi", "/m/new.avi"}));
+            r.tick();
+        QCOMPARE(r.list.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv"}));
+        QVERIFY(!QFileInfo::exists(r.claimed));
     }
 
     // A writer appends while ticks run back to back: every line becomes
@@ -274,7 +246,6 @@ private Q_SLOTS:
         QStringList expected;
         for (int i = 1; i <= Lines; ++i)
             expected << QStringLiteral("/media/in/clip-%1.avi").arg(i, 5, 10, QLatin1Char('0'));
-        QCOMPARE(list.inputs.size(), expected.size());
         QCOMPARE(list.inputs, expected);
         QVERIFY(!QFileInfo::exists(file));
         QVERIFY(!QFileInfo::exists(HandOffPoller::claimedFileFor(file)));

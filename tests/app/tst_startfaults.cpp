@@ -68,7 +68,7 @@ private Q_SLOTS:
     // by a crashed instance is not this start's to delete.
     void markerOnlyWhileTheStartLives()
     {
-        const QString path = m_dir.filePath("JobletRunning");
+        const QString path = m_dir.filePath("state/JobletRunning"); // its folder made too
         {
             const RunningMarker marker(path, QDateTime::currentDateTime());
             QVERIFY(marker.madeHere());

@@ -73,7 +73,6 @@ private slots:
         WindowFixture f(QTime(9, 0));
         QCOMPARE(f.button("CmdStart")->text(), QString("&Starten"));
         QCOMPARE(f.button("CmdStart")->accessibleName(), QString("Starten"));
-        QCOMPARE(f.button("CmdExit")->text(), QString("&Beenden"));
         QCOMPARE(f.button("CmdClearResults")->toolTip(), QString("Die Ergebnisse leeren"));
         QCOMPARE(f.get<QTreeView>("LvwJoblet")->model()->headerData(3, Qt::Horizontal).toString(),
                  QString("Ergebnis"));
