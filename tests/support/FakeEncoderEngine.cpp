@@ -77,7 +77,7 @@ SourceInfo FakeEncoderEngine::inspectSource(const QString &path)
         return *it;
     if (m_script->defaultSource)
         return *m_script->defaultSource;
-    throw EncoderFailure(m_script->unknownSourceFailure);
+    throw EncoderFailure(EngineError::FileNotFound);
 }
 
 void FakeEncoderEngine::startJob(const EncodeJob &job)

@@ -38,12 +38,11 @@ struct FakeEngineScript {
     // Profiles every new engine offers (default: the built-in ones).
     QList<joblet::ProfileSettings> profiles;
 
-    // What AutoSetFileSource finds: per path, else defaultSource, else a
-    // failure (FileNotFound unless unknownSourceFailure says otherwise).
+    // What AutoSetFileSource finds: per path, else defaultSource, else
+    // FileNotFound.
     QHash<QString, joblet::SourceInfo> sources;
     QHash<QString, FakeFailure> sourceFailures;
     std::optional<joblet::SourceInfo> defaultSource = joblet::SourceInfo{1, 1, 0, 320, 240};
-    qint32 unknownSourceFailure = joblet::EngineError::FileNotFound;
 
     // Per input path, else defaultJob.
     QHash<QString, FakeJobPlan> jobs;
