@@ -287,8 +287,9 @@ QString makeUsage()
 {
     return QStringLiteral(
         "Usage: joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] FILES...\n"
-        "Writes LIST.jlt with one row per media file, the output named by the file's\n"
-        "streams (.wma for audio only, else .wmv) beside it or in DIR, and the profile\n"
+        "Writes LIST.jlt with one row per media file, the output named after it with\n"
+        "the profile's extension (.wma/.wmv by its streams for the ASF profiles),\n"
+        "beside it or in DIR, and the profile\n"
         "NAME (default \"Qimto Clipwright 320X240\"). A file that is not media is left\n"
         "out with the reason. Exit: 0 every file added, 1 some left out, 2 bad usage\n"
         "or no media file.\n");
