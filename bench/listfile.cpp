@@ -4,6 +4,7 @@
 // "load_ms <x> save_ms <y>" for scripts. Load time includes the pending
 // events after the handler, i.e. the view taking in the rows.
 
+#include "BenchSupport.h"
 #include "TestContext.h"
 
 #include "batch/BatchList.h"
@@ -15,21 +16,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 using namespace joblet;
+using bench::median;
 
 namespace {
 
 constexpr int Runs = 7;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 QByteArray fullList()
 {
