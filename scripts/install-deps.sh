@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   qt6-tools-dev qt6-l10n-tools
   libqt6svg6
-  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  libavformat-dev libavcodec-dev libavfilter-dev libswscale-dev libswresample-dev libavutil-dev
   ffmpeg
   parallel
   clang libclang-rt-14-dev

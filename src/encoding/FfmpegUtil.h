@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
+#include <libavfilter/avfilter.h>
 #include <libavutil/error.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -35,6 +36,9 @@ struct SwsDeleter {
 struct SwrDeleter {
     void operator()(SwrContext *c) const { swr_free(&c); }
 };
+struct FilterGraphDeleter {
+    void operator()(AVFilterGraph *g) const { avfilter_graph_free(&g); }
+};
 struct FifoDeleter {
     void operator()(AVAudioFifo *f) const { av_audio_fifo_free(f); }
 };
@@ -46,6 +50,7 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
 using FifoPtr = std::unique_ptr<AVAudioFifo, FifoDeleter>;
+using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 
 inline QString errorText(int err)
 {
