@@ -30,6 +30,7 @@ QString EngineError::describe(qint32 number)
     case UnsupportedChannelLayout: return QStringLiteral("The input's audio channel layout cannot be mixed down.");
     case NotRegularFile: return QStringLiteral("The input or the output is not a regular file.");
     case OutputTypeMismatch: return QStringLiteral("The output file's type cannot hold what the profile encodes.");
+    case PictureTooSmall: return QStringLiteral("The picture is too small for the profile's video encoder.");
     default: return QStringLiteral("Unknown encoder error.");
     }
 }

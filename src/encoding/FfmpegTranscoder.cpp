@@ -84,7 +84,7 @@ private:
         if (m_video) {
             m_video->attach();
             AVStream *st = m_input->videoStream();
-            m_conversion.emplace(m_job, st, m_input->origin(st), m_video->format());
+            m_conversion.emplace(m_job, st, m_input->origin(st), m_video->format(), m_video->source(), m_video->plan());
         }
         if (m_audio)
             m_audio->attach();

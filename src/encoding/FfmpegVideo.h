@@ -1,6 +1,9 @@
 #pragma once
 
 #include "FfmpegOutput.h"
+#include "FfmpegVideoChain.h"
+
+#include <vector>
 
 namespace joblet::transcode {
 
@@ -10,20 +13,28 @@ struct PictureFormat {
     int width = 0;
     int height = 0;
     AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
-    AVRational timeBase {0, 1}; // one frame
+    AVRational timeBase {0, 1}; // one frame on a constant grid, else a tick
+    bool constantRate = true;   // pictures on a grid of whole frames
 };
 
-// Reader thread: scales decoded pictures to the profile's size and places
-// them on the constant frame grid, for the encoder thread's queue.
+// Reader thread: runs decoded pictures through the filter chain (turned
+// upright, deinterlaced, scaled, converted) and stamps them for the encoder
+// thread's queue: on the constant frame grid for a profile with a frame
+// rate, else with their own timestamps.
 class VideoConversion {
 public:
-    VideoConversion(JobContext &job, const AVStream *in, int64_t origin, PictureFormat target);
+    VideoConversion(JobContext &job, const AVStream *in, int64_t origin, PictureFormat target, VideoSource source,
+                    VideoPlan plan);
     void convert(const AVFrame *in);
-    // After the last picture: one still held back is placed.
+    // After the last picture: the chain is drained and one still held back
+    // is placed.
     void finish();
 
 private:
-    ff::FramePtr scale(const AVFrame *in);
+    void buildGraph(const AVFrame *first);
+    void drainGraph();
+    void pull();
+    void stamp(const AVFrame *filtered);
     bool push(const AVFrame *picture, int64_t pts);
     void place(ff::FramePtr picture, int64_t slot);
 
@@ -31,10 +42,19 @@ private:
     const AVRational m_inTimeBase;
     const int64_t m_origin; // input start in stream time base
     const PictureFormat m_target;
-    ff::SwsPtr m_sws;
-    ff::FramePtr m_last;     // most recent scaled picture, for duplicates
-    int64_t m_nextIndex = 0; // next output frame number
-    int64_t m_shift = 0;     // output frames cut out at timestamp jumps
+    VideoSource m_source;
+    VideoPlan m_plan;
+    ff::FilterGraphPtr m_graph;
+    AVFilterContext *m_feed = nullptr;
+    AVFilterContext *m_sink = nullptr;
+    AVRational m_sinkTimeBase {1, 1};
+    int m_graphWidth = 0; // what the chain was built for
+    int m_graphHeight = 0;
+    int m_graphFormat = AV_PIX_FMT_NONE;
+    ff::FramePtr m_filtered;
+    ff::FramePtr m_last;     // most recent picture, for duplicates
+    int64_t m_nextIndex = 0; // next output slot
+    int64_t m_shift = 0;     // output slots cut out at timestamp jumps
     // A picture stamped far ahead of the pace, held until the next one says
     // whether it opened a gap or was a lone damaged stamp.
     ff::FramePtr m_ahead;
@@ -44,15 +64,17 @@ private:
 // Job thread: the video encoder, fed from the queue.
 class VideoEncoding {
 public:
-    // `in` gives the size, aspect, rate and colours a profile that fits
-    // inside a box or keeps the input's rate starts from.
-    VideoEncoding(JobContext &job, OutputFile &out, const AVStream *in = nullptr);
+    // `in` gives the size, turn, aspect, rate and colours the profile
+    // starts from.
+    VideoEncoding(JobContext &job, OutputFile &out, const AVStream *in);
     ~VideoEncoding();
     VideoEncoding(const VideoEncoding &) = delete;
     VideoEncoding &operator=(const VideoEncoding &) = delete;
     // Opens the encoder and adds its stream to the output.
     void attach();
     PictureFormat format() const;
+    const VideoSource &source() const { return m_source; }
+    const VideoPlan &plan() const { return m_plan; }
     void run();
 
 private:
@@ -61,15 +83,10 @@ private:
     ff::CodecPtr m_enc;
     AVStream *m_stream = nullptr;
     AVDictionary *m_options = nullptr; // the encoder's private settings, until attach()
+    VideoSource m_source;
+    VideoPlan m_plan;
+    // Mastering display and light levels, for the output stream's header.
+    std::vector<std::pair<AVPacketSideDataType, QByteArray>> m_hdrSideData;
 };
-
-// The size a picture of `width`x`height` with sample aspect `sar` gets when
-// fitted inside `maxWidth`x`maxHeight` (0: unbounded) with square pixels:
-// display aspect kept, never enlarged, both sides even.
-struct FittedSize {
-    int width = 0;
-    int height = 0;
-};
-FittedSize fitInside(int width, int height, AVRational sar, int maxWidth, int maxHeight);
 
 } // namespace joblet::transcode
