@@ -72,6 +72,53 @@ int64_t InputStage::origin(const AVStream *st) const
     return av_rescale_q(start, AV_TIME_BASE_Q, st->time_base);
 }
 
+namespace {
+
+// A first picture is a few packets in; past this much the file keeps no
+// picture worth waiting for.
+constexpr std::size_t MaxPeekPackets = 1024;
+constexpr qint64 MaxPeekBytes = 64 << 20;
+
+} // namespace
+
+const AVFrame *InputStage::firstPicture()
+{
+    if (m_videoIndex < 0)
+        return nullptr;
+    ff::PacketPtr pkt(av_packet_alloc());
+    ff::FramePtr frame(av_frame_alloc());
+    if (!pkt || !frame)
+        throw std::bad_alloc();
+    qint64 bytes = 0;
+    auto keep = [this](AVFrame *f) {
+        ff::FramePtr copy(av_frame_clone(f));
+        if (!copy)
+            throw std::bad_alloc();
+        m_peeked.push_back(std::move(copy));
+    };
+    while (m_peeked.empty() && m_stash.size() < MaxPeekPackets && bytes < MaxPeekBytes && !m_job.aborted()) {
+        const int ret = av_read_frame(m_input.get(), pkt.get());
+        if (ret < 0) {
+            // The end, or damage that run() meets again and reports.
+            m_readToEnd = ret == AVERROR_EOF;
+            break;
+        }
+        if (pkt->stream_index == m_videoIndex) {
+            ++m_video.packets;
+            decode(m_job, m_video, pkt.get(), frame.get(), "video", keep);
+            av_packet_unref(pkt.get());
+            continue;
+        }
+        bytes += pkt->size;
+        ff::PacketPtr copy(av_packet_alloc());
+        if (!copy)
+            throw std::bad_alloc();
+        av_packet_move_ref(copy.get(), pkt.get());
+        m_stash.push_back(std::move(copy));
+    }
+    return m_peeked.empty() ? nullptr : m_peeked.front().get();
+}
+
 // Audio is cheap to decode and goes to its own thread as packets, which
 // keeps this one from becoming the bottleneck.
 void InputStage::run(VideoConversion *video)
@@ -81,7 +128,17 @@ void InputStage::run(VideoConversion *video)
     ff::FramePtr frame(av_frame_alloc());
     if (!pkt || !frame)
         throw std::bad_alloc();
-    for (;;) {
+    if (m_conversion) {
+        for (const ff::FramePtr &f : m_peeked)
+            m_conversion->convert(f.get());
+    }
+    m_peeked.clear();
+    for (ff::PacketPtr &p : m_stash) {
+        if (!handOn(p.get(), frame.get()))
+            return;
+    }
+    m_stash.clear();
+    while (!m_readToEnd) {
         if (m_job.aborted())
             return;
         const int ret = av_read_frame(m_input.get(), pkt.get());

@@ -2,6 +2,8 @@
 
 #include "FfmpegJob.h"
 
+#include <vector>
+
 namespace joblet::transcode {
 
 class VideoConversion;
@@ -22,6 +24,12 @@ public:
     // The audio thread's from here on.
     ff::CodecPtr takeAudioDecoder() { return std::move(m_audioDecoder); }
 
+    // Decodes up to the first picture, so that what only pictures tell
+    // (mastering data, woven fields) is known before the encoder opens;
+    // what is read on the way is kept for run(). Null when no picture came
+    // within a bounded read.
+    const AVFrame *firstPicture();
+
     void run(VideoConversion *video);
 
 private:
@@ -36,6 +44,9 @@ private:
     Decoder m_video;
     ff::CodecPtr m_audioDecoder;
     VideoConversion *m_conversion = nullptr;
+    std::vector<ff::FramePtr> m_peeked;  // pictures decoded by firstPicture()
+    std::vector<ff::PacketPtr> m_stash;  // other packets read on the way
+    bool m_readToEnd = false;
 };
 
 } // namespace joblet::transcode

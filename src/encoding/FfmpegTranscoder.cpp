@@ -77,7 +77,7 @@ private:
         m_input.emplace(m_job);
         m_input->open();
         if (m_input->videoStream())
-            m_video.emplace(m_job, m_output, m_input->videoStream());
+            m_video.emplace(m_job, m_output, m_input->videoStream(), m_input->firstPicture());
         if (AVStream *st = m_input->audioStream())
             m_audio.emplace(m_job, m_output, st, m_input->takeAudioDecoder(), m_input->origin(st));
         m_output.create();

@@ -28,14 +28,6 @@ VideoConversion::VideoConversion(JobContext &job, const AVStream *in, int64_t or
 
 void VideoConversion::buildGraph(const AVFrame *first)
 {
-    // A stream that says nothing of its fields may still carry woven ones.
-    if (!m_source.interlaced && first->interlaced_frame) {
-        m_source.interlaced = true;
-        m_source.topFieldFirst = first->top_field_first;
-        m_plan.filters = QStringLiteral("bwdif=mode=send_frame:parity=%1:deint=all,")
-                             .arg(m_source.topFieldFirst ? "tff" : "bff")
-            + m_plan.filters;
-    }
     const QString input = baseName(m_job.task.inputPath);
     auto refuse = [&](int err) {
         fail(EngineError::DecodeFailed, QStringLiteral("%1: cannot convert %2x%3 %4 pictures: %5")
@@ -277,7 +269,7 @@ AVRational passThroughTimeBase(const AVStream *in)
 
 } // namespace
 
-VideoEncoding::VideoEncoding(JobContext &job, OutputFile &out, const AVStream *in)
+VideoEncoding::VideoEncoding(JobContext &job, OutputFile &out, const AVStream *in, const AVFrame *first)
     : m_job(job)
     , m_output(out)
 {
@@ -286,7 +278,7 @@ VideoEncoding::VideoEncoding(JobContext &job, OutputFile &out, const AVStream *i
     m_enc.reset(avcodec_alloc_context3(codec));
     if (!m_enc)
         throw std::bad_alloc();
-    m_source = describeSource(in);
+    m_source = describeSource(in, first);
     m_plan = planVideo(m_source, p, codec);
     const int least = minimumSide(p.codec);
     if (m_plan.width < least || m_plan.height < least)
@@ -331,22 +323,31 @@ VideoEncoding::VideoEncoding(JobContext &job, OutputFile &out, const AVStream *i
     QByteArray x265Hdr;
     QByteArray svtHdr;
     if (m_plan.keepsHdr) {
-        size_t size = 0;
-        if (const uint8_t *d = av_stream_get_side_data(in, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, &size);
-            d && size >= sizeof(AVMasteringDisplayMetadata)) {
-            m_hdrSideData.emplace_back(AV_PKT_DATA_MASTERING_DISPLAY_METADATA,
-                                       QByteArray(reinterpret_cast<const char *>(d), qsizetype(size)));
-            const auto *m = reinterpret_cast<const AVMasteringDisplayMetadata *>(d);
+        // The container's copy if it has one, else the one the pictures carry.
+        auto find = [&](AVPacketSideDataType streamType, AVFrameSideDataType frameType, size_t minimum) -> QByteArray {
+            size_t size = 0;
+            if (const uint8_t *d = av_stream_get_side_data(in, streamType, &size); d && size >= minimum)
+                return QByteArray(reinterpret_cast<const char *>(d), qsizetype(size));
+            if (const AVFrameSideData *f = first ? av_frame_get_side_data(first, frameType) : nullptr;
+                f && f->size >= minimum)
+                return QByteArray(reinterpret_cast<const char *>(f->data), qsizetype(f->size));
+            return {};
+        };
+        const QByteArray mastering = find(AV_PKT_DATA_MASTERING_DISPLAY_METADATA,
+                                          AV_FRAME_DATA_MASTERING_DISPLAY_METADATA, sizeof(AVMasteringDisplayMetadata));
+        if (!mastering.isEmpty()) {
+            m_hdrSideData.emplace_back(AV_PKT_DATA_MASTERING_DISPLAY_METADATA, mastering);
+            const auto *m = reinterpret_cast<const AVMasteringDisplayMetadata *>(mastering.constData());
             if (m->has_primaries && m->has_luminance) {
                 x265Hdr += ":master-display=" + x265Mastering(*m);
                 svtHdr += ":mastering-display=" + svtMastering(*m);
             }
         }
-        if (const uint8_t *d = av_stream_get_side_data(in, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, &size);
-            d && size >= sizeof(AVContentLightMetadata)) {
-            m_hdrSideData.emplace_back(AV_PKT_DATA_CONTENT_LIGHT_LEVEL,
-                                       QByteArray(reinterpret_cast<const char *>(d), qsizetype(size)));
-            const auto *l = reinterpret_cast<const AVContentLightMetadata *>(d);
+        const QByteArray light = find(AV_PKT_DATA_CONTENT_LIGHT_LEVEL, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL,
+                                      sizeof(AVContentLightMetadata));
+        if (!light.isEmpty()) {
+            m_hdrSideData.emplace_back(AV_PKT_DATA_CONTENT_LIGHT_LEVEL, light);
+            const auto *l = reinterpret_cast<const AVContentLightMetadata *>(light.constData());
             const QByteArray levels = QByteArray::number(l->MaxCLL) + ',' + QByteArray::number(l->MaxFALL);
             x265Hdr += ":max-cll=" + levels;
             svtHdr += ":content-light=" + levels;

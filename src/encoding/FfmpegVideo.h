@@ -64,9 +64,9 @@ private:
 // Job thread: the video encoder, fed from the queue.
 class VideoEncoding {
 public:
-    // `in` gives the size, turn, aspect, rate and colours the profile
-    // starts from.
-    VideoEncoding(JobContext &job, OutputFile &out, const AVStream *in);
+    // `in` and its `first` picture (null when none was found) give the
+    // size, turn, fields, rate and colours the profile starts from.
+    VideoEncoding(JobContext &job, OutputFile &out, const AVStream *in, const AVFrame *first);
     ~VideoEncoding();
     VideoEncoding(const VideoEncoding &) = delete;
     VideoEncoding &operator=(const VideoEncoding &) = delete;

@@ -69,7 +69,7 @@ FittedSize fitDisplay(double width, double height, int maxWidth, int maxHeight)
 
 } // namespace
 
-VideoSource describeSource(const AVStream *st)
+VideoSource describeSource(const AVStream *st, const AVFrame *first)
 {
     const AVCodecParameters *par = st->codecpar;
     VideoSource s;
@@ -78,10 +78,19 @@ VideoSource describeSource(const AVStream *st)
     s.sar = par->sample_aspect_ratio.num > 0 ? par->sample_aspect_ratio : st->sample_aspect_ratio;
     s.rotation = rotationOf(st);
     s.interlaced = interlacedOrder(par->field_order);
-    s.hdr = par->color_trc == AVCOL_TRC_SMPTE2084 || par->color_trc == AVCOL_TRC_ARIB_STD_B67;
-    s.hlg = par->color_trc == AVCOL_TRC_ARIB_STD_B67;
     s.topFieldFirst = par->field_order != AV_FIELD_BB && par->field_order != AV_FIELD_BT;
-    if (const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(AVPixelFormat(par->format)))
+    // A stream that says nothing of its fields may still carry woven ones.
+    if (first && !s.interlaced && first->interlaced_frame) {
+        s.interlaced = true;
+        s.topFieldFirst = first->top_field_first;
+    }
+    AVColorTransferCharacteristic trc = par->color_trc;
+    if (first && trc == AVCOL_TRC_UNSPECIFIED)
+        trc = first->color_trc;
+    s.hdr = trc == AVCOL_TRC_SMPTE2084 || trc == AVCOL_TRC_ARIB_STD_B67;
+    s.hlg = trc == AVCOL_TRC_ARIB_STD_B67;
+    const int format = first ? first->format : par->format;
+    if (const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(AVPixelFormat(format)))
         s.bitDepth = d->comp[0].depth;
     return s;
 }

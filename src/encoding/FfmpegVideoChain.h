@@ -14,6 +14,7 @@ extern "C" {
 #include <QString>
 
 struct AVStream;
+struct AVFrame;
 struct AVCodec;
 
 namespace joblet::transcode {
@@ -30,7 +31,8 @@ struct VideoSource {
     int bitDepth = 8;
 };
 
-VideoSource describeSource(const AVStream *st);
+// `first` is the stream's first decoded picture, or null.
+VideoSource describeSource(const AVStream *st, const AVFrame *first);
 
 struct VideoPlan {
     int width = 0;
