@@ -230,3 +230,22 @@ QString MediaFixtures::truncateCopy(const QString &from, const QString &name, do
 }
 
 } // namespace joblet::test
+
+// Inputs for the audio tracks' tests.
+#include <cmath>
+
+namespace joblet::test {
+
+QString surroundSine(MediaFixtures &media, const QString &name, double peakDb, double seconds)
+{
+    const QString out = media.path(name);
+    const QString tone = QStringLiteral("%1*sin(2*PI*330*t)").arg(std::pow(10.0, peakDb / 20), 0, 'f', 4);
+    const bool ok = media.ffmpeg(QStringList {
+        "-f", "lavfi", "-i",
+        QStringLiteral("aevalsrc=%1:channel_layout=5.1(side):sample_rate=48000:duration=%2")
+            .arg(QStringList(6, tone).join(u'|'), QString::number(seconds, 'f', 3)),
+        "-c:a", "pcm_s16le", out});
+    return ok ? out : QString();
+}
+
+} // namespace joblet::test

@@ -57,3 +57,12 @@ private:
 };
 
 } // namespace joblet::test
+
+// Inputs for the audio tracks' tests.
+namespace joblet::test {
+
+// 16-bit 5.1 WAV whose six channels carry one sine at `peakDb` dBFS: near
+// 0 the mix that clips when a downmix adds channels at full gain.
+QString surroundSine(MediaFixtures &media, const QString &name, double peakDb, double seconds = 3.0);
+
+} // namespace joblet::test
