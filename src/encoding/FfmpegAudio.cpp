@@ -275,6 +275,10 @@ AudioStage::~AudioStage()
 void AudioStage::attach(bool defaultTrack)
 {
     m_stream = m_output.addStream(m_enc.get(), "audio");
+    for (const char *key : {"language", "title"}) {
+        if (const AVDictionaryEntry *e = av_dict_get(m_in->metadata, key, nullptr, 0))
+            av_dict_set(&m_stream->metadata, key, e->value, 0);
+    }
     m_stream->disposition = defaultTrack ? AV_DISPOSITION_DEFAULT : 0;
     m_filtered.reset(av_frame_alloc());
     m_encoded.reset(av_packet_alloc());

@@ -9,6 +9,13 @@
 
 namespace joblet::transcode {
 
+namespace {
+
+// A film has a handful; more is damage or abuse, and each costs an encoder.
+constexpr std::size_t MaxAudioTracks = 16;
+
+} // namespace
+
 void InputStage::open()
 {
     const QString &path = m_job.task.inputPath;
@@ -87,11 +94,33 @@ void InputStage::pickStreams()
         fail(EngineError::NoMatchingStreams, baseName(m_job.task.inputPath));
 }
 
-// The best audio track.
+// The source's default track; with video, into a container that holds
+// several, every other one after it.
 std::vector<int> InputStage::pickAudio() const
 {
-    const int best = av_find_best_stream(m_input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    return best < 0 ? std::vector<int> {} : std::vector<int> {best};
+    const auto isTrack = [this](unsigned i) {
+        const AVStream *st = m_input->streams[i];
+        return st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC);
+    };
+    int first = -1;
+    for (unsigned i = 0; i < m_input->nb_streams && first < 0; ++i) {
+        if (isTrack(i) && (m_input->streams[i]->disposition & AV_DISPOSITION_DEFAULT))
+            first = int(i);
+    }
+    if (first < 0)
+        first = av_find_best_stream(m_input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (first < 0)
+        return {};
+    std::vector<int> picked {first};
+    const ProfileSettings &profile = m_job.task.profile;
+    const Container c = profile.container;
+    if (!profile.hasVideo() || (c != Container::Mp4 && c != Container::Matroska && c != Container::WebM))
+        return picked;
+    for (unsigned i = 0; i < m_input->nb_streams && picked.size() < MaxAudioTracks; ++i) {
+        if (int(i) != first && isTrack(i))
+            picked.push_back(int(i));
+    }
+    return picked;
 }
 
 std::vector<AudioSource> InputStage::takeAudio()

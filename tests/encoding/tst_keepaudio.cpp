@@ -28,6 +28,17 @@ ProfileSettings builtIn(const QString &name)
     return {};
 }
 
+// No built-in profile is Matroska; this one is the MP4 720p one in it.
+ProfileSettings profileNamed(const QString &name)
+{
+    if (name != QLatin1String("MKV H.264"))
+        return builtIn(name);
+    ProfileSettings p = builtIn(QStringLiteral("MP4 H.264 720p"));
+    p.name = name;
+    p.container = Container::Matroska;
+    return p;
+}
+
 qint32 encode(const QString &input, const ProfileSettings &settings, const QString &output)
 {
     FfmpegEngine engine {ProfileCollection()};
@@ -46,6 +57,30 @@ struct InputFile {
     ~InputFile() { avformat_close_input(&ic); }
     AVFormatContext *ic = nullptr;
 };
+
+// The audio tracks in file order: "language/title", "*" for the default.
+QString tracksOf(const QString &path)
+{
+    InputFile in;
+    if (avformat_open_input(&in.ic, QFile::encodeName(path).constData(), nullptr, nullptr) < 0
+        || avformat_find_stream_info(in.ic, nullptr) < 0)
+        return QStringLiteral("unreadable");
+    QStringList tracks;
+    for (unsigned i = 0; i < in.ic->nb_streams; ++i) {
+        const AVStream *st = in.ic->streams[i];
+        if (st->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        const AVDictionaryEntry *lang = av_dict_get(st->metadata, "language", nullptr, 0);
+        const AVDictionaryEntry *title = av_dict_get(st->metadata, "title", nullptr, 0);
+        QString t = lang ? QString::fromUtf8(lang->value) : QStringLiteral("?");
+        if (title)
+            t += u'/' + QString::fromUtf8(title->value);
+        if (st->disposition & AV_DISPOSITION_DEFAULT)
+            t += u'*';
+        tracks << t;
+    }
+    return tracks.join(u' ');
+}
 
 struct Level {
     double peakDb = -INFINITY;
@@ -131,6 +166,8 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         av_log_set_level(AV_LOG_QUIET);
         m_media = std::make_unique<MediaFixtures>(m_dir.path());
+        QVERIFY2(!test::twoLanguageFilm(*m_media, "eng-first.mkv", 0).isEmpty(), qPrintable(m_media->lastError()));
+        QVERIFY2(!test::twoLanguageFilm(*m_media, "deu-default.mkv", 1).isEmpty(), qPrintable(m_media->lastError()));
         QVERIFY2(!test::surroundSine(*m_media, "loud51.wav", -0.5).isEmpty(), qPrintable(m_media->lastError()));
         QVERIFY2(!test::surroundSine(*m_media, "quiet51.wav", -12).isEmpty(), qPrintable(m_media->lastError()));
     }
@@ -183,6 +220,33 @@ private Q_SLOTS:
             for (int i = 0; i < inChannels; ++i)
                 QVERIFY2(std::abs(m[o][i] - gains[o][i]) < 1e-5, qPrintable(*pan));
         }
+    }
+
+    void tracks_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("tracks");
+        // MP4 and M4A as written by the libraries have no place for a track's title.
+        QTest::newRow("MP4 keeps both, languages and default") << "eng-first.mkv" << "MP4 H.264 720p" << "a.mp4"
+                                                               << "eng* deu";
+        QTest::newRow("MKV keeps both") << "eng-first.mkv" << "MKV H.264" << "b.mkv" << "eng* deu/Kommentar";
+        QTest::newRow("the source's default goes first") << "deu-default.mkv" << "MKV H.264" << "c.mkv"
+                                                         << "deu/Kommentar* eng";
+        QTest::newRow("audio-only takes the default only") << "deu-default.mkv" << "Audio AAC 192 kbps" << "d.m4a"
+                                                           << "deu*";
+    }
+    void tracks()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, profile);
+        QFETCH(QString, output);
+        QFETCH(QString, tracks);
+        QTemporaryDir out;
+        const QString path = out.filePath(output);
+        QCOMPARE(quint32(encode(m_media->path(input), profileNamed(profile), path)), 0u);
+        QCOMPARE(tracksOf(path), tracks);
     }
 
     // Six channels of one sine: stereo has it at the sine's own level
