@@ -5,7 +5,16 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace joblet::transcode {
+
+namespace {
+
+// A film has a handful; more is damage or abuse, and each costs an encoder.
+constexpr std::size_t MaxAudioTracks = 16;
+
+} // namespace
 
 void InputStage::open()
 {
@@ -38,15 +47,34 @@ void InputStage::open()
     pickStreams();
     if (m_videoIndex >= 0)
         checkPlausible(videoStream(), path);
-    if (m_audioIndex >= 0)
-        checkPlausible(audioStream(), path);
+    if (!m_audioIndices.empty())
+        checkPlausible(m_input->streams[m_audioIndices.front()], path);
     if (m_videoIndex >= 0)
         m_video.ctx = openDecoder(m_job, videoStream(), true);
-    if (m_audioIndex >= 0)
-        m_audioDecoder = openDecoder(m_job, audioStream(), false);
+    openAudio();
 }
 
-// The first real video and the best audio, as far as the profile wants
+// A further track that cannot be decoded is left out rather than costing
+// the whole encode; the default one fails it as before.
+void InputStage::openAudio()
+{
+    std::vector<int> opened;
+    for (const int index : m_audioIndices) {
+        AVStream *st = m_input->streams[index];
+        try {
+            if (!opened.empty())
+                checkPlausible(st, m_job.task.inputPath);
+            m_audioDecoders.push_back(openDecoder(m_job, st, false));
+            opened.push_back(index);
+        } catch (const EncoderFailure &) {
+            if (opened.empty())
+                throw;
+        }
+    }
+    m_audioIndices = std::move(opened);
+}
+
+// The first real video and the audio tracks, as far as the profile wants
 // them; everything else is not even read.
 void InputStage::pickStreams()
 {
@@ -61,9 +89,49 @@ void InputStage::pickStreams()
         }
     }
     if (m_job.task.profile.hasAudio())
-        m_audioIndex = std::max(-1, av_find_best_stream(m_input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0));
-    if (m_videoIndex < 0 && m_audioIndex < 0)
+        m_audioIndices = pickAudio();
+    if (m_videoIndex < 0 && m_audioIndices.empty())
         fail(EngineError::NoMatchingStreams, baseName(m_job.task.inputPath));
+}
+
+// The source's default track; with video, into a container that holds
+// several, every other one after it.
+std::vector<int> InputStage::pickAudio() const
+{
+    const auto isTrack = [this](unsigned i) {
+        const AVStream *st = m_input->streams[i];
+        return st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC);
+    };
+    int first = -1;
+    for (unsigned i = 0; i < m_input->nb_streams && first < 0; ++i) {
+        if (isTrack(i) && (m_input->streams[i]->disposition & AV_DISPOSITION_DEFAULT))
+            first = int(i);
+    }
+    if (first < 0)
+        first = av_find_best_stream(m_input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (first < 0)
+        return {};
+    std::vector<int> picked {first};
+    const ProfileSettings &profile = m_job.task.profile;
+    const Container c = profile.container;
+    if (!profile.hasVideo() || (c != Container::Mp4 && c != Container::Matroska && c != Container::WebM))
+        return picked;
+    for (unsigned i = 0; i < m_input->nb_streams && picked.size() < MaxAudioTracks; ++i) {
+        if (int(i) != first && isTrack(i))
+            picked.push_back(int(i));
+    }
+    return picked;
+}
+
+std::vector<AudioSource> InputStage::takeAudio()
+{
+    std::vector<AudioSource> sources;
+    for (std::size_t i = 0; i < m_audioDecoders.size(); ++i) {
+        AVStream *st = m_input->streams[m_audioIndices[i]];
+        sources.push_back({st, std::move(m_audioDecoders[i]), origin(st)});
+    }
+    m_audioDecoders.clear();
+    return sources;
 }
 
 int64_t InputStage::origin(const AVStream *st) const
@@ -173,7 +241,7 @@ bool InputStage::handOn(AVPacket *pkt, AVFrame *frame)
     if (m_conversion && pkt->stream_index == m_videoIndex) {
         ++m_video.packets;
         decodeVideo(pkt, frame);
-    } else if (pkt->stream_index == m_audioIndex) {
+    } else if (std::find(m_audioIndices.begin(), m_audioIndices.end(), pkt->stream_index) != m_audioIndices.end()) {
         ff::PacketPtr copy(av_packet_alloc());
         if (!copy)
             throw std::bad_alloc();

@@ -78,8 +78,8 @@ private:
         m_input->open();
         if (m_input->videoStream())
             m_video.emplace(m_job, m_output, m_input->videoStream(), m_input->firstPicture());
-        if (AVStream *st = m_input->audioStream())
-            m_audio.emplace(m_job, m_output, st, m_input->takeAudioDecoder(), m_input->origin(st));
+        if (std::vector<AudioSource> audio = m_input->takeAudio(); !audio.empty())
+            m_audio.emplace(m_job, m_output, std::move(audio));
         m_output.create();
         if (m_video) {
             m_video->attach();
@@ -145,7 +145,7 @@ private:
     OutputFile m_output {m_job};
     std::optional<InputStage> m_input;
     std::optional<VideoEncoding> m_video;
-    std::optional<AudioStage> m_audio;
+    std::optional<AudioTracks> m_audio;
     std::optional<VideoConversion> m_conversion;
 };
 

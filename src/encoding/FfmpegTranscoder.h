@@ -24,8 +24,8 @@ struct TranscodeCounters {
 // |                       | VideoEncoding (FfmpegVideo)  | the video encoder                           |
 // | reader                | InputStage (FfmpegInput),    | demuxer, video decoder, scaler and the      |
 // |                       | VideoConversion (FfmpegVideo)| constant frame grid                         |
-// | audio (job if no      | AudioStage (FfmpegAudio)     | audio decoder, resampler, fifo, encoder     |
-// | video)                |                             |                                             |
+// | audio (job if no      | AudioTracks, AudioStage      | per track: audio decoder, filter graph      |
+// | video)                | (FfmpegAudio)               | (downmix, resampling, framing), encoder     |
 // | any, under its mutex  | OutputFile (FfmpegOutput)    | muxer, temporary file, final rename         |
 // | any                   | JobContext (FfmpegJob)       | stop flag, first failure, queues, counters  |
 class FfmpegTranscoder {

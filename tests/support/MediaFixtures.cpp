@@ -230,3 +230,37 @@ QString MediaFixtures::truncateCopy(const QString &from, const QString &name, do
 }
 
 } // namespace joblet::test
+
+// Inputs for the audio tracks' tests.
+#include <cmath>
+
+namespace joblet::test {
+
+QString twoLanguageFilm(MediaFixtures &media, const QString &name, int defaultTrack)
+{
+    const QString out = media.path(name);
+    const QString other = QString::number(1 - defaultTrack);
+    const bool ok = media.ffmpeg(QStringList {
+        "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2",
+        "-f", "lavfi", "-i", "sine=frequency=300:sample_rate=48000:duration=2",
+        "-f", "lavfi", "-i", "sine=frequency=500:sample_rate=48000:duration=2",
+        "-map", "0:v", "-map", "1:a", "-map", "2:a", "-c:v", "mpeg4",
+        "-c:a:0", "ac3", "-ac:a:0", "6", "-c:a:1", "aac", "-ac:a:1", "2",
+        "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=deu", "-metadata:s:a:1", "title=Kommentar",
+        "-disposition:a:" + QString::number(defaultTrack), "default", "-disposition:a:" + other, "0", out});
+    return ok ? out : QString();
+}
+
+QString surroundSine(MediaFixtures &media, const QString &name, double peakDb, double seconds)
+{
+    const QString out = media.path(name);
+    const QString tone = QStringLiteral("%1*sin(2*PI*330*t)").arg(std::pow(10.0, peakDb / 20), 0, 'f', 4);
+    const bool ok = media.ffmpeg(QStringList {
+        "-f", "lavfi", "-i",
+        QStringLiteral("aevalsrc=%1:channel_layout=5.1(side):sample_rate=48000:duration=%2")
+            .arg(QStringList(6, tone).join(u'|'), QString::number(seconds, 'f', 3)),
+        "-c:a", "pcm_s16le", out});
+    return ok ? out : QString();
+}
+
+} // namespace joblet::test

@@ -57,3 +57,15 @@ private:
 };
 
 } // namespace joblet::test
+
+// Inputs for the audio tracks' tests.
+namespace joblet::test {
+
+// A small film in Matroska: an eng 5.1 AC-3 track and a deu stereo AAC
+// track titled "Kommentar"; `defaultTrack` (0 or 1) is the one flagged default.
+QString twoLanguageFilm(MediaFixtures &media, const QString &name, int defaultTrack);
+// 16-bit 5.1 WAV whose six channels carry one sine at `peakDb` dBFS: near
+// 0 the mix that clips when a downmix adds channels at full gain.
+QString surroundSine(MediaFixtures &media, const QString &name, double peakDb, double seconds = 3.0);
+
+} // namespace joblet::test
