@@ -1,6 +1,7 @@
 #include "FfmpegInput.h"
 
 #include "FfmpegProbe.h"
+#include "FfmpegSideStreams.h"
 #include "FfmpegVideo.h"
 
 #include <QFile>
@@ -113,6 +114,8 @@ void InputStage::run(VideoConversion *video)
 // False once the audio queue has been aborted.
 bool InputStage::handOn(AVPacket *pkt, AVFrame *frame)
 {
+    if (m_side && m_side->take(pkt))
+        return true;
     if (m_conversion && pkt->stream_index == m_videoIndex) {
         ++m_video.packets;
         decodeVideo(pkt, frame);

@@ -4,6 +4,7 @@
 
 namespace joblet::transcode {
 
+class SideStreams;
 class VideoConversion;
 
 // The demuxer and the video decoder. Opened by the job thread; then the
@@ -21,6 +22,9 @@ public:
     int64_t origin(const AVStream *st) const;
     // The audio thread's from here on.
     ff::CodecPtr takeAudioDecoder() { return std::move(m_audioDecoder); }
+    // For what rides along: it picks its own streams and takes their packets.
+    AVFormatContext *demuxer() const { return m_input.get(); }
+    void carry(SideStreams *side) { m_side = side; }
 
     void run(VideoConversion *video);
 
@@ -36,6 +40,7 @@ private:
     Decoder m_video;
     ff::CodecPtr m_audioDecoder;
     VideoConversion *m_conversion = nullptr;
+    SideStreams *m_side = nullptr;
 };
 
 } // namespace joblet::transcode

@@ -26,6 +26,8 @@ struct TranscodeCounters {
 // |                       | VideoConversion (FfmpegVideo)| constant frame grid                         |
 // | audio (job if no      | AudioStage (FfmpegAudio)     | audio decoder, resampler, fifo, encoder     |
 // | video)                |                             |                                             |
+// | reader, after the job | SideStreams                  | subtitles copied or converted; chapters,    |
+// | set it up             | (FfmpegSideStreams)          | tags and cover, written by the job thread   |
 // | any, under its mutex  | OutputFile (FfmpegOutput)    | muxer, temporary file, final rename         |
 // | any                   | JobContext (FfmpegJob)       | stop flag, first failure, queues, counters  |
 class FfmpegTranscoder {
