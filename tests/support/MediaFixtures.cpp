@@ -234,7 +234,9 @@ QString MediaFixtures::filmWithSubtitles(const QString &name, double startSecond
 {
     const QString srt = writeFile(name + QStringLiteral(".srt"),
                                   "1\n00:00:00,100 --> 00:00:00,400\nBonjour\n\n"
-                                  "2\n00:00:00,500 --> 00:00:00,900\n<i>Au revoir</i>\n");
+                                  "2\n00:00:00,500 --> 00:00:00,900\n<i>Au revoir</i>\n\n"
+                                  "3\n00:00:00,920 --> 00:00:00,980\n"
+                                  + QByteArray(100 * 1024, 'x') + "\n");
     // Chapters are not moved with the clock; they are given where it starts.
     const qint64 ms = qRound64(startSeconds * 1000);
     QByteArray chapters = ";FFMETADATA1\ntitle=A Film\n";
