@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <strings.h>
+
+extern "C" {
+#include <libavutil/avstring.h>
+}
 
 namespace joblet::transcode {
 
@@ -32,7 +35,7 @@ constexpr std::array<const char *, 4> TrackKeys {"language", "handler_name", "ve
 template<std::size_t N>
 bool listed(const std::array<const char *, N> &keys, const char *key)
 {
-    return std::any_of(keys.begin(), keys.end(), [key](const char *k) { return strcasecmp(k, key) == 0; });
+    return std::any_of(keys.begin(), keys.end(), [key](const char *k) { return av_strcasecmp(k, key) == 0; });
 }
 
 void copyTagsInto(AVDictionary **to, const AVDictionary *from, bool track)
@@ -99,6 +102,14 @@ bool holdsCover(const AVOutputFormat *out, AVCodecID id)
     return muxer && (id == AV_CODEC_ID_MJPEG || id == AV_CODEC_ID_PNG);
 }
 
+struct ChapterDeleter {
+    void operator()(AVChapter *c) const
+    {
+        av_dict_free(&c->metadata);
+        av_free(c);
+    }
+};
+
 struct SubtitleFree {
     AVSubtitle &sub;
     ~SubtitleFree() { avsubtitle_free(&sub); }
@@ -160,11 +171,7 @@ void SideStreams::copyChapters()
         const int64_t end = av_sat_sub64(from->end, origin);
         if (end < 0)
             continue;
-        std::unique_ptr<AVChapter, void (*)(AVChapter *)> to(static_cast<AVChapter *>(av_mallocz(sizeof(AVChapter))),
-                                                            [](AVChapter *c) {
-                                                                av_dict_free(&c->metadata);
-                                                                av_free(c);
-                                                            });
+        std::unique_ptr<AVChapter, ChapterDeleter> to(static_cast<AVChapter *>(av_mallocz(sizeof(AVChapter))));
         if (!to)
             throw std::bad_alloc();
         // Numbered afresh: some muxers take the id for a unique one.
