@@ -1,6 +1,7 @@
 #include "FfmpegInput.h"
 
 #include "FfmpegProbe.h"
+#include "FfmpegSideStreams.h"
 #include "FfmpegVideo.h"
 
 #include <QFile>
@@ -157,6 +158,12 @@ const AVFrame *InputStage::firstPicture()
     ff::FramePtr frame(av_frame_alloc());
     if (!pkt || !frame)
         throw std::bad_alloc();
+    // Subtitles are picked only once the output exists; their first cues
+    // may come before the first picture.
+    for (unsigned i = 0; i < m_input->nb_streams; ++i) {
+        if (m_input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
+            m_input->streams[i]->discard = AVDISCARD_DEFAULT;
+    }
     qint64 bytes = 0;
     auto keep = [this](AVFrame *f) {
         ff::FramePtr copy(av_frame_clone(f));
@@ -238,6 +245,8 @@ void InputStage::run(VideoConversion *video)
 // False once the audio queue has been aborted.
 bool InputStage::handOn(AVPacket *pkt, AVFrame *frame)
 {
+    if (m_side && m_side->take(pkt))
+        return true;
     if (m_conversion && pkt->stream_index == m_videoIndex) {
         ++m_video.packets;
         decodeVideo(pkt, frame);

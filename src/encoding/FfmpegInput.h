@@ -6,6 +6,7 @@
 
 namespace joblet::transcode {
 
+class SideStreams;
 class VideoConversion;
 
 // An input audio stream on its way to becoming an output track.
@@ -30,6 +31,11 @@ public:
     // The audio tracks, the one to play by default first; the audio
     // thread's from here on.
     std::vector<AudioSource> takeAudio();
+    // The track played by default, or null.
+    AVStream *audioStream() const { return m_audioIndices.empty() ? nullptr : m_input->streams[m_audioIndices.front()]; }
+    // For what rides along: it picks its own streams and takes their packets.
+    AVFormatContext *demuxer() const { return m_input.get(); }
+    void carry(SideStreams *side) { m_side = side; }
 
     // Decodes up to the first picture, so that what only pictures tell
     // (mastering data, woven fields) is known before the encoder opens;
@@ -56,6 +62,7 @@ private:
     std::vector<ff::FramePtr> m_peeked;  // pictures decoded by firstPicture()
     std::vector<ff::PacketPtr> m_stash;  // other packets read on the way
     bool m_readToEnd = false;
+    SideStreams *m_side = nullptr;
 };
 
 } // namespace joblet::transcode

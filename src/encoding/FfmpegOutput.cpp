@@ -192,13 +192,15 @@ void OutputFile::open()
 void OutputFile::write(AVPacket *pkt, AVStream *st)
 {
     std::lock_guard lock(m_mutex);
-    const int64_t end = pkt->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pkt->pts + pkt->duration;
+    // Subtitles and a cover ride along: neither makes the output nor measures its length.
+    const bool encoded = st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO || ff::isRealVideo(st);
+    const int64_t end = !encoded || pkt->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pkt->pts + pkt->duration;
     const int ret = av_interleaved_write_frame(m_muxer.get(), pkt);
     if (ret < 0)
         fail(ret == AVERROR(EINVAL) ? EngineError::EncodeFailed : writeErrorNumber(ret),
              QStringLiteral("%1: %2").arg(baseName(m_job.task.outputPath), ff::errorText(ret)));
     checkError();
-    if (++m_packets % PacketsBetweenChecks == 0)
+    if (encoded && ++m_packets % PacketsBetweenChecks == 0)
         checkStillThere();
     if (end != AV_NOPTS_VALUE) {
         const qint64 us = av_rescale_q(end, st->time_base, {1, 1000000});

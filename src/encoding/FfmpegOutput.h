@@ -19,6 +19,8 @@ public:
     // Opens `enc` as the muxer needs it, with the encoder's private
     // `options` (consumed) when given, and adds its stream.
     AVStream *addStream(AVCodecContext *enc, const char *what, AVDictionary **options = nullptr);
+    // For what rides along, between create() and open(): its streams, chapters and tags.
+    AVFormatContext *muxer() { return m_muxer.get(); }
     // Writes the header, once every stream is in.
     void open();
     void write(AVPacket *pkt, AVStream *st);

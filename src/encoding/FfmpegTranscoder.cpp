@@ -5,6 +5,7 @@
 #include "FfmpegInput.h"
 #include "FfmpegJob.h"
 #include "FfmpegOutput.h"
+#include "FfmpegSideStreams.h"
 #include "FfmpegVideo.h"
 
 #include <optional>
@@ -62,6 +63,7 @@ private:
         m_conversion.reset();
         m_audio.reset();
         m_video.reset();
+        m_side.reset();
         m_input.reset();
         if (m_job.stop)
             return; // Stop() reports the end itself
@@ -88,7 +90,11 @@ private:
         }
         if (m_audio)
             m_audio->attach();
+        m_side.emplace(m_job, m_output, *m_input);
+        m_side->attach();
+        m_input->carry(&*m_side);
         m_output.open();
+        m_side->writeCover();
     }
 
     void pipeline()
@@ -130,6 +136,8 @@ private:
                          .arg(double(encoded) / 1e6, 0, 'f', 1)
                          .arg(double(declared) / 1e6, 0, 'f', 1)
                          .arg(encoded * 100 / declared);
+        if (const QString side = m_side->note(); !side.isEmpty())
+            m_note = m_note.isEmpty() ? side : m_note + u' ' + side;
         // The container's duration was an estimate; what was written is the
         // real length, so a finished job reads as complete.
         if (encoded > 0)
@@ -144,6 +152,7 @@ private:
     // Declared in the order they depend on each other: later ones go first.
     OutputFile m_output {m_job};
     std::optional<InputStage> m_input;
+    std::optional<SideStreams> m_side;
     std::optional<VideoEncoding> m_video;
     std::optional<AudioTracks> m_audio;
     std::optional<VideoConversion> m_conversion;

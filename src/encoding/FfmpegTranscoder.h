@@ -22,10 +22,12 @@ struct TranscodeCounters {
 // |-----------------------|-----------------------------|---------------------------------------------|
 // | job                   | Job (FfmpegTranscoder.cpp),  | set-up and tear-down of everything below;   |
 // |                       | VideoEncoding (FfmpegVideo)  | the video encoder                           |
-// | reader                | InputStage (FfmpegInput),    | demuxer, video decoder, scaler and the      |
-// |                       | VideoConversion (FfmpegVideo)| constant frame grid                         |
+// | reader                | InputStage (FfmpegInput),    | demuxer, video decoder, filter graph (turn, |
+// |                       | VideoConversion (FfmpegVideo)| fields, size) and the pictures' timing      |
 // | audio (job if no      | AudioTracks, AudioStage      | per track: audio decoder, filter graph      |
 // | video)                | (FfmpegAudio)               | (downmix, resampling, framing), encoder     |
+// | reader, after the job | SideStreams                  | subtitles copied or converted; chapters,    |
+// | set it up             | (FfmpegSideStreams)          | tags and cover, written by the job thread   |
 // | any, under its mutex  | OutputFile (FfmpegOutput)    | muxer, temporary file, final rename         |
 // | any                   | JobContext (FfmpegJob)       | stop flag, first failure, queues, counters  |
 class FfmpegTranscoder {

@@ -229,6 +229,47 @@ QString MediaFixtures::truncateCopy(const QString &from, const QString &name, do
     return writeFile(name, head);
 }
 
+// What rides beside the picture and the sound.
+QString MediaFixtures::filmWithSubtitles(const QString &name, double startSeconds)
+{
+    const QString srt = writeFile(name + QStringLiteral(".srt"),
+                                  "1\n00:00:00,100 --> 00:00:00,400\nBonjour\n\n"
+                                  "2\n00:00:00,500 --> 00:00:00,900\n<i>Au revoir</i>\n\n"
+                                  "3\n00:00:00,920 --> 00:00:00,980\n"
+                                  + QByteArray(100 * 1024, 'x') + "\n");
+    // Chapters are not moved with the clock; they are given where it starts.
+    const qint64 ms = qRound64(startSeconds * 1000);
+    QByteArray chapters = ";FFMETADATA1\ntitle=A Film\n";
+    const char *titles[] = {"One", "Two", "Three"};
+    for (int i = 0; i < 3; ++i)
+        chapters += QStringLiteral("[CHAPTER]\nTIMEBASE=1/1000\nSTART=%1\nEND=%2\ntitle=%3\n")
+                        .arg(ms + i * 300).arg(ms + (i + 1) * 300).arg(QLatin1String(titles[i])).toUtf8();
+    const QString meta = writeFile(name + QStringLiteral(".txt"), chapters);
+    if (srt.isEmpty() || meta.isEmpty())
+        return {};
+    const QString out = path(name);
+    const bool ok = ffmpeg(QStringList {
+        "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "lavfi", "-i",
+        "sine=sample_rate=48000:duration=1", "-i", srt, "-i", meta, "-map", "0", "-map", "1", "-map", "2",
+        "-map_metadata", "3", "-map_chapters", "3", "-c:v", "mpeg4", "-c:a", "pcm_s16le", "-c:s", "srt",
+        "-metadata:s:s:0", "language=fre", "-metadata:s:s:0", QStringLiteral("title=Fran\u00e7ais"),
+        "-disposition:s:0", "default+forced", "-output_ts_offset", num(startSeconds)} + Exact + QStringList {out});
+    QFile::remove(srt);
+    QFile::remove(meta);
+    return ok ? out : QString();
+}
+
+QString MediaFixtures::taggedSongWithCover(const QString &name)
+{
+    const QString out = path(name);
+    const bool ok = ffmpeg(QStringList {
+        "-f", "lavfi", "-i", "sine=sample_rate=44100:duration=1", "-f", "lavfi", "-i",
+        "testsrc=size=64x64:rate=1:duration=1", "-map", "0", "-map", "1", "-frames:v", "1", "-c:a", "libmp3lame",
+        "-c:v", "png", "-disposition:v", "attached_pic", "-metadata", "title=Song", "-metadata", "artist=Band",
+        "-metadata", "album=Record", "-metadata", "track=3", "-metadata", "date=2020"} + Exact + QStringList {out});
+    return ok ? out : QString();
+}
+
 } // namespace joblet::test
 
 // Inputs for the audio tracks' tests.

@@ -48,6 +48,17 @@ public:
     // Runs ffmpeg with `args` after the common options; false on failure.
     bool ffmpeg(const QStringList &args);
 
+    // What rides beside the picture and the sound.
+    // A 1 s film in Matroska titled "A Film", its clock starting at
+    // `startSeconds`: small picture, one sound, chapters "One" "Two" "Three"
+    // at 0, 0.3 and 0.6 s, and an SRT track in French titled "Français",
+    // shown by default and forced, with two cues from 0.1 s and a third of
+    // 100 KiB that no real subtitle is.
+    QString filmWithSubtitles(const QString &name = QStringLiteral("film.mkv"), double startSeconds = 0);
+    // A 1 s MP3 tagged title "Song", artist "Band", album "Record", track 3,
+    // date 2020, with a small PNG cover.
+    QString taggedSongWithCover(const QString &name = QStringLiteral("song.mp3"));
+
 private:
     QString writeFile(const QString &name, const QByteArray &data);
     QString truncateCopy(const QString &from, const QString &name, double keep);
