@@ -30,6 +30,7 @@ QString EngineError::describe(qint32 number)
     case UnsupportedChannelLayout: return QStringLiteral("The input's audio channel layout cannot be mixed down.");
     case NotRegularFile: return QStringLiteral("The input or the output is not a regular file.");
     case OutputTypeMismatch: return QStringLiteral("The output file's type cannot hold what the profile encodes.");
+    case OutputShared: return QStringLiteral("Another job of the list writes the same output file.");
     default: return QStringLiteral("Unknown encoder error.");
     }
 }
