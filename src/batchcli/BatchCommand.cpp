@@ -8,6 +8,8 @@
 
 #include "batch/BatchList.h"
 #include "batch/BatchListFile.h"
+#include "batch/BatchListFormat.h"
+#include "batch/ListCheck.h"
 #include "batch/JobResult.h"
 #include "batch/OutputNaming.h"
 #include "encoding/EncoderFailure.h"
@@ -15,11 +17,14 @@
 #include "encoding/FfmpegEngine.h"
 #include "encoding/ProfileCatalogue.h"
 #include "encoding/SourceGroup.h"
+#include "fileio/RegularFile.h"
 #include "fileio/TerminalText.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
@@ -169,7 +174,69 @@ struct MakeOptions {
     QString profile = DefaultProfileName;
     QString outputDir;
     QStringList files;
+    bool recurse = false;
+    bool force = false;
 };
+
+// What is at a list's path before `make` writes there.
+enum class Existing { Nothing, List, Other };
+
+// Opened without following a link and read block by block, so a video named
+// by mistake is given up at its first line that is no list line.
+Existing inspectList(const QString &path, QList<BatchItem> *rows, QString *why)
+{
+    RegularFile file = RegularFile::open(path, RegularFile::Mode::Read, {});
+    if (file.status() == RegularFile::Status::Missing)
+        return Existing::Nothing;
+    if (!file.isOpen()) {
+        *why = QStringLiteral("the file ") + file.error();
+        return Existing::Other;
+    }
+    BatchListReader reader;
+    constexpr qint64 Block = 1 << 20;
+    for (qint64 offset = 0;; offset += Block) {
+        const std::optional<QByteArray> bytes = file.readAt(offset, Block);
+        if (!bytes) {
+            *why = QStringLiteral("it cannot be read");
+            return Existing::Other;
+        }
+        if (bytes->isEmpty() ? !reader.finish() : !reader.feed(*bytes)) {
+            *why = QStringLiteral("it is not a list (%1)").arg(reader.failure().text);
+            return Existing::Other;
+        }
+        if (bytes->isEmpty())
+            break;
+    }
+    *rows = reader.takeItems();
+    return Existing::List;
+}
+
+// Regular files under `folder`, sorted; links and hidden entries (journals,
+// half-saved lists) are neither taken nor walked into.
+QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        if (!info.isSymLink() && !existsButNotRegular(info.filePath()))
+            files << info.absoluteFilePath();
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+QString profileRefusal(const QString &command, const QList<EncoderProfile> &profiles, const QString &name)
+{
+    QStringList names;
+    for (const EncoderProfile &p : profiles)
+        names << p.Name();
+    const QStringList near = nearestNames(names, name);
+    QString text = QStringLiteral("%1: no profile is named \"%2\"").arg(command, name);
+    if (!near.isEmpty())
+        text += QStringLiteral("; nearest: \"%1\"").arg(near.join(QStringLiteral("\", \"")));
+    return text + QStringLiteral(" (joblet-batch profiles lists them all)");
+}
 
 int makeList(const QStringList &args, const QString &programFolder)
 {
@@ -193,6 +260,10 @@ int makeList(const QStringList &args, const QString &programFolder)
             options.profile = value;
         else if (arg == QLatin1String("--output-dir"))
             options.outputDir = value;
+        else if (arg == QLatin1String("-r") || arg == QLatin1String("--recursive"))
+            options.recurse = true;
+        else if (arg == QLatin1String("--force"))
+            options.force = true;
         else if (arg.startsWith(u'-') && arg != QLatin1String("-"))
             return usageError(QStringLiteral("make: unknown option %1").arg(arg));
         else
@@ -202,8 +273,28 @@ int makeList(const QStringList &args, const QString &programFolder)
         return usageError(QStringLiteral("make needs the list and at least one media file"));
     options.list = positional.takeFirst();
     options.files = positional;
+    // The list's name forgotten, the first media file would be taken for it.
+    if (!options.list.endsWith(QLatin1String(".jlt"), Qt::CaseInsensitive))
+        return usageError(QStringLiteral("make: %1 is not a .jlt file; the list comes first").arg(options.list));
     if (!options.outputDir.isEmpty() && !QFileInfo(options.outputDir).isDir())
         return usageError(QStringLiteral("make: --output-dir %1 is not a folder").arg(options.outputDir));
+    const QString outputDir =
+        options.outputDir.isEmpty() ? QString() : QFileInfo(options.outputDir).absoluteFilePath();
+
+    QList<BatchItem> earlier;
+    QString why;
+    switch (inspectList(options.list, &earlier, &why)) {
+    case Existing::Other:
+        say(QStringLiteral("%1: not replaced: %2").arg(options.list, why));
+        return BadUsage;
+    case Existing::List:
+        if (!options.force) {
+            say(QStringLiteral("%1: a list is there already; --force replaces it").arg(options.list));
+            return BadUsage;
+        }
+        break;
+    case Existing::Nothing: break;
+    }
 
     QList<EncoderProfile> profiles;
     const EngineFactory engines = engineFactory(programFolder, &profiles);
@@ -211,36 +302,74 @@ int makeList(const QStringList &args, const QString &programFolder)
         return p.Name().compare(options.profile, Qt::CaseInsensitive) == 0;
     });
     if (named == profiles.cend())
-        return usageError(QStringLiteral("make: no profile is named \"%1\"").arg(options.profile));
+        return usageError(profileRefusal(QStringLiteral("make"), profiles, options.profile));
 
-    BatchList list;
-    int refused = 0;
+    struct Candidate {
+        QString input;
+        bool named = true; // given by the user, not found in a folder
+    };
+    QList<Candidate> candidates;
     for (const QString &file : std::as_const(options.files)) {
-        const QString input = QFileInfo(file).absoluteFilePath();
-        QString why;
+        if (options.recurse && QFileInfo(file).isDir()) {
+            for (const QString &found : filesUnder(file))
+                candidates.append({found, false});
+        } else {
+            candidates.append({QFileInfo(file).absoluteFilePath(), true});
+        }
+    }
+
+    int leftOut = 0;
+    bool namedRefused = false;
+    QList<BatchItem> rows;
+    std::unique_ptr<EncoderEngine> engine;
+    SourceGroup *group = nullptr;
+    for (const Candidate &candidate : std::as_const(candidates)) {
+        QString refusal;
         int audio = 0, video = 0;
         try {
-            const std::unique_ptr<EncoderEngine> engine = engines.create();
-            SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
-            group.AutoSetFileSource(input);
-            audio = group.SourceCount(MediaAudio);
-            video = group.SourceCount(MediaVideo);
+            if (!engine) {
+                engine = engines.create();
+                group = &engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
+            }
+            group->AutoSetFileSource(candidate.input);
+            audio = group->SourceCount(MediaAudio);
+            video = group->SourceCount(MediaVideo);
             if (audio + video == 0)
-                why = QStringLiteral("no audio or video stream");
+                refusal = QStringLiteral("no audio or video stream");
         } catch (const EncoderFailure &failure) {
-            why = QStringLiteral("%1 (%2)").arg(failure.description(), resultText(failure.number()));
+            refusal = QStringLiteral("%1 (%2)").arg(failure.description(), resultText(failure.number()));
         }
-        if (!why.isEmpty()) {
-            say(QStringLiteral("%1: not added: %2").arg(file, why));
-            ++refused;
+        if (!refusal.isEmpty()) {
+            // What a folder holds besides media is no news to its owner.
+            if (candidate.named) {
+                say(QStringLiteral("%1: not added: %2").arg(candidate.input, refusal));
+                ++leftOut;
+                namedRefused = true;
+            }
             continue;
         }
         BatchItem item;
-        item.inputFile = input;
-        item.outputFile = OutputNaming::fromMedia(input, audio, video, named->settings());
-        if (!options.outputDir.isEmpty())
-            item.outputFile = QDir(options.outputDir).absoluteFilePath(QFileInfo(item.outputFile).fileName());
+        item.inputFile = candidate.input;
+        item.outputFile = OutputNaming::fromMedia(candidate.input, audio, video, named->settings(), outputDir);
         item.profile = options.profile;
+        rows.append(item);
+    }
+
+    // A file an earlier make named as an output is no input: a second make
+    // over the same folder would encode the encodes.
+    QHash<QString, QString> outputs; // place -> the input it is made from
+    for (const QList<BatchItem> *from : {&earlier, &rows}) {
+        for (const BatchItem &item : *from)
+            outputs.insert(OutputNaming::place(item.outputFile), item.inputFile);
+    }
+    BatchList list;
+    for (const BatchItem &item : std::as_const(rows)) {
+        const QString source = outputs.value(OutputNaming::place(item.inputFile));
+        if (!source.isEmpty() && OutputNaming::place(source) != OutputNaming::place(item.inputFile)) {
+            say(QStringLiteral("%1: left out: the output of %2").arg(item.inputFile, source));
+            ++leftOut;
+            continue;
+        }
         if (!list.append(item)) {
             say(QStringLiteral("%1: a list holds at most %2 rows").arg(options.list).arg(BatchList::MaxRows));
             return BadUsage;
@@ -255,7 +384,8 @@ int makeList(const QStringList &args, const QString &programFolder)
         say(QStringLiteral("%1: %2").arg(options.list, failure.text));
         return SomeFailed;
     }
-    return refused == 0 ? AllDone : SomeFailed;
+    say(QStringLiteral("wrote %1: %2 rows; %3 files left out").arg(options.list).arg(list.count()).arg(leftOut));
+    return namedRefused ? SomeFailed : AllDone;
 }
 
 } // namespace
