@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -109,20 +110,26 @@ private:
     int m_row = 0;
 };
 
-int editDistance(const QString &a, const QString &b)
+struct Distance {
+    int toPrefix = 0; // to the closest beginning of the name
+    int toWhole = 0;
+    bool operator<(const Distance &o) const { return std::tie(toPrefix, toWhole) < std::tie(o.toPrefix, o.toWhole); }
+};
+
+// Edits that turn `typed` into `name`, and into the best beginning of it: a
+// name typed in part is close to the whole.
+Distance distance(const QString &typed, const QString &name)
 {
-    QList<int> row(b.size() + 1);
-    std::iota(row.begin(), row.end(), 0);
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        int diagonal = row[0];
+    QList<int> previous(name.size() + 1), row(name.size() + 1);
+    std::iota(previous.begin(), previous.end(), 0);
+    for (qsizetype i = 1; i <= typed.size(); ++i) {
         row[0] = int(i);
-        for (qsizetype j = 1; j <= b.size(); ++j) {
-            const int above = row[j];
-            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
+        for (qsizetype j = 1; j <= name.size(); ++j)
+            row[j] = std::min({previous[j] + 1, row[j - 1] + 1,
+                               previous[j - 1] + (typed[i - 1] == name[j - 1] ? 0 : 1)});
+        std::swap(previous, row);
     }
-    return row[b.size()];
+    return {*std::min_element(previous.cbegin(), previous.cend()), previous.last()};
 }
 
 } // namespace
@@ -132,14 +139,17 @@ QStringList nearestNames(const QStringList &names, const QString &wanted, int mo
     const QString key = wanted.toCaseFolded().simplified();
     if (key.isEmpty())
         return {};
-    // A typo costs about one edit in three letters; a prefix is a name begun.
+    // About one slip in three letters still means the name.
     const int allowed = std::max(2, int(key.size()) / 3);
-    QList<std::pair<int, qsizetype>> ranked;
+    QList<std::pair<Distance, qsizetype>> ranked;
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString name = names[i].toCaseFolded();
-        const int distance = name.startsWith(key) ? 0 : editDistance(key, name);
-        if (distance <= allowed)
-            ranked.append({distance, i});
+        Distance d = distance(key, name);
+        // "flac" for "Audio FLAC lossless": a word of the name, not its start.
+        if (key.size() >= 3 && name.contains(key))
+            d.toPrefix = 0;
+        if (d.toPrefix <= allowed)
+            ranked.append({d, i});
     }
     std::stable_sort(ranked.begin(), ranked.end(), [](const auto &x, const auto &y) { return x.first < y.first; });
     QStringList result;

@@ -27,7 +27,7 @@ struct RowProblem {
 QList<RowProblem> checkRows(const QList<BatchItem> &items, const EngineFactory &engines);
 
 // The names of `names` closest to `wanted`, ignoring letter case: those it
-// begins, then those within a few typing slips, at most `most`, nearest first.
+// begins or nearly begins (a few typing slips), at most `most`, nearest first.
 QStringList nearestNames(const QStringList &names, const QString &wanted, int most = 5);
 
 } // namespace joblet
