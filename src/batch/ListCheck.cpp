@@ -139,8 +139,9 @@ QStringList nearestNames(const QStringList &names, const QString &wanted, int mo
     const QString key = wanted.toCaseFolded().simplified();
     if (key.isEmpty())
         return {};
-    // About one slip in three letters still means the name.
-    const int allowed = std::max(2, int(key.size()) / 3);
+    // About one slip in three letters still means the name; a short text
+    // has to begin it exactly.
+    const int allowed = int(key.size()) / 3;
     QList<std::pair<Distance, qsizetype>> ranked;
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString name = names[i].toCaseFolded();

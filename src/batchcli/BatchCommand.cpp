@@ -409,13 +409,17 @@ int makeList(const QStringList &args, const QString &programFolder)
     // over the same folder would encode the encodes.
     QHash<QString, QString> outputs; // place -> the input it is made from
     for (const QList<BatchItem> *from : {&earlier, &rows}) {
-        for (const BatchItem &item : *from)
-            outputs.insert(OutputNaming::place(item.outputFile), item.inputFile);
+        for (const BatchItem &item : *from) {
+            // An ASF name can be the input's own; that makes no file an output.
+            const QString place = OutputNaming::place(item.outputFile);
+            if (place != OutputNaming::place(item.inputFile))
+                outputs.insert(place, item.inputFile);
+        }
     }
     BatchList list;
     for (const BatchItem &item : std::as_const(rows)) {
         const QString source = outputs.value(OutputNaming::place(item.inputFile));
-        if (!source.isEmpty() && OutputNaming::place(source) != OutputNaming::place(item.inputFile)) {
+        if (!source.isEmpty()) {
             say(QStringLiteral("%1: left out: the output of %2").arg(item.inputFile, source));
             ++leftOut;
             continue;
