@@ -117,7 +117,7 @@ struct Distance {
 };
 
 // Edits that turn `typed` into `name`, and into the best beginning of it: a
-// name typed in part is close to the whole.
+// name only begun is close to the whole.
 Distance distance(const QString &typed, const QString &name)
 {
     QList<int> previous(name.size() + 1), row(name.size() + 1);
