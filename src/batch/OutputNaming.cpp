@@ -2,6 +2,7 @@
 
 #include "encoding/EncoderProfile.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace joblet::OutputNaming {
@@ -29,14 +30,21 @@ QString fromHandOff(const QString &input)
 
 namespace {
 
-QString withExtension(const QString &input, const QString &extension)
+// `path` is where the name goes (the input, or its name in another folder);
+// "_1" is only for a name that would be the input itself.
+QString withExtension(const QString &path, const QString &extension, const QString &input)
 {
-    const qsizetype dot = input.lastIndexOf(QLatin1Char('.'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     // A dot in a folder name is not the file's.
-    const qsizetype slash = input.lastIndexOf(QLatin1Char('/'));
-    const QString stem = dot < 0 || dot < slash ? input : input.left(dot);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString stem = dot < 0 || dot < slash ? path : path.left(dot);
     const QString name = stem + extension;
     return name.compare(input, Qt::CaseInsensitive) == 0 ? stem + QStringLiteral("_1") + extension : name;
+}
+
+QString withExtension(const QString &input, const QString &extension)
+{
+    return withExtension(input, extension, input);
 }
 
 } // namespace
@@ -46,6 +54,17 @@ QString fromMedia(const QString &input, int audioCount, int videoCount, const Pr
     if (profile.container == Container::Asf)
         return fromMedia(input, audioCount, videoCount);
     return withExtension(input, profile.extension());
+}
+
+QString fromMedia(const QString &input, int audioCount, int videoCount, const ProfileSettings &profile,
+                  const QString &folder)
+{
+    if (folder.isEmpty())
+        return fromMedia(input, audioCount, videoCount, profile);
+    const QString moved = QDir(folder).absoluteFilePath(QFileInfo(input).fileName());
+    if (profile.container == Container::Asf)
+        return fromMedia(moved, audioCount, videoCount);
+    return withExtension(moved, profile.extension(), QFileInfo(input).absoluteFilePath());
 }
 
 QString fromBrowse(const QString &input, const ProfileSettings &profile)
@@ -60,6 +79,13 @@ QString fromHandOff(const QString &input, const ProfileSettings &profile)
     if (profile.container == Container::Asf)
         return fromHandOff(input);
     return withExtension(input, profile.extension());
+}
+
+QString place(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : folder + u'/' + info.fileName();
 }
 
 QString refusal(const ProfileSettings &profile, const QString &output)

@@ -27,7 +27,16 @@ QString fromHandOff(const QString &input);
 // extension, with "_1" before it when that would name the input itself.
 QString fromMedia(const QString &input, int audioCount, int videoCount, const ProfileSettings &profile);
 QString fromBrowse(const QString &input, const ProfileSettings &profile);
+// fromMedia() with the name put into `folder` (beside the input when empty);
+// "_1" only when the path in `folder` is the input's own.
+QString fromMedia(const QString &input, int audioCount, int videoCount, const ProfileSettings &profile,
+                  const QString &folder);
 QString fromHandOff(const QString &input, const ProfileSettings &profile);
+
+// One spelling for one place: the folder resolved ("a/../b", links), the
+// name as given, so two spellings of one output compare equal even before
+// the file exists.
+QString place(const QString &path);
 
 // Why `output` cannot be written with `profile` (its extension cannot hold
 // the profile's streams), naming both; empty when it can.

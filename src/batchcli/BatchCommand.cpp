@@ -8,6 +8,8 @@
 
 #include "batch/BatchList.h"
 #include "batch/BatchListFile.h"
+#include "batch/BatchListFormat.h"
+#include "batch/ListCheck.h"
 #include "batch/JobResult.h"
 #include "batch/OutputNaming.h"
 #include "encoding/EncoderFailure.h"
@@ -15,16 +17,21 @@
 #include "encoding/FfmpegEngine.h"
 #include "encoding/ProfileCatalogue.h"
 #include "encoding/SourceGroup.h"
+#include "fileio/RegularFile.h"
 #include "fileio/TerminalText.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
 
 #include <csignal>
+#include <functional>
 #include <cstdio>
 
 namespace joblet::batchcli {
@@ -78,6 +85,43 @@ int printHelp(const QString &text)
     return AllDone;
 }
 
+// The check's findings as "row N (file): text (Error:<hex>)", for the rows
+// `takes` accepts.
+QStringList checkList(const ListDocument &doc, const EngineFactory &engines, const std::function<bool(int)> &takes)
+{
+    QList<BatchItem> items;
+    for (int row = 1; row <= doc.count(); ++row)
+        items << doc.item(row);
+    QStringList lines;
+    for (const RowProblem &p : checkRows(items, engines)) {
+        if (takes(p.row))
+            lines << QStringLiteral("row %1 (%2): %3 (%4)")
+                         .arg(p.row)
+                         .arg(QFileInfo(doc.item(p.row).inputFile).fileName(), p.text, resultText(p.number));
+    }
+    return lines;
+}
+
+int checkCommand(const QStringList &args, const QString &programFolder)
+{
+    if (wantsHelp(args))
+        return printHelp(checkUsage());
+    if (args.size() != 1 || args.first().startsWith(u'-'))
+        return usageError(QStringLiteral("check takes one list file"));
+    BatchListFile::Failure failure;
+    // Rows a killed run finished are Done, though only its journal says so.
+    const std::optional<ListDocument> doc = readWithJournals(args.first(), &failure);
+    if (!doc) {
+        say(listFailure(args.first(), failure));
+        return BadUsage;
+    }
+    QList<EncoderProfile> profiles;
+    const QStringList problems = checkList(*doc, engineFactory(programFolder, &profiles), [](int) { return true; });
+    for (const QString &line : problems)
+        std::fputs((escapeControls(line) + u'\n').toLocal8Bit().constData(), stdout);
+    return problems.isEmpty() ? AllDone : SomeFailed;
+}
+
 int runList(const RunOptions &options, const QString &programFolder)
 {
     SignalPipe signals_;
@@ -94,16 +138,27 @@ int runList(const RunOptions &options, const QString &programFolder)
     }
     if (options.json)
         qInstallMessageHandler(jsonMessages);
+    const std::unique_ptr<RunReport> report = RunReport::create(options.json);
+    QList<EncoderProfile> profiles;
+    EngineFactory engines = engineFactory(programFolder, &profiles);
+    if (options.check) {
+        const std::optional<ListDocument> withJournals = readWithJournals(options.list, &failure);
+        const QStringList problems = checkList(withJournals ? *withJournals : *list, engines,
+                                               [&](int row) { return shard->takes(row); });
+        for (const QString &line : problems)
+            report->problem(line);
+        if (!problems.isEmpty()) {
+            report->problem(QStringLiteral("not started: the check found %1 problems").arg(problems.size()));
+            return SomeFailed;
+        }
+    }
 
     ResultStore store(std::move(*list), options.list, options.results);
-    const std::unique_ptr<RunReport> report = RunReport::create(options.json);
     // Before anything is encoded: a run whose Results cannot be kept is no run.
     if (!store.open(&error)) {
         report->problem(error);
         return SomeFailed;
     }
-    QList<EncoderProfile> profiles;
-    EngineFactory engines = engineFactory(programFolder, &profiles);
     // Jobs side by side share the cores; one job alone lets its encoders take them all.
     if (options.jobs > 1)
         engines.setThreadCount(std::max(1, QThread::idealThreadCount() / options.jobs));
@@ -169,7 +224,69 @@ struct MakeOptions {
     QString profile = DefaultProfileName;
     QString outputDir;
     QStringList files;
+    bool recurse = false;
+    bool force = false;
 };
+
+// What is at a list's path before `make` writes there.
+enum class Existing { Nothing, List, Other };
+
+// Opened without following a link and read block by block, so a video named
+// by mistake is given up at its first line that is no list line.
+Existing inspectList(const QString &path, QList<BatchItem> *rows, QString *why)
+{
+    RegularFile file = RegularFile::open(path, RegularFile::Mode::Read, {});
+    if (file.status() == RegularFile::Status::Missing)
+        return Existing::Nothing;
+    if (!file.isOpen()) {
+        *why = QStringLiteral("the file ") + file.error();
+        return Existing::Other;
+    }
+    BatchListReader reader;
+    constexpr qint64 Block = 1 << 20;
+    for (qint64 offset = 0;; offset += Block) {
+        const std::optional<QByteArray> bytes = file.readAt(offset, Block);
+        if (!bytes) {
+            *why = QStringLiteral("it cannot be read");
+            return Existing::Other;
+        }
+        if (bytes->isEmpty() ? !reader.finish() : !reader.feed(*bytes)) {
+            *why = QStringLiteral("it is not a list (%1)").arg(reader.failure().text);
+            return Existing::Other;
+        }
+        if (bytes->isEmpty())
+            break;
+    }
+    *rows = reader.takeItems();
+    return Existing::List;
+}
+
+// Regular files under `folder`, sorted; links and hidden entries (journals,
+// half-saved lists) are neither taken nor walked into.
+QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        if (!info.isSymLink() && !existsButNotRegular(info.filePath()))
+            files << info.absoluteFilePath();
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+QString profileRefusal(const QString &command, const QList<EncoderProfile> &profiles, const QString &name)
+{
+    QStringList names;
+    for (const EncoderProfile &p : profiles)
+        names << p.Name();
+    const QStringList near = nearestNames(names, name);
+    QString text = QStringLiteral("%1: no profile is named \"%2\"").arg(command, name);
+    if (!near.isEmpty())
+        text += QStringLiteral("; nearest: \"%1\"").arg(near.join(QStringLiteral("\", \"")));
+    return text + QStringLiteral(" (joblet-batch profiles lists them all)");
+}
 
 int makeList(const QStringList &args, const QString &programFolder)
 {
@@ -193,6 +310,10 @@ int makeList(const QStringList &args, const QString &programFolder)
             options.profile = value;
         else if (arg == QLatin1String("--output-dir"))
             options.outputDir = value;
+        else if (arg == QLatin1String("-r") || arg == QLatin1String("--recursive"))
+            options.recurse = true;
+        else if (arg == QLatin1String("--force"))
+            options.force = true;
         else if (arg.startsWith(u'-') && arg != QLatin1String("-"))
             return usageError(QStringLiteral("make: unknown option %1").arg(arg));
         else
@@ -202,8 +323,28 @@ int makeList(const QStringList &args, const QString &programFolder)
         return usageError(QStringLiteral("make needs the list and at least one media file"));
     options.list = positional.takeFirst();
     options.files = positional;
+    // The list's name forgotten, the first media file would be taken for it.
+    if (!options.list.endsWith(QLatin1String(".jlt"), Qt::CaseInsensitive))
+        return usageError(QStringLiteral("make: %1 is not a .jlt file; the list comes first").arg(options.list));
     if (!options.outputDir.isEmpty() && !QFileInfo(options.outputDir).isDir())
         return usageError(QStringLiteral("make: --output-dir %1 is not a folder").arg(options.outputDir));
+    const QString outputDir =
+        options.outputDir.isEmpty() ? QString() : QFileInfo(options.outputDir).absoluteFilePath();
+
+    QList<BatchItem> earlier;
+    QString why;
+    switch (inspectList(options.list, &earlier, &why)) {
+    case Existing::Other:
+        say(QStringLiteral("%1: not replaced: %2").arg(options.list, why));
+        return BadUsage;
+    case Existing::List:
+        if (!options.force) {
+            say(QStringLiteral("%1: a list is there already; --force replaces it").arg(options.list));
+            return BadUsage;
+        }
+        break;
+    case Existing::Nothing: break;
+    }
 
     QList<EncoderProfile> profiles;
     const EngineFactory engines = engineFactory(programFolder, &profiles);
@@ -211,36 +352,78 @@ int makeList(const QStringList &args, const QString &programFolder)
         return p.Name().compare(options.profile, Qt::CaseInsensitive) == 0;
     });
     if (named == profiles.cend())
-        return usageError(QStringLiteral("make: no profile is named \"%1\"").arg(options.profile));
+        return usageError(profileRefusal(QStringLiteral("make"), profiles, options.profile));
 
-    BatchList list;
-    int refused = 0;
+    struct Candidate {
+        QString input;
+        bool named = true; // given by the user, not found in a folder
+    };
+    QList<Candidate> candidates;
     for (const QString &file : std::as_const(options.files)) {
-        const QString input = QFileInfo(file).absoluteFilePath();
-        QString why;
+        if (options.recurse && QFileInfo(file).isDir()) {
+            for (const QString &found : filesUnder(file))
+                candidates.append({found, false});
+        } else {
+            candidates.append({QFileInfo(file).absoluteFilePath(), true});
+        }
+    }
+
+    int leftOut = 0;
+    bool namedRefused = false;
+    QList<BatchItem> rows;
+    std::unique_ptr<EncoderEngine> engine;
+    SourceGroup *group = nullptr;
+    for (const Candidate &candidate : std::as_const(candidates)) {
+        QString refusal;
         int audio = 0, video = 0;
         try {
-            const std::unique_ptr<EncoderEngine> engine = engines.create();
-            SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
-            group.AutoSetFileSource(input);
-            audio = group.SourceCount(MediaAudio);
-            video = group.SourceCount(MediaVideo);
+            if (!engine) {
+                engine = engines.create();
+                group = &engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
+            }
+            group->AutoSetFileSource(candidate.input);
+            audio = group->SourceCount(MediaAudio);
+            video = group->SourceCount(MediaVideo);
             if (audio + video == 0)
-                why = QStringLiteral("no audio or video stream");
+                refusal = QStringLiteral("no audio or video stream");
         } catch (const EncoderFailure &failure) {
-            why = QStringLiteral("%1 (%2)").arg(failure.description(), resultText(failure.number()));
+            refusal = QStringLiteral("%1 (%2)").arg(failure.description(), resultText(failure.number()));
         }
-        if (!why.isEmpty()) {
-            say(QStringLiteral("%1: not added: %2").arg(file, why));
-            ++refused;
+        if (!refusal.isEmpty()) {
+            // What a folder holds besides media is no news to its owner.
+            if (candidate.named) {
+                say(QStringLiteral("%1: not added: %2").arg(candidate.input, refusal));
+                ++leftOut;
+                namedRefused = true;
+            }
             continue;
         }
         BatchItem item;
-        item.inputFile = input;
-        item.outputFile = OutputNaming::fromMedia(input, audio, video, named->settings());
-        if (!options.outputDir.isEmpty())
-            item.outputFile = QDir(options.outputDir).absoluteFilePath(QFileInfo(item.outputFile).fileName());
+        item.inputFile = candidate.input;
+        item.outputFile = OutputNaming::fromMedia(candidate.input, audio, video, named->settings(), outputDir);
         item.profile = options.profile;
+        rows.append(item);
+    }
+
+    // A file an earlier make named as an output is no input: a second make
+    // over the same folder would encode the encodes.
+    QHash<QString, QString> outputs; // place -> the input it is made from
+    for (const QList<BatchItem> *from : {&earlier, &rows}) {
+        for (const BatchItem &item : *from) {
+            // An ASF name can be the input's own; that makes no file an output.
+            const QString place = OutputNaming::place(item.outputFile);
+            if (place != OutputNaming::place(item.inputFile))
+                outputs.insert(place, item.inputFile);
+        }
+    }
+    BatchList list;
+    for (const BatchItem &item : std::as_const(rows)) {
+        const QString source = outputs.value(OutputNaming::place(item.inputFile));
+        if (!source.isEmpty()) {
+            say(QStringLiteral("%1: left out: the output of %2").arg(item.inputFile, source));
+            ++leftOut;
+            continue;
+        }
         if (!list.append(item)) {
             say(QStringLiteral("%1: a list holds at most %2 rows").arg(options.list).arg(BatchList::MaxRows));
             return BadUsage;
@@ -255,7 +438,138 @@ int makeList(const QStringList &args, const QString &programFolder)
         say(QStringLiteral("%1: %2").arg(options.list, failure.text));
         return SomeFailed;
     }
-    return refused == 0 ? AllDone : SomeFailed;
+    say(QStringLiteral("wrote %1: %2 rows; %3 files left out").arg(options.list).arg(list.count()).arg(leftOut));
+    return namedRefused ? SomeFailed : AllDone;
+}
+
+// The words a profile file uses for them.
+QString containerName(Container c)
+{
+    switch (c) {
+    case Container::Asf: return QStringLiteral("asf");
+    case Container::Mp4: return QStringLiteral("mp4");
+    case Container::Matroska: return QStringLiteral("mkv");
+    case Container::WebM: return QStringLiteral("webm");
+    case Container::Ogg: return QStringLiteral("ogg");
+    case Container::Flac: return QStringLiteral("flac");
+    case Container::Mp3: return QStringLiteral("mp3");
+    }
+    return {};
+}
+
+QString codecName(VideoCodec c)
+{
+    switch (c) {
+    case VideoCodec::Wmv2: return QStringLiteral("wmv2");
+    case VideoCodec::H264: return QStringLiteral("h264");
+    case VideoCodec::H265: return QStringLiteral("h265");
+    case VideoCodec::Av1: return QStringLiteral("av1");
+    case VideoCodec::Vp9: return QStringLiteral("vp9");
+    }
+    return {};
+}
+
+QString codecName(AudioCodec c)
+{
+    switch (c) {
+    case AudioCodec::Wma2: return QStringLiteral("wma2");
+    case AudioCodec::Aac: return QStringLiteral("aac");
+    case AudioCodec::Opus: return QStringLiteral("opus");
+    case AudioCodec::Flac: return QStringLiteral("flac");
+    case AudioCodec::Mp3: return QStringLiteral("mp3");
+    }
+    return {};
+}
+
+QString videoText(const ProfileSettings &p)
+{
+    if (!p.hasVideo())
+        return QStringLiteral("no video");
+    const VideoSettings &v = p.video;
+    const QString size = v.width > 0 ? QStringLiteral("%1x%2").arg(v.width).arg(v.height)
+                         : v.maxWidth > 0 ? QStringLiteral("up to %1x%2").arg(v.maxWidth).arg(v.maxHeight)
+                                          : QStringLiteral("input size");
+    const QString rate = v.frameRate > 0 ? QStringLiteral("%1 fps").arg(v.frameRate) : QStringLiteral("input fps");
+    const QString amount = v.bitRate > 0 ? QStringLiteral("%1 kb/s").arg(v.bitRate / 1000)
+                                         : QStringLiteral("quality %1").arg(v.quality);
+    return QStringLiteral("%1 %2 %3 %4").arg(codecName(v.codec), size, rate, amount);
+}
+
+QString audioText(const ProfileSettings &p)
+{
+    if (!p.hasAudio())
+        return QStringLiteral("no audio");
+    const AudioSettings &a = p.audio;
+    const QString amount = a.bitRate > 0 ? QStringLiteral("%1 kb/s").arg(a.bitRate / 1000) : QStringLiteral("lossless");
+    const QString rate = a.sampleRate > 0 ? QStringLiteral("%1 Hz").arg(a.sampleRate) : QStringLiteral("input Hz");
+    const QString channels = a.channels > 0 ? QStringLiteral("%1 ch").arg(a.channels) : QStringLiteral("input ch");
+    return QStringLiteral("%1 %2 %3 %4").arg(codecName(a.codec), amount, rate, channels);
+}
+
+QJsonObject profileJson(const ProfileSettings &p)
+{
+    QJsonObject object{{"name", p.name},
+                       {"description", p.description},
+                       {"container", containerName(p.container)},
+                       {"extension", p.extension()}};
+    if (p.hasVideo()) {
+        const VideoSettings &v = p.video;
+        object.insert("video", QJsonObject{{"codec", codecName(v.codec)},
+                                           {"width", v.width},
+                                           {"height", v.height},
+                                           {"maxWidth", v.maxWidth},
+                                           {"maxHeight", v.maxHeight},
+                                           {"frameRate", v.frameRate},
+                                           {"bitRate", v.bitRate},
+                                           {"quality", v.quality}});
+    }
+    if (p.hasAudio()) {
+        const AudioSettings &a = p.audio;
+        object.insert("audio", QJsonObject{{"codec", codecName(a.codec)},
+                                           {"sampleRate", a.sampleRate},
+                                           {"channels", a.channels},
+                                           {"bitRate", a.bitRate}});
+    }
+    return object;
+}
+
+int listProfiles(const QStringList &args, const QString &programFolder)
+{
+    if (wantsHelp(args))
+        return printHelp(profilesUsage());
+    enum class Style { Table, Json, Names } style = Style::Table;
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--json"))
+            style = Style::Json;
+        else if (arg == QLatin1String("--names"))
+            style = Style::Names;
+        else
+            return usageError(QStringLiteral("profiles: unknown argument %1").arg(arg));
+    }
+    QList<EncoderProfile> profiles;
+    engineFactory(programFolder, &profiles);
+    QString text;
+    if (style == Style::Json) {
+        QJsonArray array;
+        for (const EncoderProfile &p : std::as_const(profiles))
+            array.append(profileJson(p.settings()));
+        text = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    } else {
+        qsizetype width = 0;
+        for (const EncoderProfile &p : std::as_const(profiles))
+            width = std::max(width, p.Name().size());
+        for (const EncoderProfile &p : std::as_const(profiles)) {
+            const ProfileSettings &s = p.settings();
+            // A name from a profile file may hold anything a terminal obeys.
+            const QString name = escapeControls(p.Name());
+            text += style == Style::Names ? name + u'\n'
+                                          : QStringLiteral("%1  %2  %3  %4\n")
+                                                .arg(name.leftJustified(width), containerName(s.container).leftJustified(4),
+                                                     videoText(s), audioText(s));
+        }
+    }
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    return AllDone;
 }
 
 } // namespace
@@ -263,14 +577,16 @@ int makeList(const QStringList &args, const QString &programFolder)
 QString runUsage()
 {
     return QStringLiteral(
-        "Usage: joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] LIST.jlt\n"
+        "Usage: joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] [--check] LIST.jlt\n"
         "Encodes every row of LIST.jlt whose Result is not \"Done\" and keeps each Result\n"
         "as its job ends (in a journal beside the list, folded into it at the end).\n"
         "  --jobs N     N jobs at once (auto: half the cores); default 1\n"
         "  --shard K/N  only rows r with (r - 1) mod N = K - 1\n"
         "  --results F  write the list with Results to F; LIST.jlt stays as it is\n"
         "  --json       one JSON object per event on stderr\n"
-        "Exit: 0 every row Done, 1 a row failed or Results could not be written,\n"
+        "  --check      first check the rows as \"check\" does; start none if one fails\n"
+        "Exit: 0 every row Done, 1 a row failed, the check failed or Results could not\n"
+        "      be written,\n"
         "      2 bad usage or unreadable list, 130/143 stopped by SIGINT/SIGTERM.\n");
 }
 
@@ -286,21 +602,53 @@ QString mergeUsage()
 QString makeUsage()
 {
     return QStringLiteral(
-        "Usage: joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] FILES...\n"
+        "Usage: joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] [-r] [--force] FILES...\n"
         "Writes LIST.jlt with one row per media file, the output named after it with\n"
-        "the profile's extension (.wma/.wmv by its streams for the ASF profiles),\n"
-        "beside it or in DIR, and the profile\n"
-        "NAME (default \"Qimto Clipwright 320X240\"). A file that is not media is left\n"
-        "out with the reason. Exit: 0 every file added, 1 some left out, 2 bad usage\n"
-        "or no media file.\n");
+        "the profile's extension (.wma/.wmv by its streams for the ASF profiles), beside\n"
+        "it or in DIR (\"_1\" before the extension only where that name is the input),\n"
+        "and the profile NAME (default \"Qimto Clipwright 320X240\"; an unknown one is\n"
+        "refused with the nearest names).\n"
+        "  -r           FILES may be folders: every media file under them, sorted, links\n"
+        "               not followed; other files there are passed over quietly\n"
+        "  --force      replace LIST.jlt when it is a list already\n"
+        "LIST.jlt must end in .jlt; a file there that is not a list is never replaced.\n"
+        "A file that is the output of another row (of the list replaced, or of this\n"
+        "one) is left out. A FILE named that is not media is left out with the reason.\n"
+        "Prints \"wrote LIST.jlt: N rows; M files left out\".\n"
+        "Exit: 0 written, 1 a FILE named was not media, 2 bad usage, a LIST that is\n"
+        "not a list or a list without --force, or no media file.\n");
+}
+
+QString checkUsage()
+{
+    return QStringLiteral(
+        "Usage: joblet-batch check LIST.jlt\n"
+        "Checks every row whose Result is not \"Done\" without encoding: the input is a\n"
+        "media file that can be read, the profile exists and its streams are in the\n"
+        "input, the output's extension fits the profile, its folder exists and is\n"
+        "writable, it is not the input, and no other row writes it. Prints a line per\n"
+        "problem: \"row N (file): text (Error:<hex>)\".\n"
+        "Exit: 0 no problem, 1 some problem, 2 bad usage or unreadable list.\n");
+}
+
+QString profilesUsage()
+{
+    return QStringLiteral(
+        "Usage: joblet-batch profiles [--json | --names]\n"
+        "Prints every profile (the built-in ones, then those of the profile folders):\n"
+        "name, container, video codec, size, frame rate and amount, audio codec,\n"
+        "amount, sample rate and channels. --json prints them as a JSON array,\n"
+        "--names only the names, one a line.\n");
 }
 
 QString usageText()
 {
     return QStringLiteral("Usage:\n"
-                          "  joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] LIST.jlt\n"
+                          "  joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] [--check] LIST.jlt\n"
                           "  joblet-batch merge [--results OUT.jlt] LIST.jlt RESULTS.jlt...\n"
-                          "  joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] FILES...\n"
+                          "  joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] [-r] [--force] FILES...\n"
+                          "  joblet-batch check LIST.jlt\n"
+                          "  joblet-batch profiles [--json | --names]\n"
                           "  joblet-batch COMMAND --help | --help | --version\n");
 }
 
@@ -341,6 +689,8 @@ bool parseRun(const QStringList &args, RunOptions *options, QString *error)
             options->results = value;
         } else if (arg == QLatin1String("--json")) {
             options->json = true;
+        } else if (arg == QLatin1String("--check")) {
+            options->check = true;
         } else if (arg.startsWith(u'-')) {
             return fail(QStringLiteral("unknown option %1").arg(arg));
         } else {
@@ -359,15 +709,23 @@ int runCommand(const QStringList &args, const QString &programFolder)
         return usageError(QStringLiteral("no command"));
     const QString &command = args.first();
     if (command == QLatin1String("--help") || command == QLatin1String("-h"))
-        return printHelp(usageText() + u'\n' + runUsage() + u'\n' + mergeUsage() + u'\n' + makeUsage());
+        return printHelp(usageText() + u'\n' + runUsage() + u'\n' + mergeUsage() + u'\n' + makeUsage() + u'\n'
+                         + checkUsage() + u'\n' + profilesUsage());
     if (command == QLatin1String("--version")) {
         std::fputs("joblet-batch " JOBLET_VERSION "\n", stdout);
         return AllDone;
     }
-    if (command == QLatin1String("merge") || command == QLatin1String("make")) {
+    using Command = int (*)(const QStringList &, const QString &);
+    static const QHash<QString, Command> others{
+        {QStringLiteral("merge"), [](const QStringList &a, const QString &) { return mergeLists(a); }},
+        {QStringLiteral("make"), makeList},
+        {QStringLiteral("check"), checkCommand},
+        {QStringLiteral("profiles"), listProfiles},
+    };
+    if (const Command other = others.value(command)) {
         // Only a run turns a signal into its own exit status.
         SignalPipe::restoreDefaults();
-        return command == QLatin1String("merge") ? mergeLists(args.mid(1)) : makeList(args.mid(1), programFolder);
+        return other(args.mid(1), programFolder);
     }
     if (command != QLatin1String("run"))
         return usageError(QStringLiteral("unknown command %1").arg(command));

@@ -18,6 +18,7 @@ struct RunOptions {
     int jobs = 1;
     QString shard;   // "K/N", empty for every row
     bool json = false;
+    bool check = false; // refuse to start when the list check finds a problem
 };
 
 // Parses `args` (without the program name); false with *error on bad usage.
@@ -32,5 +33,7 @@ QString usageText();
 QString runUsage();
 QString mergeUsage();
 QString makeUsage();
+QString checkUsage();
+QString profilesUsage();
 
 } // namespace joblet::batchcli

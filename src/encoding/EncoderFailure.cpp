@@ -31,6 +31,7 @@ QString EngineError::describe(qint32 number)
     case NotRegularFile: return QStringLiteral("The input or the output is not a regular file.");
     case OutputTypeMismatch: return QStringLiteral("The output file's type cannot hold what the profile encodes.");
     case PictureTooSmall: return QStringLiteral("The picture is too small for the profile's video encoder.");
+    case OutputShared: return QStringLiteral("Another job of the list writes the same output file.");
     default: return QStringLiteral("Unknown encoder error.");
     }
 }

@@ -37,6 +37,7 @@ inline constexpr qint32 UnsupportedChannelLayout = code(0xA04B0010); // channels
 inline constexpr qint32 NotRegularFile = code(0xA04B0011);   // input or output is a pipe, device, folder
 inline constexpr qint32 OutputTypeMismatch = code(0xA04B0012); // output's extension cannot hold the profile's streams
 inline constexpr qint32 PictureTooSmall = code(0xA04B0013);  // picture smaller than the video encoder takes
+inline constexpr qint32 OutputShared = code(0xA04B0014);     // another job of the list writes the same output
 
 // The standard description of a number, for callers that only kept the number.
 QString describe(qint32 number);

@@ -3,7 +3,14 @@
 #include "batchcli/ResultJournal.h"
 #include "batchcli/ResultStore.h"
 
+#include "batch/JobResult.h"
+#include "batch/ListCheck.h"
+#include "encoding/EngineFactory.h"
+#include "encoding/ProfileCatalogue.h"
+
+#include "../app/Unprivileged.h"
 #include "FileHelpers.h"
+#include "MediaFixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,10 +20,205 @@
 using namespace joblet;
 using namespace joblet::batchcli;
 
+namespace {
+const QString Mp4Profile = QStringLiteral("MP4 H.264 720p");
+}
+
+// The list check and `make` run in this process over files made once: an
+// audio-video clip, a tone, a text file, an output folder anyone may write.
 class TestBatchCliRules : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_home;
+    QString m_clip;
+    QString m_tone;
+    QString m_text;
+
+    // "@x" is x in the test's folder.
+    QString at(QString text) const { return text.replace(u'@', m_home.path() + u'/'); }
+
+    // A fresh folder holding `files`: "x.txt" a text, "x->y" a link, any other a copy of the clip.
+    QString folderWith(const QString &name, const QStringList &files)
+    {
+        const QString root = m_home.filePath(name);
+        for (const QString &entry : files) {
+            const QString file = root + u'/' + entry.section(QStringLiteral("->"), 0, 0);
+            QDir().mkpath(QFileInfo(file).path());
+            const bool made = entry.contains(QStringLiteral("->"))
+                                  ? QFile::link(root + u'/' + entry.section(QStringLiteral("->"), 1), file)
+                              : entry.endsWith(QLatin1String(".txt")) ? test::writeFile(file, "no media")
+                                                                      : QFile::copy(m_clip, file);
+            if (!made)
+                qWarning("cannot make %s", qPrintable(file));
+        }
+        return root;
+    }
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The check also runs as "nobody", who must find the fixtures.
+        const auto everyone = QFile::Permissions(0x7777);
+        QVERIFY(QFile::setPermissions(m_home.path(), everyone));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("xdg"))));
+        test::MediaFixtures media(m_home.path());
+        m_clip = media.audioVideoClip(QStringLiteral("clip.avi"), 0.5);
+        m_tone = media.audioOnly(QStringLiteral("tone.wav"), 0.5);
+        m_text = media.textFile();
+        QVERIFY2(!m_clip.isEmpty() && !m_tone.isEmpty(), qPrintable(media.lastError()));
+        for (const char *folder : {"out", "out/sub", "locked"})
+            QVERIFY(QDir(m_home.path()).mkpath(QString::fromLatin1(folder)));
+        QVERIFY(QFile::setPermissions(m_home.filePath(QStringLiteral("out")), everyone));
+        QVERIFY(QFile::setPermissions(m_home.filePath(QStringLiteral("locked")), QFile::Permissions(0x5555)));
+    }
+
+    // One fault per row; rows are "input;output;profile;result", `found`
+    // what the check says, "row number".
+    void listCheck_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("found");
+        const QString ok = QStringLiteral("@clip.avi;@out/a.wmv;") + DefaultProfileName + u';';
+        QTest::newRow("nothing wrong") << QStringList{ok} << QStringList{};
+        QTest::newRow("a Done row is not checked") << QStringList{"@gone.avi;@gone/a.mp4;Nope;Done"} << QStringList{};
+        QTest::newRow("input missing") << QStringList{"@gone.avi;@out/a.wmv;" + DefaultProfileName + ';'}
+                                       << QStringList{"1 Error:80070002"};
+        QTest::newRow("input not media") << QStringList{"@notes.avi;@out/a.wmv;" + DefaultProfileName + ';'}
+                                         << QStringList{"1 Error:C00D1B71"};
+        QTest::newRow("input a folder") << QStringList{"@out;@out/a.wmv;" + DefaultProfileName + ';'}
+                                        << QStringList{"1 Error:A04B0011"};
+        QTest::newRow("profile unknown") << QStringList{"@clip.avi;@out/a.wmv;Nope;"} << QStringList{"1 Error:A04B0003"};
+        QTest::newRow("profile without the input's streams")
+            << QStringList{"@tone.wav;@out/a.wmv;Qimto Video Only 320X240;"} << QStringList{"1 Error:A04B0005"};
+        QTest::newRow("output type") << QStringList{"@clip.avi;@out/a.wmv;" + Mp4Profile + ';'}
+                                     << QStringList{"1 Error:A04B0012"};
+        QTest::newRow("output folder missing") << QStringList{"@clip.avi;@gone/a.wmv;" + DefaultProfileName + ';'}
+                                               << QStringList{"1 Error:80070003"};
+        QTest::newRow("output folder not writable")
+            << QStringList{"@clip.avi;@locked/a.wmv;" + DefaultProfileName + ';'} << QStringList{"1 Error:80070005"};
+        QTest::newRow("output a folder") << QStringList{"@clip.avi;@out/sub;" + DefaultProfileName + ';'}
+                                         << QStringList{"1 Error:A04B0011"};
+        QTest::newRow("output empty") << QStringList{"@clip.avi;;" + DefaultProfileName + ';'}
+                                      << QStringList{"1 Error:A04B0004"};
+        QTest::newRow("output is the input, spelt otherwise")
+            << QStringList{"@clip.avi;@out/../clip.avi;" + DefaultProfileName + ';'} << QStringList{"1 Error:A04B0006"};
+        QTest::newRow("two rows, one output")
+            << QStringList{ok, "@tone.wav;@out/sub/../a.wmv;" + DefaultProfileName + ';', ok.chopped(1) + ";Done"}
+            << QStringList{"2 Error:A04B0014"};
+    }
+    void listCheck()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, found);
+        const auto doc = ListDocument::fromBytes(at(rows.join(QStringLiteral("\r\n"))).toLocal8Bit(), nullptr);
+        QVERIFY(doc);
+        QList<BatchItem> items;
+        for (int row = 1; row <= doc->count(); ++row)
+            items << doc->item(row);
+        // A folder's permissions bind everyone but root.
+        QVERIFY(holdsWithoutPrivilege([&] {
+            QStringList got;
+            for (const RowProblem &p : checkRows(items, EngineFactory()))
+                got << QStringLiteral("%1 %2").arg(p.row).arg(resultText(p.number));
+            if (got != found)
+                qWarning() << "found" << got;
+            return got == found;
+        }));
+    }
+
+    // `make` never replaces what is not a list it can read, nor a list unasked.
+    void makeRefuses_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QByteArray>("before"); // null: nothing there
+        QTest::addColumn<bool>("force");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("nothing there") << "new.jlt" << QByteArray() << false << 0;
+        QTest::newRow("list name left out") << "clip.mp4" << QByteArray("RIFF\0\0\0\0AVI ") << true << 2;
+        QTest::newRow("media under the list's name") << "video.jlt" << QByteArray("RIFF\0\0\0\0AVI ") << true << 2;
+        QTest::newRow("another file") << "notes.jlt" << QByteArray("shopping\nmilk\n") << true << 2;
+        QTest::newRow("a list, unasked") << "old.jlt" << QByteArray("a;b;c;\r\n") << false << 2;
+        QTest::newRow("a list, --force") << "old.jlt" << QByteArray("a;b;c;\r\n") << true << 0;
+        QTest::newRow("a link to a list") << "link.jlt" << QByteArray("->") << true << 2;
+    }
+    void makeRefuses()
+    {
+        QFETCH(QString, list);
+        QFETCH(QByteArray, before);
+        QFETCH(bool, force);
+        QFETCH(int, exitCode);
+        const QString path = m_home.filePath(QStringLiteral("refuse/") + list);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile::remove(path);
+        const QString target = m_home.filePath(QStringLiteral("refuse/target.jlt"));
+        QVERIFY(test::writeFile(target, "a;b;c;\r\n"));
+        if (before == "->")
+            QVERIFY(QFile::link(target, path));
+        else if (!before.isNull())
+            QVERIFY(test::writeFile(path, before));
+        QStringList args{"make", path, m_clip};
+        if (force)
+            args << "--force";
+        QCOMPARE(runCommand(args, QString()), exitCode);
+        QCOMPARE(test::readAll(target), QByteArray("a;b;c;\r\n"));
+        if (exitCode == 0)
+            QVERIFY(test::readAll(path).startsWith(m_clip.toLocal8Bit() + ';'));
+        else if (before == "->")
+            QVERIFY(QFileInfo(path).isSymLink());
+        else
+            QCOMPARE(test::readAll(path), before.isNull() ? QByteArray("<unreadable>") : before);
+    }
+
+    // The rows `make` writes, "input>output" in a folder holding `files`.
+    void makeRows_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("args"); // "@" is the folder made
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("rows");
+        const QStringList clip{"in/clip.mp4"};
+        QTest::newRow("--output-dir: no _1") << clip << QStringList{"--profile", Mp4Profile, "--output-dir", "@out", "@in/clip.mp4"}
+                                             << 0 << QStringList{"in/clip.mp4>out/clip.mp4"};
+        QTest::newRow("beside the input: _1") << clip << QStringList{"--profile", Mp4Profile, "@in/clip.mp4"} << 0
+                                              << QStringList{"in/clip.mp4>in/clip_1.mp4"};
+        QTest::newRow("--output-dir of the input: _1")
+            << clip << QStringList{"--profile", Mp4Profile, "--output-dir", "@in", "@in/clip.mp4"} << 0
+            << QStringList{"in/clip.mp4>in/clip_1.mp4"};
+        QTest::newRow("ASF: by the streams, in DIR")
+            << QStringList{"in/clip.avi"} << QStringList{"--output-dir", "@out", "@in/clip.avi", "@../../tone.wav", "@../../notes.avi"}
+            << 1 << QStringList{"in/clip.avi>out/clip.wmv", "../../tone.wav>out/tone.wma"};
+        QTest::newRow("a folder without -r is no media")
+            << clip << QStringList{"@in"} << 2 << QStringList{};
+        QTest::newRow("-r: sorted, outputs, links and hidden files left out")
+            << QStringList{"w/four.mp4", "w/four_1.mp4", "w/b/a.mp4", "w/.hidden/h.mp4", "w/link.mp4->w/b/a.mp4",
+                           "w/linked->w/b", "w/notes.txt"}
+            << QStringList{"-r", "--profile", Mp4Profile, "@w"} << 0
+            << QStringList{"w/b/a.mp4>w/b/a_1.mp4", "w/four.mp4>w/four_1.mp4"};
+        QTest::newRow("-r: an earlier ASF output too")
+            << QStringList{"w/clip.avi", "w/clip.wmv"} << QStringList{"-r", "@w"} << 0
+            << QStringList{"w/clip.avi>w/clip.wmv"};
+    }
+    void makeRows()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, rows);
+        const QString root = folderWith(QStringLiteral("make/") + QTest::currentDataTag(), files);
+        QDir(root).mkpath(QStringLiteral("out"));
+        const QString list = root + QStringLiteral("/list.jlt");
+        for (QString &arg : args)
+            arg.replace(u'@', root + u'/');
+        QCOMPARE(runCommand(QStringList{"make", list} + args, QString()), exitCode);
+        QStringList got;
+        QList<BatchItem> items;
+        if (exitCode != 2)
+            QVERIFY(BatchListFile::load(list, &items, nullptr));
+        for (const BatchItem &item : std::as_const(items))
+            got << QDir(root).relativeFilePath(item.inputFile) + u'>' + QDir(root).relativeFilePath(item.outputFile);
+        QCOMPARE(got.join(u' '), rows.join(u' '));
+    }
+
     void shardRows_data()
     {
         QTest::addColumn<QString>("shard");

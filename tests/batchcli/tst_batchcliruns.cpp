@@ -230,7 +230,13 @@ private Q_SLOTS:
         QTest::newRow("merge leaves a row undone")
             << QStringList{"merge", "@", "@"} << QByteArray("a;b;c;Done\r\nd;e;f;\r\n") << 1 << "";
         QTest::newRow("jobs auto") << QStringList{"run", "--jobs", "auto", "@"} << one << 1 << "row 1:";
-        for (const char *command : {"run", "merge", "make"})
+        // check's findings go to stdout; run --check names the same.
+        QTest::newRow("check finds") << QStringList{"check", "@"} << one << 1 << "";
+        QTest::newRow("run --check starts nothing")
+            << QStringList{"run", "--check", "@"} << one << 1 << "row 1 (in.avi): ";
+        QTest::newRow("make: nearest profiles") << QStringList{"make", "@new", "--profile", "mp4 h264", "in.avi"} << one
+                                                << 2 << "nearest: \"MP4 H.264 720p\"";
+        for (const char *command : {"run", "merge", "make", "check", "profiles"})
             QTest::newRow(command) << QStringList{command, "--help"} << one << 0 << "";
         QTest::newRow("version") << QStringList{"--version"} << one << 0 << "";
         // Checked before any job: the cause named, no row run.
@@ -295,29 +301,6 @@ private Q_SLOTS:
         QCOMPARE(o.exitCode, 1); // row 2 is not Done
         QCOMPARE(readList(out).result(1), QStringLiteral("Done"));
         QCOMPARE(test::readAll(list), original);
-    }
-
-    // One row per media file, named by its streams as the Add dialog names
-    // it; what is not media is left out with the reason.
-    void makeAList()
-    {
-        const QString clip = m_media->audioVideoClip(QStringLiteral("talk.avi"), 1.0);
-        const QString tone = m_media->audioOnly(QStringLiteral("tone.wav"), 1.0);
-        const QString text = m_media->textFile();
-        const QString list = path(QStringLiteral("made.jlt"));
-        Outcome o = batch({"make", list, "--output-dir", path(QStringLiteral("out")), clip, text, tone});
-        QCOMPARE(o.exitCode, 1);
-        QVERIFY2(o.errorText.contains(text + QStringLiteral(": not added: ")), qPrintable(o.errorText));
-        QCOMPARE(test::readAll(list), (clip + u';' + path(QStringLiteral("out/talk.wmv")) + u';' + DefaultProfileName
-                                       + QStringLiteral(";\r\n") + tone + u';' + path(QStringLiteral("out/tone.wma"))
-                                       + u';' + DefaultProfileName + QStringLiteral(";\r\n"))
-                                          .toLocal8Bit());
-        o = batch({"make", list, "--profile", "No Such Profile", clip});
-        QCOMPARE(o.exitCode, 2);
-        // A modern profile names the output with its own extension.
-        o = batch({"make", list, "--profile", "mp4 h.264 720p", clip});
-        QCOMPARE(o.exitCode, 0);
-        QVERIFY(test::readAll(list).startsWith((clip + u';' + path(QStringLiteral("talk.mp4")) + u';').toLocal8Bit()));
     }
 
     // SIGKILL at any moment: the list is whole, its finished rows are "Done",

@@ -156,7 +156,8 @@ private Q_SLOTS:
         const QList<qint32> numbers{FileNotFound, PathNotFound, AccessDenied, DiskFull, UnrecognisedMedia,
                                     NoEncoder, NoSource, NoProfile, NoOutput, NoMatchingStreams, OutputIsInput,
                                     DecodeFailed, EncodeFailed, WriteFailed, Stopped, Busy, InvalidArgument, Internal,
-                                    NothingEncoded, UnsupportedFormat, UnsupportedChannelLayout, NotRegularFile};
+                                    NothingEncoded, UnsupportedFormat, UnsupportedChannelLayout, NotRegularFile,
+                                    OutputTypeMismatch, PictureTooSmall, OutputShared};
         QSet<QString> texts{describe(0)};
         for (qint32 n : numbers) {
             texts << describe(n);
