@@ -10,6 +10,7 @@
 
 #include "encoding/EncoderFailure.h"
 #include "encoding/FfmpegEngine.h"
+#include "encoding/FfmpegVideoChain.h"
 #include "encoding/ProfileCatalogue.h"
 
 #include <QCoreApplication>
@@ -66,11 +67,11 @@ QStringList commandFor(const ProfileSettings &p)
     a << "-crf" << QString::number(v.quality);
     if (!v.preset.isEmpty())
         a << (v.codec == VideoCodec::Vp9 ? "-cpu-used" : "-preset") << v.preset;
-    a << "-vf"
-      << QStringLiteral("scale=w='min(iw*sar,%1)':h='min(ih,%2)':force_original_aspect_ratio=decrease:"
-                        "force_divisible_by=2,setsar=1,format=yuv420p")
-             .arg(v.maxWidth)
-             .arg(v.maxHeight);
+    // The same chain the engine builds for this source.
+    transcode::VideoSource source;
+    source.width = 1280;
+    source.height = 720;
+    a << "-vf" << transcode::planVideo(source, v, nullptr).filters;
     a << "-c:a" << (p.audio.codec == AudioCodec::Aac ? "aac" : "libopus") << "-b:a" << QString::number(p.audio.bitRate)
       << "-ac" << "2";
     if (p.container == Container::Mp4)

@@ -204,7 +204,7 @@ QList<ProfileSettings> ProfileCatalogue::builtIn()
         modernProfile("WebM AV1 1080p", "AV1 in WebM up to 1920x1080, Opus sound.", Container::WebM,
                       videoOf(VideoCodec::Av1, 35, "8", 1920, 1080), audioOf(AudioCodec::Opus, 128000, 2)),
         modernProfile("WebM VP9 720p", "VP9 in WebM up to 1280x720, Opus sound.", Container::WebM,
-                      videoOf(VideoCodec::Vp9, 32, "", 1280, 720), audioOf(AudioCodec::Opus, 128000, 2)),
+                      videoOf(VideoCodec::Vp9, 32, "4", 1280, 720), audioOf(AudioCodec::Opus, 128000, 2)),
         modernProfile("Audio AAC 192 kbps", "AAC stereo in MP4 audio (.m4a).", Container::Mp4, {},
                       audioOf(AudioCodec::Aac, 192000, 2)),
         modernProfile("Audio Opus 128 kbps", "Opus in Ogg (.opus).", Container::Ogg, {},
