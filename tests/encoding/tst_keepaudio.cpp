@@ -1,3 +1,4 @@
+#include "EngineRun.h"
 #include "MediaFixtures.h"
 
 #include "encoding/FfmpegAudio.h"
@@ -16,41 +17,20 @@ extern "C" {
 
 using namespace joblet;
 using joblet::test::MediaFixtures;
+using joblet::test::builtInProfile;
+using joblet::test::encodeWith;
 
 namespace {
-
-ProfileSettings builtIn(const QString &name)
-{
-    for (const ProfileSettings &p : ProfileCatalogue::builtIn()) {
-        if (p.name == name)
-            return p;
-    }
-    return {};
-}
 
 // No built-in profile is Matroska; this one is the MP4 720p one in it.
 ProfileSettings profileNamed(const QString &name)
 {
     if (name != QLatin1String("MKV H.264"))
-        return builtIn(name);
-    ProfileSettings p = builtIn(QStringLiteral("MP4 H.264 720p"));
+        return builtInProfile(name);
+    ProfileSettings p = builtInProfile(QStringLiteral("MP4 H.264 720p"));
     p.name = name;
     p.container = Container::Matroska;
     return p;
-}
-
-qint32 encode(const QString &input, const ProfileSettings &settings, const QString &output)
-{
-    FfmpegEngine engine {ProfileCollection()};
-    SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
-    group.AutoSetFileSource(input);
-    group.setProfile(EncoderProfile(settings));
-    engine.File().setLocalFileName(output);
-    QSignalSpy spy(&engine, &EncoderEngine::RunStateChanged);
-    engine.Start();
-    while (engine.RunState() != RunStopped && spy.wait(120000))
-        continue;
-    return engine.ErrorState();
 }
 
 struct InputFile {
@@ -245,7 +225,7 @@ private Q_SLOTS:
         QFETCH(QString, tracks);
         QTemporaryDir out;
         const QString path = out.filePath(output);
-        QCOMPARE(quint32(encode(m_media->path(input), profileNamed(profile), path)), 0u);
+        QCOMPARE(quint32(encodeWith(m_media->path(input), profileNamed(profile), path).error), 0u);
         QCOMPARE(tracksOf(path), tracks);
     }
 
@@ -272,7 +252,7 @@ private Q_SLOTS:
         QFETCH(QString, output);
         QTemporaryDir out;
         const QString path = out.filePath(output);
-        QCOMPARE(quint32(encode(m_media->path(input), builtIn(profile), path)), 0u);
+        QCOMPARE(quint32(encodeWith(m_media->path(input), builtInProfile(profile), path).error), 0u);
         const std::optional<Level> level = levelOf(path);
         QVERIFY(level);
         qInfo("%s from %s: peak %.2f dBFS, RMS %.2f dBFS", qPrintable(profile), qPrintable(input), level->peakDb,

@@ -1,7 +1,6 @@
+#include "EngineRun.h"
 #include "MediaFixtures.h"
 
-#include "encoding/FfmpegEngine.h"
-#include "encoding/ProfileCatalogue.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -13,15 +12,6 @@ using namespace joblet;
 using joblet::test::MediaFixtures;
 
 namespace {
-
-ProfileSettings builtIn(const QString &name)
-{
-    for (const ProfileSettings &p : ProfileCatalogue::builtIn()) {
-        if (p.name == name)
-            return p;
-    }
-    return {};
-}
 
 QString seconds(int64_t ts, AVRational timeBase)
 {
@@ -147,22 +137,14 @@ private Q_SLOTS:
         QFETCH(QString, output);
         QFETCH(QString, side);
         QFETCH(QString, note);
-        const ProfileSettings settings = builtIn(profile);
+        const ProfileSettings settings = joblet::test::builtInProfile(profile);
         QVERIFY(!settings.name.isEmpty());
         QTemporaryDir out;
         const QString path = out.filePath(output);
-        FfmpegEngine engine {ProfileCollection()};
-        SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
-        group.AutoSetFileSource(m_media->path(input));
-        group.setProfile(EncoderProfile(settings));
-        engine.File().setLocalFileName(path);
-        QSignalSpy spy(&engine, &EncoderEngine::RunStateChanged);
-        engine.Start();
-        while (engine.RunState() != RunStopped && spy.wait(120000))
-            continue;
-        QCOMPARE(quint32(engine.ErrorState()), 0u);
+        const joblet::test::EngineOutcome outcome = joblet::test::encodeWith(m_media->path(input), settings, path);
+        QCOMPARE(quint32(outcome.error), 0u);
         QCOMPARE(sideOf(path), side);
-        QCOMPARE(engine.FinishedNote(), note);
+        QCOMPARE(outcome.note, note);
     }
 };
 

@@ -2,11 +2,10 @@
 // frames from fields, its own timestamps, every frame, HDR or an honest
 // tone map, and a size that is never enlarged.
 
+#include "EngineRun.h"
 #include "MediaFixtures.h"
 
 #include "encoding/EncoderFailure.h"
-#include "encoding/FfmpegEngine.h"
-#include "encoding/ProfileCatalogue.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -18,31 +17,10 @@ extern "C" {
 
 using namespace joblet;
 using joblet::test::MediaFixtures;
+using joblet::test::builtInProfile;
+using joblet::test::encodeWith;
 
 namespace {
-
-ProfileSettings builtIn(const QString &name)
-{
-    for (const ProfileSettings &p : ProfileCatalogue::builtIn()) {
-        if (p.name == name)
-            return p;
-    }
-    return {};
-}
-
-qint32 encode(const QString &input, const ProfileSettings &settings, const QString &output)
-{
-    FfmpegEngine engine {ProfileCollection()};
-    SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
-    group.AutoSetFileSource(input);
-    group.setProfile(EncoderProfile(settings));
-    engine.File().setLocalFileName(output);
-    QSignalSpy spy(&engine, &EncoderEngine::RunStateChanged);
-    engine.Start();
-    while (engine.RunState() != RunStopped && spy.wait(120000))
-        continue;
-    return engine.ErrorState();
-}
 
 // The output's video stream, read back: "WxH pixfmt trc order frames" and
 // the marks that matter, as one line a failure shows whole.
@@ -185,7 +163,7 @@ private Q_SLOTS:
         QFETCH(QString, output);
         QFETCH(QString, video);
         const QString out = m_media->path(output);
-        QCOMPARE(encode(m_media->path(input), builtIn(profile), out), 0);
+        QCOMPARE(encodeWith(m_media->path(input), builtInProfile(profile), out).error, 0);
         QCOMPARE(videoOf(out), video);
         if (input == QLatin1String("dvd.mpg")) {
             QVERIFY(combedFrames(m_media->path(input)) > 10); // the fixture is woven
@@ -196,7 +174,7 @@ private Q_SLOTS:
     // Too small for the encoder is a reason, not "Invalid argument".
     void tooSmall()
     {
-        QCOMPARE(encode(m_media->path("tiny.mkv"), builtIn("MP4 H.265 1080p"), m_media->path("tiny.mp4")),
+        QCOMPARE(encodeWith(m_media->path("tiny.mkv"), builtInProfile("MP4 H.265 1080p"), m_media->path("tiny.mp4")).error,
                  EngineError::PictureTooSmall);
         QVERIFY(!QFile::exists(m_media->path("tiny.mp4")));
     }

@@ -1,3 +1,4 @@
+#include "EngineRun.h"
 #include "MediaFixtures.h"
 
 #include "batch/OutputNaming.h"
@@ -13,17 +14,9 @@ extern "C" {
 
 using namespace joblet;
 using joblet::test::MediaFixtures;
+using joblet::test::builtInProfile;
 
 namespace {
-
-ProfileSettings builtIn(const QString &name)
-{
-    for (const ProfileSettings &p : ProfileCatalogue::builtIn()) {
-        if (p.name == name)
-            return p;
-    }
-    return {};
-}
 
 // A finished output read back with the libraries: "<demuxer> <codec WxH
 // DAR>|<codec>..." for streams with packets, the length, and the tag of
@@ -74,22 +67,6 @@ class Tst_ModernProfiles : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<MediaFixtures> m_media;
-
-    // Encodes `input` with `settings` into `output`; the engine's error
-    // number, 0 when it finished.
-    static qint32 encode(const QString &input, const ProfileSettings &settings, const QString &output)
-    {
-        FfmpegEngine engine {ProfileCollection()};
-        SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
-        group.AutoSetFileSource(input);
-        group.setProfile(EncoderProfile(settings));
-        engine.File().setLocalFileName(output);
-        QSignalSpy spy(&engine, &EncoderEngine::RunStateChanged);
-        engine.Start();
-        while (engine.RunState() != RunStopped && spy.wait(120000))
-            continue;
-        return engine.ErrorState();
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -146,11 +123,11 @@ private Q_SLOTS:
         QFETCH(QString, output);
         QFETCH(QString, streams);
         QFETCH(double, frame);
-        const ProfileSettings settings = builtIn(profile);
+        const ProfileSettings settings = builtInProfile(profile);
         QVERIFY(!settings.name.isEmpty());
         QTemporaryDir out;
         const QString path = out.filePath(output);
-        QCOMPARE(quint32(encode(m_media->path(input), settings, path)), 0u);
+        QCOMPARE(quint32(joblet::test::encodeWith(m_media->path(input), settings, path).error), 0u);
         const ReadBack r = readBack(path);
         QCOMPARE(r.streams, streams);
         QVERIFY2(qAbs(r.seconds - 1.0) <= frame + 1e-3, qPrintable(QString::number(r.seconds)));
@@ -166,10 +143,10 @@ private Q_SLOTS:
     // profile from the one place.
     void refusesAndNames()
     {
-        const ProfileSettings mp4 = builtIn("MP4 H.264 720p");
+        const ProfileSettings mp4 = builtInProfile("MP4 H.264 720p");
         QTemporaryDir out;
         try {
-            encode(m_media->path("clip.mkv"), mp4, out.filePath("talk.wmv"));
+            joblet::test::encodeWith(m_media->path("clip.mkv"), mp4, out.filePath("talk.wmv"));
             QFAIL("not refused");
         } catch (const EncoderFailure &e) {
             QCOMPARE(quint32(e.number()), quint32(EngineError::OutputTypeMismatch));
@@ -180,9 +157,9 @@ private Q_SLOTS:
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
         QCOMPARE(OutputNaming::fromMedia("/m/talk.v1.avi", 1, 1, mp4), QStringLiteral("/m/talk.v1.mp4"));
         QCOMPARE(OutputNaming::fromMedia("/m/talk.MP4", 1, 1, mp4), QStringLiteral("/m/talk_1.mp4"));
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.avi", 1, 0, builtIn("Audio AAC 192 kbps")),
+        QCOMPARE(OutputNaming::fromMedia("/m/talk.avi", 1, 0, builtInProfile("Audio AAC 192 kbps")),
                  QStringLiteral("/m/talk.m4a"));
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.avi", 1, 0, builtIn("Qimto Audio 64K Stereo")),
+        QCOMPARE(OutputNaming::fromMedia("/m/talk.avi", 1, 0, builtInProfile("Qimto Audio 64K Stereo")),
                  OutputNaming::fromMedia("/m/talk.avi", 1, 0));
     }
 
