@@ -7,7 +7,9 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace joblet::transcode {
 
@@ -116,18 +118,25 @@ VideoPlan planVideo(const VideoSource &source, const VideoSettings &profile, con
 {
     VideoPlan plan;
     const bool sideways = source.rotation == 90 || source.rotation == 270;
-    if (profile.width > 0 && profile.height > 0) {
+    double w = std::max(1, source.width);
+    if (source.sar.num > 0 && source.sar.den > 0)
+        w = w * source.sar.num / source.sar.den;
+    double h = std::max(1, source.height);
+    if (sideways)
+        std::swap(w, h);
+    FittedSize picture;
+    const bool exact = profile.width > 0 && profile.height > 0;
+    if (exact) {
+        // A frame of fixed size: the picture fills it as far as its aspect
+        // allows, and bars fill the rest rather than stretching it.
+        const double scale = std::min(profile.width / w, profile.height / h);
+        picture = {evenDown(w * scale, profile.width), evenDown(h * scale, profile.height)};
         plan.width = profile.width;
         plan.height = profile.height;
     } else {
-        double w = source.width;
-        if (source.sar.num > 0 && source.sar.den > 0)
-            w = w * source.sar.num / source.sar.den;
-        const double h = source.height;
-        const FittedSize size = sideways ? fitDisplay(h, w, profile.maxWidth, profile.maxHeight)
-                                         : fitDisplay(w, h, profile.maxWidth, profile.maxHeight);
-        plan.width = size.width;
-        plan.height = size.height;
+        picture = fitDisplay(w, h, profile.maxWidth, profile.maxHeight);
+        plan.width = picture.width;
+        plan.height = picture.height;
     }
 
     const AVPixelFormat deep = AV_PIX_FMT_YUV420P10LE;
@@ -144,8 +153,8 @@ VideoPlan planVideo(const VideoSource &source, const VideoSettings &profile, con
     if (source.interlaced)
         chain << QStringLiteral("bwdif=mode=send_frame:parity=%1:deint=all").arg(source.topFieldFirst ? "tff" : "bff");
     // Scaled before it is turned: the smaller picture is the cheaper one.
-    const int scaledWidth = sideways ? plan.height : plan.width;
-    const int scaledHeight = sideways ? plan.width : plan.height;
+    const int scaledWidth = sideways ? picture.height : picture.width;
+    const int scaledHeight = sideways ? picture.width : picture.height;
     chain << QStringLiteral("scale=%1:%2:flags=bicubic:out_range=tv").arg(scaledWidth).arg(scaledHeight);
     switch (source.rotation) {
     case 90: chain << QStringLiteral("transpose=clock"); break;
@@ -153,6 +162,8 @@ VideoPlan planVideo(const VideoSource &source, const VideoSettings &profile, con
     case 270: chain << QStringLiteral("transpose=cclock"); break;
     default: break;
     }
+    if (picture.width != plan.width || picture.height != plan.height)
+        chain << QStringLiteral("pad=%1:%2:-1:-1").arg(plan.width).arg(plan.height);
     chain << QStringLiteral("setsar=1");
     if (plan.toneMapped) {
         // Into linear light, Hable's curve in BT.709 primaries, back to

@@ -51,11 +51,21 @@ QString videoOf(const QString &path)
     AVFrame *frame = av_frame_alloc();
     int frames = 0;
     bool decoded = false;
+    bool bars = false; // the first picture has black columns at both sides
     while (av_read_frame(ic, pkt) >= 0) {
         if (pkt->stream_index == index) {
             ++frames;
             if (!decoded && avcodec_send_packet(dec, pkt) >= 0) {
                 while (avcodec_receive_frame(dec, frame) >= 0) {
+                    if (!decoded && frame->format == AV_PIX_FMT_YUV420P) {
+                        bool edgeDark = true, middleDark = true;
+                        for (int y = 0; y < frame->height; ++y) {
+                            const uint8_t *row = frame->data[0] + y * frame->linesize[0];
+                            edgeDark = edgeDark && row[0] <= 20 && row[frame->width - 1] <= 20;
+                            middleDark = middleDark && row[frame->width / 2] <= 20;
+                        }
+                        bars = edgeDark && !middleDark;
+                    }
                     decoded = true;
                     mastering = mastering || av_frame_get_side_data(frame, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA);
                 }
@@ -68,13 +78,13 @@ QString videoOf(const QString &path)
     const char *order = par->field_order == AV_FIELD_PROGRESSIVE ? "progressive"
                       : par->field_order == AV_FIELD_UNKNOWN     ? "unknown"
                                                                  : "interlaced";
-    return QStringLiteral("%1x%2 %3 %4 %5 frames=%6%7%8")
+    return QStringLiteral("%1x%2 %3 %4 %5 frames=%6%7%8%9")
         .arg(par->width)
         .arg(par->height)
         .arg(QLatin1String(av_get_pix_fmt_name(AVPixelFormat(par->format))),
              QLatin1String(av_color_transfer_name(par->color_trc)), QLatin1String(order))
         .arg(frames)
-        .arg(matrix ? " matrix" : "", mastering ? " mastering" : "");
+        .arg(matrix ? " matrix" : "", mastering ? " mastering" : "", bars ? " bars" : "");
 }
 
 // Pictures the interlace detector calls woven, out of those it decided on.
@@ -140,6 +150,8 @@ private Q_SLOTS:
 
         QTest::newRow("turned upright, no matrix left") << "phone.mp4" << "MP4 H.264 720p" << "phone.out.mp4"
                                                       << "180x320 yuv420p unknown progressive frames=25";
+        QTest::newRow("upright in a fixed frame, not stretched") << "phone.mp4" << "Qimto Clipwright 320X240" << "phone.wmv"
+                                                                << "320x240 yuv420p unknown unknown frames=30 bars";
         QTest::newRow("fields woven into frames") << "dvd.mpg" << "MP4 H.264 720p" << "dvd.mp4"
                                                   << "720x576 yuv420p unknown progressive frames=25";
         QTest::newRow("variable rate keeps its pictures") << "vfr.mkv" << "MP4 H.264 720p" << "vfr.mp4"
