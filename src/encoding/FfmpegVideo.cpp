@@ -403,6 +403,8 @@ VideoEncoding::~VideoEncoding()
 void VideoEncoding::attach()
 {
     m_stream = m_output.addStream(m_enc.get(), "video", &m_options);
+    // Matroska players skip a track not flagged default when choosing one.
+    m_stream->disposition = AV_DISPOSITION_DEFAULT;
     // The container's copy is what players read first.
     for (const auto &[type, data] : m_hdrSideData) {
         uint8_t *d = av_stream_new_side_data(m_stream, type, size_t(data.size()));
