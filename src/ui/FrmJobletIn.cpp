@@ -189,11 +189,11 @@ void FrmJobletIn::Control_ReportStarted(const QString &time)
 
 void FrmJobletIn::Control_ReportEnded(const QString &time, bool finished)
 {
-    if (!m_report)
+    // A report cut short by Stop stays unfinished and out of view.
+    if (!m_report || !finished)
         return;
     m_report->setEndTime(time);
-    if (finished)
-        m_report->showCentred();
+    m_report->showCentred();
 }
 
 void FrmJobletIn::showSchedule()

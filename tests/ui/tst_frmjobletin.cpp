@@ -286,37 +286,51 @@ private Q_SLOTS:
     }
 
     // Armed at 16:04 for 16:05, fired at 16:04:59: a run through the list
-    // reports every row and OK brings the minimised window back; one stopped
-    // at once ends the timed session unshown. The report is a window of its
-    // own either way, closed with the program.
+    // reports every row and OK brings the minimised window back; so does one
+    // stopped before its first job. Stopped while a job encodes, the report
+    // stays unshown, without that job. The report is a window of its own
+    // either way, closed with the program.
     void timedRun_data()
     {
-        QTest::addColumn<bool>("stop");
-        QTest::newRow("runs through") << false;
-        QTest::newRow("stopped while starting") << true;
+        QTest::addColumn<QString>("stop");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QStringList>("lines");
+        const QString done = " Result: Done";
+        QTest::newRow("runs through") << "" << true
+                                      << QStringList{"File: /in/a.avi.wmv" + done, "File: /in/b.avi.wmv" + done,
+                                                     "File: /in/c.avi.wmv" + done};
+        QTest::newRow("stopped before its first job") << "at once" << true << QStringList();
+        QTest::newRow("stopped while encoding") << "encoding" << false << QStringList{"File: /in/a.avi.wmv" + done};
     }
     void timedRun()
     {
-        QFETCH(bool, stop);
+        QFETCH(QString, stop);
+        QFETCH(bool, shown);
         Fixture f(QTime(16, 4, 0));
         f.addJobs({"/in/a.avi", "/in/b.avi", "/in/c.avi"});
         f.window.list().setCell(1, "Result", "Done");
-        f.engines->defaultJob.outcome = stop ? FakeJobPlan::Hang : FakeJobPlan::Finish;
+        f.engines->defaultJob.outcome = stop.isEmpty() ? FakeJobPlan::Finish : FakeJobPlan::Hang;
+        connect(&f.window.runner(), &SessionRunner::engineCreated, &f.window, [&](EncoderEngine *engine) {
+            if (stop == "encoding")
+                connect(engine, &EncoderEngine::RunStateChanged, &f.window, [&](qint32 s) {
+                    if (s == RunRunning)
+                        f.button("CmdStop")->click();
+                });
+        });
         QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
         f.armAndFire();
-        if (stop)
+        if (stop == "at once")
             f.button("CmdStop")->click();
         QVERIFY(ended.wait(10000));
         QVERIFY(!f.window.TimedSession());
-        QCOMPARE(f.enabledButtons(), stop ? afterStop : afterStop.mid(0, 6));
+        QCOMPARE(f.enabledButtons(), stop.isEmpty() ? afterStop.mid(0, 6) : afterStop);
         QVERIFY(f.get<QTimer>("Timer1")->isActive() && !f.get<QTimer>("Timer2")->isActive());
         QPointer<FrmReport> report = f.window.report();
         QVERIFY(report && !report->parentWidget());
-        QCOMPARE(report->isVisible(), !stop); // shown only after a whole run
+        QCOMPARE(report->isVisible(), shown);
+        QTEST(report->lines(), "lines");
         QVERIFY(f.window.isMinimized());
-        if (!stop) {
-            QCOMPARE(report->lines(), QStringList({"File: /in/a.avi.wmv Result: Done", "File: /in/b.avi.wmv Result: Done",
-                                                   "File: /in/c.avi.wmv Result: Done"}));
+        if (shown) {
             report->findChild<QPushButton *>("Command1")->click();
             QVERIFY(!f.window.isMinimized());
             return;
