@@ -419,6 +419,21 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
         <source>Schedule</source>
         <translation>Planen</translation>
     </message>
+    <message>
+        <source>These jobs would fail as the list stands:</source>
+        <translation>Diese Aufträge würden so, wie die Liste steht, fehlschlagen:</translation>
+    </message>
+    <message>
+        <source>Row %1</source>
+        <translation>Zeile %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>and %n more</source>
+        <translation>
+            <numerusform>und %n weiterer</numerusform>
+            <numerusform>und %n weitere</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>joblet::FrmReport</name>
