@@ -57,8 +57,6 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     }
     if (found.state != PathCheck::State::File)
         return line;
-    if (QDir::isRelativePath(path))
-        path = QDir::current().absoluteFilePath(path);
     line.m_input = path;
     // Opening a list from the desktop passes it here; as a media input it
     // could only fail.
@@ -69,6 +67,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     line.m_kind = Kind::Job;
     line.m_output = OutputNaming::fromHandOff(path);
     return line;
+}
+
+QString CommandLine::absoluteInput() const
+{
+    return QDir::isRelativePath(m_input) ? QDir::current().absoluteFilePath(m_input) : m_input;
 }
 
 QString CommandLine::usage(const ProgramPaths &paths)

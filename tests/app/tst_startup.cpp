@@ -108,8 +108,8 @@ private Q_SLOTS:
         QTest::newRow("empty") << QStringList{} << Kind::Empty << "" << "" << false;
         QTest::newRow("blank inside path") << QStringList{"@/my", "talk.avi"} << Kind::Job
                                            << "@/my talk.avi" << "@/my talk.wmv" << false;
-        QTest::newRow("relative path") << QStringList{"talk.avi", "<RUN>"} << Kind::Job
-                                       << "@/talk.avi" << "@/talk.wmv" << true;
+        QTest::newRow("relative path, kept") << QStringList{" talk.avi", "<RUN>"} << Kind::Job
+                                             << "talk.avi" << "talk.wmv" << true;
         QTest::newRow("list file") << QStringList{"@/week.JLT", "<RUN>"} << Kind::List
                                    << "@/week.JLT" << "" << true;
         QTest::newRow("help") << QStringList{"--help"} << Kind::Help << "" << "" << false;
@@ -139,7 +139,7 @@ private Q_SLOTS:
         const CommandLine line = CommandLine::parse({"joblet", "--version"});
         QFile::remove(m_dir.filePath(QStringLiteral("--version")));
         QCOMPARE(line.kind(), Kind::Job);
-        QCOMPARE(line.input(), m_dir.filePath(QStringLiteral("--version")));
+        QCOMPARE(line.input(), QStringLiteral("--version"));
     }
 
     // The marker and hand-off file stay beside the program only in a
@@ -254,6 +254,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("raises");
         QTest::addColumn<bool>("handedOver");
         QTest::newRow("file, <RUN> dropped") << QStringList{"@/Song.WMA", "<RUN>"} << true << 0 << 0 << true;
+        QTest::newRow("relative file, made absolute") << QStringList{"Song.WMA"} << true << 0 << 0 << true;
         QTest::newRow("no file raises") << QStringList{} << true << 0 << 1 << false;
         QTest::newRow("file, unreachable") << QStringList{"@/Song.WMA"} << false << 1 << 0 << false;
         QTest::newRow("no file, unreachable") << QStringList{} << false << 1 << 0 << false;
