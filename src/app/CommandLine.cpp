@@ -88,9 +88,8 @@ QString CommandLine::usage(const ProgramPaths &paths)
                "to it as a job (without <RUN>) and ends; with no FILE, it brings the\n"
                "running window to the front. Exit 1 when it cannot reach the instance.\n"
                "\n"
-               "The marker and the hand-off file are beside the program only when its\n"
-               "folder belongs to you and no one else may write to it (a portable copy);\n"
-               "otherwise, and for an installed copy (a folder named bin), they are in\n"
+               "The marker and the hand-off file are beside the program when its folder\n"
+               "belongs to you and no one else may write to it; otherwise they are in\n"
                "~/.local/share/joblet. For this copy:\n"
                "Marker of a running instance: %1\n"
                "Hand-off file (append one path per line, ending CR LF): %2\n")

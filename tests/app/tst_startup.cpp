@@ -143,7 +143,7 @@ private Q_SLOTS:
     }
 
     // The marker and hand-off file stay beside the program only in a
-    // folder that is the user's alone and no install's "bin".
+    // folder that is the user's alone, whatever its name.
     void programPaths_data()
     {
         QTest::addColumn<QString>("folder");
@@ -153,7 +153,8 @@ private Q_SLOTS:
         QTest::newRow("group-writable") << "shared" << 0775 << false;
         QTest::newRow("writable by others") << "open" << 0757 << false;
         QTest::newRow("read-only") << "readonly" << 0555 << false;
-        QTest::newRow("an install's bin") << "prefix/bin" << 0755 << false;
+        QTest::newRow("a bin of the user's own") << ".local/bin" << 0755 << true;
+        QTest::newRow("a system install, root's too") << "/usr/bin" << -1 << false;
         QTest::newRow("missing") << "no-such" << -1 << false;
         QTest::newRow("another user's") << "other" << 0755 << false;
     }
