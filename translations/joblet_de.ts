@@ -432,6 +432,10 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
             <numerusform>und %n weitere</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Encode the list at the start time chosen above, or cancel that schedule</source>
+        <translation>Die Liste zur oben gewählten Startzeit kodieren oder diesen Zeitplan aufheben</translation>
+    </message>
 </context>
 <context>
     <name>joblet::FrmReport</name>

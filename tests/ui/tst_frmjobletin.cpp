@@ -75,6 +75,9 @@ private Q_SLOTS:
         }
         QCOMPARE(f.enabledButtons(), QStringList({"CmdAdd", "CmdLoad"}));
         QVERIFY(f.button("Command1")->isEnabled() && f.button("CmdExit")->isEnabled());
+        // The picture-only schedule button says what it does.
+        QVERIFY(!f.button("Command1")->toolTip().isEmpty());
+        QCOMPARE(f.button("Command1")->accessibleDescription(), f.button("Command1")->toolTip());
         QCOMPARE(f.window.statusText(), QString("Encoder Stopped"));
         QVERIFY(!f.get("CmbProfile")->isVisibleTo(&f.window));
         QCOMPARE(f.window.DefaultProfile(), DefaultProfileName);
