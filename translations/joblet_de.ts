@@ -81,9 +81,8 @@ One instance runs per user. Started while it runs, joblet hands FILE
 to it as a job (without &lt;RUN&gt;) and ends; with no FILE, it brings the
 running window to the front. Exit 1 when it cannot reach the instance.
 
-The marker and the hand-off file are beside the program only when its
-folder belongs to you and no one else may write to it (a portable copy);
-otherwise, and for an installed copy (a folder named bin), they are in
+The marker and the hand-off file are beside the program when its folder
+belongs to you and no one else may write to it; otherwise they are in
 ~/.local/share/joblet. For this copy:
 Marker of a running instance: %1
 Hand-off file (append one path per line, ending CR LF): %2
@@ -100,10 +99,9 @@ Je Benutzer läuft eine Instanz. Wird joblet gestartet, während sie läuft,
 es das laufende Fenster in den Vordergrund. Exit-Code 1, wenn die Instanz
 nicht erreichbar ist.
 
-Markierung und Übergabedatei liegen nur dann neben dem Programm, wenn sein
-Ordner Ihnen gehört und niemand sonst hineinschreiben darf (eine portable
-Kopie); sonst, und für eine installierte Kopie (ein Ordner namens bin),
-liegen sie in ~/.local/share/joblet. Für diese Kopie:
+Markierung und Übergabedatei liegen neben dem Programm, wenn sein Ordner
+Ihnen gehört und niemand sonst hineinschreiben darf; sonst liegen sie in
+~/.local/share/joblet. Für diese Kopie:
 Markierung einer laufenden Instanz: %1
 Übergabedatei (ein Pfad je Zeile anhängen, Zeilenende CR LF): %2
 </translation>
@@ -418,6 +416,25 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     <message>
         <source>Schedule</source>
         <translation>Planen</translation>
+    </message>
+    <message>
+        <source>These jobs would fail as the list stands:</source>
+        <translation>Diese Aufträge würden so, wie die Liste steht, fehlschlagen:</translation>
+    </message>
+    <message>
+        <source>Row %1</source>
+        <translation>Zeile %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>and %n more</source>
+        <translation>
+            <numerusform>und %n weiterer</numerusform>
+            <numerusform>und %n weitere</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Encode the list at the start time chosen above, or cancel that schedule</source>
+        <translation>Die Liste zur oben gewählten Startzeit kodieren oder diesen Zeitplan aufheben</translation>
     </message>
 </context>
 <context>

@@ -57,8 +57,6 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     }
     if (found.state != PathCheck::State::File)
         return line;
-    if (QDir::isRelativePath(path))
-        path = QDir::current().absoluteFilePath(path);
     line.m_input = path;
     // Opening a list from the desktop passes it here; as a media input it
     // could only fail.
@@ -69,6 +67,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     line.m_kind = Kind::Job;
     line.m_output = OutputNaming::fromHandOff(path);
     return line;
+}
+
+QString CommandLine::absoluteInput() const
+{
+    return QDir::isRelativePath(m_input) ? QDir::current().absoluteFilePath(m_input) : m_input;
 }
 
 QString CommandLine::usage(const ProgramPaths &paths)
@@ -85,9 +88,8 @@ QString CommandLine::usage(const ProgramPaths &paths)
                "to it as a job (without <RUN>) and ends; with no FILE, it brings the\n"
                "running window to the front. Exit 1 when it cannot reach the instance.\n"
                "\n"
-               "The marker and the hand-off file are beside the program only when its\n"
-               "folder belongs to you and no one else may write to it (a portable copy);\n"
-               "otherwise, and for an installed copy (a folder named bin), they are in\n"
+               "The marker and the hand-off file are beside the program when its folder\n"
+               "belongs to you and no one else may write to it; otherwise they are in\n"
                "~/.local/share/joblet. For this copy:\n"
                "Marker of a running instance: %1\n"
                "Hand-off file (append one path per line, ending CR LF): %2\n")

@@ -27,9 +27,11 @@ public:
     Kind kind() const { return m_kind; }
     // The arguments after the program name joined by single blanks.
     QString text() const { return m_text; }
-    // Job and List: the path, blanks trimmed, made absolute against the current folder
-    // so that it still names the file in a saved list or another process.
+    // Job and List: the path as typed, blanks trimmed.
     QString input() const { return m_input; }
+    // The same made absolute against the current folder, for another
+    // process, whose current folder is not ours.
+    QString absoluteInput() const;
     QString output() const { return m_output; } // Job only
     // "<RUN>" was in the text: start the run once the job or list is in.
     bool startRun() const { return m_startRun; }

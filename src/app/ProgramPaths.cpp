@@ -15,10 +15,13 @@ ProgramPaths::ProgramPaths(QString programFolder, QString userDataFolder)
     : m_programFolder(std::move(programFolder))
 {
     // Decided once, so that the marker and the hand-off file of one instance
-    // never end up in two places.
-    const bool installed = QFileInfo(m_programFolder).fileName() == QLatin1String("bin");
-    m_stateFolder = !installed && isPrivateToUser(m_programFolder) ? m_programFolder
-                                                                   : std::move(userDataFolder);
+    // never end up in two places. Ownership decides, not the folder's name:
+    // a program of the user's own that writes the hand-off file beside
+    // Joblet in ~/.local/bin must be read. The system's install places are
+    // root's, but no copy of root's own: root keeps its files at home too.
+    m_stateFolder = isPrivateToUser(m_programFolder) && !isSystemFolder(m_programFolder)
+                        ? m_programFolder
+                        : std::move(userDataFolder);
 }
 
 ProgramPaths ProgramPaths::forRunningProgram()
@@ -30,6 +33,17 @@ QString ProgramPaths::defaultUserDataFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/joblet");
+}
+
+bool ProgramPaths::isSystemFolder(const QString &folder)
+{
+    const QString path = QFileInfo(folder).canonicalFilePath();
+    for (const char *place : {"/usr", "/opt", "/bin", "/sbin", "/lib", "/lib64"}) {
+        const QLatin1String root(place);
+        if (path == root || path.startsWith(root + u'/'))
+            return true;
+    }
+    return false;
 }
 
 bool ProgramPaths::isPrivateToUser(const QString &folder)

@@ -13,12 +13,11 @@ public:
     static ProgramPaths forRunningProgram();
 
     QString programFolder() const { return m_programFolder; }
-    // Where the marker and the hand-off file live. The program folder only
-    // when it is a portable copy of the user's own: a folder that belongs to
-    // the user, that no one else may write to, and that is not an install's
-    // "bin". Otherwise (installed, system, shared, group- or other-writable)
-    // the user's own data folder, so that no other user can feed or remove
-    // this user's files.
+    // Where the marker and the hand-off file live. The program folder when
+    // it belongs to the user and no one else may write to it, whatever its
+    // name. Otherwise (another user's, a system place, shared, group- or
+    // other-writable) the user's own data folder, so that no other user can
+    // feed or remove this user's files.
     QString stateFolder() const { return m_stateFolder; }
     bool stateBesideProgram() const { return m_stateFolder == m_programFolder; }
     QString markerFile() const;
@@ -33,6 +32,8 @@ public:
     static bool makePrivateFolder(const QString &folder);
     // A folder only its owner, this user, may write to.
     static bool isPrivateToUser(const QString &folder);
+    // Under one of the system's own places (/usr, /opt, ...), whoever owns it.
+    static bool isSystemFolder(const QString &folder);
 
 private:
     QString m_programFolder;

@@ -53,9 +53,10 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
             QString why;
             const std::optional<QString> handOff = InstanceChannel::ask(
                 instance.socketFile(), InstanceChannel::Request::HandOff, AnswerTimeout, &why);
-            if (!handOff || !HandOff::appendLine(*handOff, line.input(), &why)) {
+            const QString input = line.absoluteInput();
+            if (!handOff || !HandOff::appendLine(*handOff, input, &why)) {
                 err << Texts::tr("joblet: already running; could not hand %1 over: %2")
-                           .arg(escapeControls(line.input()), escapeControls(why))
+                           .arg(escapeControls(input), escapeControls(why))
                     << '\n' << Qt::flush;
                 decision.exitCode = 1;
                 return decision;
@@ -63,7 +64,7 @@ StartDecision prepareStart(const QStringList &arguments, const ProgramPaths &pat
             err << (line.startRun()
                         ? Texts::tr("joblet: already running; handed %1 over as a job (<RUN> is not passed on)")
                         : Texts::tr("joblet: already running; handed %1 over as a job"))
-                           .arg(escapeControls(line.input()))
+                           .arg(escapeControls(input))
                 << '\n' << Qt::flush;
         } else if (line.kind() == CommandLine::Kind::Empty) {
             QString why;

@@ -77,14 +77,9 @@ int main(int argc, char **argv)
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
                      &FrmJobletIn::CmdExit_Click);
 
-    window.Form_Load();
     const CommandLine &line = start.commandLine;
-    if (line.kind() == CommandLine::Kind::Job)
-        window.CommandLine_Job(line.input(), line.output(), line.startRun());
-    else if (line.kind() == CommandLine::Kind::List)
-        window.CommandLine_List(line.input(), line.startRun());
+    loadWindow(window, line, dialogs);
     window.show();
-    reportRejectedPath(line, dialogs, &window);
     // Once the window is painted; an unattended start leaves the rows for the
     // next ordinary one.
     QTimer::singleShot(0, &window, [&] {

@@ -1,5 +1,8 @@
 #include "BatchList.h"
 
+#include "JobResult.h"
+#include "ListCheck.h"
+
 #include <stdexcept>
 
 namespace joblet {
@@ -98,6 +101,23 @@ void BatchList::setResultDetail(int number, const QString &text)
     Q_EMIT dataChanged(at, at, {Qt::ToolTipRole});
 }
 
+void BatchList::setProblems(const QList<RowProblem> &problems)
+{
+    QList<QStringList> found(m_items.size());
+    for (const RowProblem &p : problems) {
+        if (p.row >= 1 && p.row <= count())
+            found[p.row - 1] << p.text + QStringLiteral(" (") + resultText(p.number) + u')';
+    }
+    QStringList texts;
+    texts.reserve(found.size());
+    for (const QStringList &row : std::as_const(found))
+        texts << row.join(u'\n');
+    const bool changed = texts != m_problems;
+    m_problems = texts;
+    if (changed)
+        Q_EMIT dataChanged(index(0, 0), index(count() - 1, ColumnCount - 1), {Qt::ToolTipRole});
+}
+
 bool BatchList::append(const BatchItem &item)
 {
     return append(QList<BatchItem>{item});
@@ -111,6 +131,7 @@ bool BatchList::append(const QList<BatchItem> &items)
         return false;
     beginInsertRows({}, count(), count() + int(items.size()) - 1);
     m_items.append(items);
+    m_problems.resize(m_items.size());
     endInsertRows();
     return true;
 }
@@ -120,6 +141,7 @@ void BatchList::remove(int number)
     checkNumber(number);
     beginRemoveRows({}, number - 1, number - 1);
     m_items.removeAt(number - 1);
+    m_problems.removeAt(number - 1);
     endRemoveRows();
     // The marks stay on their jobs; a mark on the removed job is dropped.
     const int selected = afterRemoval(m_selected, number);
@@ -140,6 +162,7 @@ void BatchList::removeAll()
         return;
     beginResetModel();
     m_items.clear();
+    m_problems.clear();
     endResetModel();
     if (m_selected != 0) {
         m_selected = 0;
@@ -206,16 +229,21 @@ QVariant BatchList::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const BatchItem &row = m_items.at(index.row());
+    const QString &problem = m_problems.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
         return index.column() == InputColumn ? row.inputFile : *row.cell(columnKey(index.column()));
-    case Qt::ToolTipRole:
+    case Qt::ToolTipRole: {
         // The view elides long paths; the tip shows them whole. A Result's
-        // tip says why the job failed.
-        if (index.column() == ResultColumn)
-            return row.resultDetail.isEmpty() ? QVariant() : row.resultDetail;
-        return index.column() == InputColumn ? row.inputFile : *row.cell(columnKey(index.column()));
+        // tip says why the job failed; every cell's, why it would.
+        if (index.column() == ResultColumn) {
+            const QString &why = row.resultDetail.isEmpty() ? problem : row.resultDetail;
+            return why.isEmpty() ? QVariant() : why;
+        }
+        const QString text = index.column() == InputColumn ? row.inputFile : *row.cell(columnKey(index.column()));
+        return problem.isEmpty() ? text : text + u'\n' + problem;
+    }
     case HighlightRole:
         return index.row() + 1 == m_highlighted;
     default:

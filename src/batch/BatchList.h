@@ -8,6 +8,8 @@
 
 namespace joblet {
 
+struct RowProblem;
+
 // The jobs of the batch, the one place they are kept, as a table model for a
 // report-style view.
 //
@@ -41,6 +43,9 @@ public:
     QString cell(int number, const QString &key) const;
     void setCell(int number, const QString &key, const QString &text);
     void setResultDetail(int number, const QString &text);
+    // The findings of a check of the whole list; rows it does not name have
+    // none. One dataChanged for the lot.
+    void setProblems(const QList<RowProblem> &problems);
 
     // False, and nothing added, when the list is full.
     bool append(const BatchItem &item);
@@ -75,6 +80,8 @@ private:
     void emitRowChanged(int number, const QList<int> &roles);
 
     QList<BatchItem> m_items;
+    // Row by row, what a check found wrong: shown in the tips, never saved.
+    QStringList m_problems;
     int m_selected = 0;
     int m_highlighted = 0;
 };

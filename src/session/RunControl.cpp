@@ -3,6 +3,7 @@
 #include "schedule/Clock.h"
 
 #include "batch/BatchList.h"
+#include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
 #include "session/ListPopulator.h"
 
@@ -53,6 +54,7 @@ RunControl::Verdict RunControl::start(Origin origin)
         return Verdict::Failed;
     }
     m_summary = RunSummary {SessionRunner::Outcome::Finished, origin, 0, 0};
+    m_reporting = origin == Origin::Schedule;
     setState(State::Running, origin);
     Q_EMIT runStarted(origin);
     if (origin == Origin::Schedule) {
@@ -66,7 +68,13 @@ RunControl::Verdict RunControl::start(Origin origin)
 
 bool RunControl::stop()
 {
-    // The run, and with it a timed session, ends when the runner says so.
+    // The run, and with it a timed session, ends when the runner says so;
+    // the job under way is no longer the report's once the user stops it.
+    if (const EncoderEngine *engine = m_runner->Encoder()) {
+        const qint32 state = engine->RunState();
+        if (state == RunRunning || state == RunPaused)
+            m_reporting = false;
+    }
     return m_runner->stop();
 }
 
@@ -145,7 +153,7 @@ void RunControl::onJobEnded(int, qint32 number)
 
 void RunControl::onRowVisited(int row)
 {
-    if (m_state != State::Running || m_origin != Origin::Schedule)
+    if (m_state != State::Running || !m_reporting)
         return;
     const QString line = SessionReportFile::resultLine(m_list.cell(row, BatchItem::OutputFileKey),
                                                        m_list.cell(row, BatchItem::ResultKey));
@@ -165,7 +173,7 @@ void RunControl::onRunEnded(SessionRunner::Outcome outcome)
     if (timed) {
         const QString time = m_clock.timeText();
         m_reportFile.addLine(SessionReportFile::endCaption(time));
-        Q_EMIT reportEnded(time, outcome == SessionRunner::Outcome::Finished);
+        Q_EMIT reportEnded(time, m_reporting);
     }
     Q_EMIT runEnded(summary);
 }

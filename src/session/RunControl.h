@@ -66,6 +66,8 @@ public:
     // encoding, between jobs); runEnded() follows from the event loop. True
     // when the engine had a job under way. Throws EncoderFailure without a
     // run's engine, or when the engine's Stop fails (the run ends all the same).
+    // A timed run's report goes on to its end and is shown, unless a job was
+    // encoding: then the report stops there, that job unreported.
     bool stop();
     // The checks of arming without changing anything; Accepted comes with the
     // start that arm() takes.
@@ -92,7 +94,8 @@ Q_SIGNALS:
     // The report of a run the schedule started.
     void reportStarted(const QString &time);
     void reportLine(const QString &line);
-    // `finished`: the run got through the list (the report is shown then).
+    // `finished`: the report got to the run's end and is to be shown; false
+    // when a Stop cut it while a job encoded.
     void reportEnded(const QString &time, bool finished);
 
 private:
@@ -109,6 +112,8 @@ private:
     SessionReportFile m_reportFile;
     State m_state = State::Idle;
     Origin m_origin = Origin::None;
+    // A timed run's rows still go into its report.
+    bool m_reporting = false;
     RunSummary m_summary;
 };
 

@@ -8,6 +8,7 @@
 #include "UiServices.h"
 
 #include "batch/BatchList.h"
+#include "batch/JobResult.h"
 #include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
 #include "encoding/EngineFactory.h"
@@ -21,6 +22,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
@@ -70,6 +73,7 @@ FrmJobletIn::FrmJobletIn(const AppContext &context, QWidget *parent)
     createTimers();
     setFocusOrder();
     connectControl();
+    watchList();
     Form_Resize();
 }
 
@@ -95,6 +99,65 @@ void FrmJobletIn::connectControl()
             m_report->addLine(line);
     });
     connect(m_control, &RunControl::reportEnded, this, &FrmJobletIn::Control_ReportEnded);
+}
+
+void FrmJobletIn::watchList()
+{
+    m_checkLater = new QTimer(this);
+    m_checkLater->setSingleShot(true);
+    m_checkLater->setInterval(0);
+    // Not while a run encodes; its end checks again anyway.
+    connect(m_checkLater, &QTimer::timeout, this, [this] {
+        if (m_control->state() != RunControl::State::Running)
+            checkList();
+    });
+    const auto later = [this] { m_checkLater->start(); };
+    connect(m_list, &QAbstractItemModel::rowsInserted, this, later);
+    connect(m_list, &QAbstractItemModel::rowsRemoved, this, later);
+    connect(m_list, &QAbstractItemModel::modelReset, this, later);
+    // Results cleared; a run's own results leave the other rows as they were.
+    connect(m_list, &QAbstractItemModel::dataChanged, this,
+            [this, later](const QModelIndex &, const QModelIndex &bottomRight, const QList<int> &roles) {
+                if (bottomRight.column() == BatchList::ResultColumn && roles.contains(Qt::DisplayRole)
+                    && m_control->state() != RunControl::State::Running)
+                    later();
+            });
+}
+
+QList<RowProblem> FrmJobletIn::checkList()
+{
+    m_checkLater->stop();
+    QList<BatchItem> items;
+    items.reserve(m_list->count());
+    for (int row = 1; row <= m_list->count(); ++row)
+        items << m_list->item(row);
+    const QList<RowProblem> problems = checkRows(items, m_context.engines);
+    m_list->setProblems(problems);
+    return problems;
+}
+
+void FrmJobletIn::showProblems(const QList<RowProblem> &problems)
+{
+    if (problems.isEmpty())
+        return;
+    // One line per row, named by its file, in row order.
+    QList<int> rows;
+    QHash<int, QStringList> why;
+    for (const RowProblem &p : problems) {
+        if (!why.contains(p.row))
+            rows << p.row;
+        why[p.row] << p.text + QStringLiteral(" (") + resultText(p.number) + u')';
+    }
+    constexpr int MostLines = 10;
+    QStringList lines {tr("These jobs would fail as the list stands:")};
+    for (qsizetype i = 0; i < rows.size() && i < MostLines; ++i) {
+        const QString input = m_list->item(rows.at(i)).inputFile;
+        const QString name = input.isEmpty() ? tr("Row %1").arg(rows.at(i)) : QFileInfo(input).fileName();
+        lines << name + QStringLiteral(": ") + why.value(rows.at(i)).join(QStringLiteral("; "));
+    }
+    if (rows.size() > MostLines)
+        lines << tr("and %n more", nullptr, int(rows.size() - MostLines));
+    m_context.dialogs.message(this, lines.join(u'\n'), QMessageBox::Ok, UiServices::Icon::Exclamation);
 }
 
 FrmReport *FrmJobletIn::report() const
@@ -177,6 +240,8 @@ void FrmJobletIn::Control_RunEnded(const RunControl::RunSummary &summary)
     // A finished list has nothing left to start until it changes.
     CmdStart->setEnabled(!finished);
     CmdStop->setEnabled(false);
+    // Rows now Done are past checking; the others may have changed meanwhile.
+    m_checkLater->start();
 }
 
 void FrmJobletIn::Control_ReportStarted(const QString &time)
@@ -189,11 +254,11 @@ void FrmJobletIn::Control_ReportStarted(const QString &time)
 
 void FrmJobletIn::Control_ReportEnded(const QString &time, bool finished)
 {
-    if (!m_report)
+    // A report cut short by Stop stays unfinished and out of view.
+    if (!m_report || !finished)
         return;
     m_report->setEndTime(time);
-    if (finished)
-        m_report->showCentred();
+    m_report->showCentred();
 }
 
 void FrmJobletIn::showSchedule()
@@ -303,6 +368,9 @@ void FrmJobletIn::armSchedule()
     default:
         return;
     }
+    // Before the question, so that a list that would fail can still be put
+    // right first; the schedule may be armed all the same.
+    showProblems(checkList());
     const QString question = tr("Do you want to start an encoding session at %1")
                                  .arg(lstHour->currentText() + QLatin1Char(':') + lstMinute->currentText()
                                       + QStringLiteral(":00"));

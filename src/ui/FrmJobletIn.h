@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 
+#include "batch/ListCheck.h"
 #include "session/RunControl.h"
 
 #include <QPointer>
@@ -71,6 +72,10 @@ public:
 
     QString statusText() const;
 
+    // What would make the rows not yet Done fail, each row's findings put
+    // into its tool tips.
+    QList<RowProblem> checkList();
+
     void CmdAdd_Click();
     void CmdRemove_Click();
     void CmdRemoveAll_Click();
@@ -109,6 +114,8 @@ private:
     void armSchedule();
     void cancelSchedule();
     void startCountdownTick();
+    void watchList();
+    void showProblems(const QList<RowProblem> &problems);
 
     void Runner_EngineCreated(EncoderEngine *engine);
     void Runner_EngineReleased();
@@ -164,6 +171,8 @@ private:
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
     QTimer *Timer3 = nullptr;
+    // Coalesces the changes of one pass (a load, a hand-off) into one check.
+    QTimer *m_checkLater = nullptr;
 };
 
 } // namespace joblet

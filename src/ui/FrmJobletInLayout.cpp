@@ -241,6 +241,9 @@ void FrmJobletIn::createTimedSessionGroup()
     Command1 = new QToolButton(Frame1);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setAccessibleName(tr("Schedule"));
+    // Only a picture: the tip and the description say what a click does.
+    Command1->setToolTip(tr("Encode the list at the start time chosen above, or cancel that schedule"));
+    Command1->setAccessibleDescription(Command1->toolTip());
     Command1->setIcon(clockIcon());
     Command1->setIconSize(QSize(32, 32));
     Command1->setToolButtonStyle(Qt::ToolButtonIconOnly);

@@ -4,8 +4,10 @@
 #include "app/PathCheck.h"
 #include "app/RunningMarker.h"
 #include "app/WindowStart.h"
+#include "ui/FrmJobletIn.h"
 
 #include "FakeUiServices.h"
+#include "TestContext.h"
 #include "FileHelpers.h"
 #include "Unprivileged.h"
 
@@ -64,6 +66,19 @@ private Q_SLOTS:
                                     nullptr));
     }
 
+    // Reported while the window loads, before it is shown.
+    void rejectedPathDuringLoad()
+    {
+        QDir(m_dir.path()).mkpath("loop");
+        QFile::link(m_dir.filePath("loop/b"), m_dir.filePath("loop/a"));
+        QFile::link(m_dir.filePath("loop/a"), m_dir.filePath("loop/b"));
+        TestContext tc;
+        FrmJobletIn window(tc.context());
+        loadWindow(window, CommandLine::parse({"joblet", m_dir.filePath("loop/a")}), tc.ui);
+        QCOMPARE(tc.ui.texts(), QStringList{"Error Executing Application"});
+        QVERIFY(!window.isVisible());
+    }
+
     // The marker of a start goes with it when that start made it; one left
     // by a crashed instance is not this start's to delete.
     void markerOnlyWhileTheStartLives()
@@ -105,5 +120,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(Tst_StartFaults)
+QTEST_MAIN(Tst_StartFaults)
 #include "tst_startfaults.moc"

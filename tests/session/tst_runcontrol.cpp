@@ -33,6 +33,7 @@ struct Rig {
     RunControl control {list, engines, clock, reports.path()};
     QSignalSpy started {&control, &RunControl::reportStarted};
     QSignalSpy ended {&control, &RunControl::reportEnded};
+    QSignalSpy lines {&control, &RunControl::reportLine};
     QSignalSpy runEnded {&control, &RunControl::runEnded};
     QSignalSpy awake {&control, &RunControl::keepAwakeChanged};
 
@@ -77,7 +78,7 @@ struct Rig {
     QString report() const
     {
         if (!ended.isEmpty())
-            return ended.last().at(1).toBool() ? "shown" : "ended";
+            return (ended.last().at(1).toBool() ? "shown " : "ended ") + QString::number(lines.size());
         return started.isEmpty() ? "none" : "open";
     }
 };
@@ -96,7 +97,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("event");
         QTest::addColumn<State>("state");
         QTest::addColumn<bool>("timed");
-        QTest::addColumn<QString>("report"); // none, open, shown (finished), ended (stopped)
+        QTest::addColumn<QString>("report"); // none, open, shown or ended (cut by Stop) and its lines
         QTest::addColumn<QString>("result1");
         QTest::addColumn<QString>("summary"); // outcome done/failed of runEnded, or empty
 
@@ -138,11 +139,13 @@ private Q_SLOTS:
         row("start run, exit", "start run", "exit", I, false, "none", "", "");
         row("timed run, arm", "timed run", "arm", R, true, "open", "", "");
         row("timed run, fire", "timed run", "fire", R, true, "open", "", "");
-        row("timed run, ends", "timed run", "run ends", I, false, "shown", "Done", "Finished 2/0");
-        row("timed run, stop encoding", "timed run", "stop encoding", I, false, "ended", Stopped, "Stopped 0/0");
-        // Fault 3: Stop while starting or between jobs ends the timed session.
-        row("timed run, stop while starting", "timed run", "stop starting", I, false, "ended", "Done", "Stopped 1/0");
-        row("timed run, stop between jobs", "timed run", "stop between jobs", I, false, "ended", "Done", "Stopped 1/0");
+        row("timed run, ends", "timed run", "run ends", I, false, "shown 2", "Done", "Finished 2/0");
+        // The stopped job is not reported.
+        row("timed run, stop encoding", "timed run", "stop encoding", I, false, "ended 0", Stopped, "Stopped 0/0");
+        // Fault 3: Stop while starting or between jobs ends the timed session,
+        // its report finished and shown.
+        row("timed run, stop while starting", "timed run", "stop starting", I, false, "shown 1", "Done", "Stopped 1/0");
+        row("timed run, stop between jobs", "timed run", "stop between jobs", I, false, "shown 1", "Done", "Stopped 1/0");
         row("timed run, exit", "timed run", "exit", I, false, "open", "", "");
         // Fault 4: the run after a stopped timed one writes no report.
         row("start run after a timed one, ends", "start after timed", "run ends", I, false, "none", "Done", "Finished 2/0");
@@ -171,6 +174,7 @@ private Q_SLOTS:
             QVERIFY(r.waitForEnd());
             r.started.clear();
             r.ended.clear();
+            r.lines.clear();
             r.runEnded.clear();
             r.list.clearResults();
         }
@@ -223,7 +227,7 @@ private Q_SLOTS:
         // A run the schedule did not start never writes into a report.
         if (!r.control.timedSession() && r.report() == "none")
             QCOMPARE(r.reportText(), reportBefore);
-        if (r.report() == "shown" || r.report() == "ended")
+        if (!r.ended.isEmpty())
             QVERIFY(r.reportText().contains("Session end time: "));
         if (event == "exit" && from.endsWith("run"))
             QVERIFY(!r.control.runner().Encoder()); // released, its job ended

@@ -14,7 +14,9 @@ QMessageBox::StandardButton FakeUiServices::message(QWidget *, const QString &te
                                                     Icon icon, const QString &title)
 {
     messages << Message{text, buttons, icon, title};
-    if (!answers.isEmpty())
+    // A notice has nothing to choose: it leaves the answers to the questions.
+    const bool question = (buttons.toInt() & (buttons.toInt() - 1)) != 0;
+    if (question && !answers.isEmpty())
         return answers.dequeue();
     if (buttons.testFlag(QMessageBox::Ok))
         return QMessageBox::Ok;

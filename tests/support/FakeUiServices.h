@@ -24,8 +24,8 @@ public:
     FakeUiServices(const FakeUiServices &) = delete;
     FakeUiServices &operator=(const FakeUiServices &) = delete;
 
-    // Answers to messages, oldest first; when empty, OK if offered, else the
-    // first button offered.
+    // Answers to questions (boxes of more than one button), oldest first;
+    // when empty, OK if offered, else the first button offered.
     QQueue<QMessageBox::StandardButton> answers;
     // Answers to file dialogs; when empty, cancelled (empty path).
     QQueue<QString> fileAnswers;

@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "batch/BatchList.h"
+#include "batch/JobResult.h"
 #include "encoding/ProfileCatalogue.h"
 #include "session/SessionRunner.h"
 #include "ui/AppIcon.h"
@@ -74,6 +75,9 @@ private Q_SLOTS:
         }
         QCOMPARE(f.enabledButtons(), QStringList({"CmdAdd", "CmdLoad"}));
         QVERIFY(f.button("Command1")->isEnabled() && f.button("CmdExit")->isEnabled());
+        // The picture-only schedule button says what it does.
+        QVERIFY(!f.button("Command1")->toolTip().isEmpty());
+        QCOMPARE(f.button("Command1")->accessibleDescription(), f.button("Command1")->toolTip());
         QCOMPARE(f.window.statusText(), QString("Encoder Stopped"));
         QVERIFY(!f.get("CmbProfile")->isVisibleTo(&f.window));
         QCOMPARE(f.window.DefaultProfile(), DefaultProfileName);
@@ -285,38 +289,133 @@ private Q_SLOTS:
         QVERIFY(f.window.isMinimized()); // the window state is left alone
     }
 
+    // Arming checks the list: one notice, before the question, names the rows
+    // that would fail by their files, ten at most; the schedule is armed all
+    // the same.
+    void armingChecksTheList_data()
+    {
+        QTest::addColumn<int>("missing"); // rows of 4 whose input is gone
+        QTest::addColumn<QStringList>("notice"); // its lines; empty: none
+        const QString gone = ": The file does not exist. (" + resultText(EngineError::FileNotFound) + ")";
+        QStringList twelve {"These jobs would fail as the list stands:"};
+        for (int i = 1; i <= 10; ++i)
+            twelve << QString("m%1.avi").arg(i) + gone;
+        twelve << "and 2 more";
+        QTest::newRow("all would run") << 0 << QStringList();
+        QTest::newRow("one would fail") << 1 << QStringList{twelve.first(), "m1.avi" + gone};
+        QTest::newRow("twelve would fail") << 12 << twelve;
+    }
+    void armingChecksTheList()
+    {
+        QFETCH(int, missing);
+        QFETCH(QStringList, notice);
+        Fixture f(QTime(14, 30));
+        for (int i = 1; i <= qMax(missing, 4); ++i) {
+            const QString name = QString(i <= missing ? "m%1.avi" : "g%1.avi").arg(i);
+            if (i <= missing)
+                f.engines->setSourceFailure("/in/" + name, EngineError::FileNotFound);
+            f.window.list().append(BatchItem {"/in/" + name, f.tc.programFolder.filePath(name + ".wmv"),
+                                              DefaultProfileName, {}, {}});
+        }
+        f.ui.answers << QMessageBox::Yes;
+        f.click("Command1");
+        QVERIFY(f.window.TimedSession());
+        QCOMPARE(f.ui.messages.size(), notice.isEmpty() ? 1 : 2);
+        QVERIFY(f.ui.messages.last().text.startsWith("Do you want to start"));
+        if (notice.isEmpty())
+            return;
+        QCOMPARE(f.ui.messages.first().text.split('\n'), notice);
+        QCOMPARE(f.ui.messages.first().icon, UiServices::Icon::Exclamation);
+    }
+
+    // A row the check finds wrong says why in its tips as soon as the list
+    // changes, and no longer once a change or a run puts it right; a Done
+    // row is left alone until its result is cleared.
+    void checkedRowTips_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("tip"); // of its Result cell; empty: none
+        QTest::newRow("added, shares an output") << "" << 2 << "row 1 writes @ too (" + resultText(EngineError::OutputShared) + ")";
+        QTest::newRow("added, Done") << "" << 3 << "";
+        QTest::newRow("removed, no longer shared") << "remove" << 1 << "";
+        QTest::newRow("run, now Done") << "run" << 2 << "";
+        QTest::newRow("results cleared") << "clear" << 3
+                                         << "The file does not exist. (" + resultText(EngineError::FileNotFound) + ")";
+    }
+    void checkedRowTips()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, row);
+        QFETCH(QString, tip);
+        Fixture f;
+        BatchList &list = f.window.list();
+        const QString shared = f.tc.programFolder.filePath("x.wmv");
+        f.engines->setSourceFailure("/in/gone.avi", EngineError::FileNotFound);
+        list.append(QList<BatchItem> {{"/in/a.avi", shared, DefaultProfileName, {}, {}},
+                                      {"/in/b.avi", shared, DefaultProfileName, {}, {}},
+                                      {"/in/gone.avi", shared + ".wmv", DefaultProfileName, "Done", {}}});
+        const auto tipOf = [&list](int r, int column) {
+            return list.index(r - 1, column).data(Qt::ToolTipRole).toString();
+        };
+        QTRY_VERIFY(!tipOf(2, BatchList::ResultColumn).isEmpty());
+        if (change == "remove")
+            list.remove(1);
+        else if (change == "clear")
+            list.clearResults();
+        else if (change == "run")
+            QVERIFY(f.run());
+        tip.replace('@', shared);
+        QTRY_COMPARE(tipOf(row, BatchList::ResultColumn), tip);
+        QCOMPARE(tipOf(row, BatchList::InputColumn), list.item(row).inputFile + (tip.isEmpty() ? "" : "\n" + tip));
+    }
+
     // Armed at 16:04 for 16:05, fired at 16:04:59: a run through the list
-    // reports every row and OK brings the minimised window back; one stopped
-    // at once ends the timed session unshown. The report is a window of its
-    // own either way, closed with the program.
+    // reports every row and OK brings the minimised window back; so does one
+    // stopped before its first job. Stopped while a job encodes, the report
+    // stays unshown, without that job. The report is a window of its own
+    // either way, closed with the program.
     void timedRun_data()
     {
-        QTest::addColumn<bool>("stop");
-        QTest::newRow("runs through") << false;
-        QTest::newRow("stopped while starting") << true;
+        QTest::addColumn<QString>("stop");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QStringList>("lines");
+        const QString done = " Result: Done";
+        QTest::newRow("runs through") << "" << true
+                                      << QStringList{"File: /in/a.avi.wmv" + done, "File: /in/b.avi.wmv" + done,
+                                                     "File: /in/c.avi.wmv" + done};
+        QTest::newRow("stopped before its first job") << "at once" << true << QStringList();
+        QTest::newRow("stopped while encoding") << "encoding" << false << QStringList{"File: /in/a.avi.wmv" + done};
     }
     void timedRun()
     {
-        QFETCH(bool, stop);
+        QFETCH(QString, stop);
+        QFETCH(bool, shown);
         Fixture f(QTime(16, 4, 0));
         f.addJobs({"/in/a.avi", "/in/b.avi", "/in/c.avi"});
         f.window.list().setCell(1, "Result", "Done");
-        f.engines->defaultJob.outcome = stop ? FakeJobPlan::Hang : FakeJobPlan::Finish;
+        f.engines->defaultJob.outcome = stop.isEmpty() ? FakeJobPlan::Finish : FakeJobPlan::Hang;
+        connect(&f.window.runner(), &SessionRunner::engineCreated, &f.window, [&](EncoderEngine *engine) {
+            if (stop == "encoding")
+                connect(engine, &EncoderEngine::RunStateChanged, &f.window, [&](qint32 s) {
+                    if (s == RunRunning)
+                        f.button("CmdStop")->click();
+                });
+        });
         QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
         f.armAndFire();
-        if (stop)
+        if (stop == "at once")
             f.button("CmdStop")->click();
         QVERIFY(ended.wait(10000));
         QVERIFY(!f.window.TimedSession());
-        QCOMPARE(f.enabledButtons(), stop ? afterStop : afterStop.mid(0, 6));
+        QCOMPARE(f.enabledButtons(), stop.isEmpty() ? afterStop.mid(0, 6) : afterStop);
         QVERIFY(f.get<QTimer>("Timer1")->isActive() && !f.get<QTimer>("Timer2")->isActive());
         QPointer<FrmReport> report = f.window.report();
         QVERIFY(report && !report->parentWidget());
-        QCOMPARE(report->isVisible(), !stop); // shown only after a whole run
+        QCOMPARE(report->isVisible(), shown);
+        QTEST(report->lines(), "lines");
         QVERIFY(f.window.isMinimized());
-        if (!stop) {
-            QCOMPARE(report->lines(), QStringList({"File: /in/a.avi.wmv Result: Done", "File: /in/b.avi.wmv Result: Done",
-                                                   "File: /in/c.avi.wmv Result: Done"}));
+        if (shown) {
             report->findChild<QPushButton *>("Command1")->click();
             QVERIFY(!f.window.isMinimized());
             return;
