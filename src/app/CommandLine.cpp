@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "HandOffReader.h"
+#include "fileio/Text.h"
 #include "PathCheck.h"
 
 #include "batch/OutputNaming.h"
@@ -43,7 +44,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     line.m_startRun = path.contains(QLatin1String("<RUN>"));
     if (line.m_startRun)
         path.chop(5);
-    path = HandOff::trimBlanks(path);
+    path = trimSpaces(path);
 
     line.m_kind = Kind::NoFile;
     if (path.isEmpty())

@@ -1,23 +1,13 @@
 #include "HandOffReader.h"
+#include "fileio/Text.h"
 
 #include <cstring>
 
 namespace joblet::HandOff {
 
-QString trimBlanks(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString compareKey(const QString &path)
 {
-    return trimBlanks(path).toCaseFolded();
+    return trimSpaces(path).toCaseFolded();
 }
 
 QList<QByteArray> completeLines(QByteArrayView data, bool atEnd, qsizetype *consumed)
@@ -48,7 +38,7 @@ QString pathOfLine(const QByteArray &line)
 {
     if (line.contains('\n'))
         return {};
-    QString path = trimBlanks(QString::fromLocal8Bit(line));
+    QString path = trimSpaces(QString::fromLocal8Bit(line));
     return path.size() < 3 ? QString() : path;
 }
 

@@ -15,9 +15,6 @@ namespace joblet::HandOff {
 // its reader: no list of paths is that long.
 inline constexpr qint64 MaxFileBytes = 64 << 20;
 
-// Blanks are the space character only; tabs and the rest stay.
-QString trimBlanks(const QString &text);
-
 // The form in which paths are compared: blanks trimmed, letter case folded.
 QString compareKey(const QString &path);
 

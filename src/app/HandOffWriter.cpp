@@ -1,4 +1,5 @@
 #include "HandOffWriter.h"
+#include "fileio/Text.h"
 
 #include "HandOffReader.h"
 #include "ProgramPaths.h"
@@ -23,26 +24,19 @@ struct Texts {
     Q_DECLARE_TR_FUNCTIONS(joblet::HandOff)
 };
 
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
-
 } // namespace
 
 bool appendLine(const QString &handOffFile, const QString &path, QString *error)
 {
     if (path.contains(u'\r') || path.contains(u'\n'))
-        return fail(error, Texts::tr("the path holds a line end"));
+        return failWith(error, Texts::tr("the path holds a line end"));
     if (path.startsWith(u' ') || path.endsWith(u' '))
-        return fail(error, Texts::tr("the path begins or ends with a blank"));
+        return failWith(error, Texts::tr("the path begins or ends with a blank"));
     if (path.size() < 3)
-        return fail(error, Texts::tr("the path is shorter than three characters"));
+        return failWith(error, Texts::tr("the path is shorter than three characters"));
     const QByteArray bytes = path.toLocal8Bit();
     if (QString::fromLocal8Bit(bytes) != path)
-        return fail(error, Texts::tr("the path cannot be written in the locale's encoding"));
+        return failWith(error, Texts::tr("the path cannot be written in the locale's encoding"));
     const QByteArray line = bytes + "\r\n";
 
     ProgramPaths::makePrivateFolder(QFileInfo(handOffFile).path());
@@ -52,14 +46,14 @@ bool appendLine(const QString &handOffFile, const QString &path, QString *error)
                                          {.ownedByUser = true, .unsharedOnly = true,
                                           .maxSize = MaxFileBytes, .createPrivate = true});
     if (!file.isOpen())
-        return fail(error, Texts::tr("the hand-off file ") + file.error());
+        return failWith(error, Texts::tr("the hand-off file ") + file.error());
     const int fd = file.handle();
     ssize_t written;
     do {
         written = ::write(fd, line.constData(), size_t(line.size()));
     } while (written < 0 && errno == EINTR);
     if (written != ssize_t(line.size()))
-        return fail(error, written < 0 ? QString::fromLocal8Bit(std::strerror(errno))
+        return failWith(error, written < 0 ? QString::fromLocal8Bit(std::strerror(errno))
                                        : Texts::tr("the line was written only in part"));
     return true;
 }

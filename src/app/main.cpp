@@ -6,7 +6,6 @@
 #include "SingleInstance.h"
 #include "Startup.h"
 #include "StartupRecovery.h"
-#include "TerminationSignals.h"
 #include "Translations.h"
 #include "WindowStart.h"
 
@@ -15,6 +14,7 @@
 #include "desktop/SleepInhibitor.h"
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
+#include "fileio/SignalPipe.h"
 #include "schedule/Clock.h"
 #include "ui/AppIcon.h"
 #include "ui/FrmJobletIn.h"
@@ -24,6 +24,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <csignal>
 #include <optional>
 
 int main(int argc, char **argv)
@@ -52,7 +53,8 @@ int main(int argc, char **argv)
     // Every window's icon, the one the menu entry shows.
     QApplication::setWindowIcon(appIcon());
     const RunningMarker marker(paths->markerFile(), start.startedAt);
-    TerminationSignals termination;
+    SignalPipe::install({SIGTERM, SIGHUP});
+    SignalPipe termination;
 
     const EngineFactory engines(ProfileCatalogue::folders(paths->programFolder()));
     DesktopUiServices dialogs(engines);
@@ -74,8 +76,7 @@ int main(int argc, char **argv)
     RunNotifier notifier;
     connectDesktop(window, inhibitor, notifier);
     // Logout and shutdown end the program as Exit does.
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
-                     &FrmJobletIn::CmdExit_Click);
+    QObject::connect(&termination, &SignalPipe::received, &window, &FrmJobletIn::CmdExit_Click);
 
     const CommandLine &line = start.commandLine;
     loadWindow(window, line, dialogs);
@@ -88,7 +89,7 @@ int main(int argc, char **argv)
             window.enableListButtons();
     });
     const int code = app.exec();
-    if (termination.received())
+    if (termination.anyReceived())
         recovery.flush();
     else
         recovery.closeNormally();

@@ -4,7 +4,7 @@
 #include "ListDocument.h"
 #include "ResultStore.h"
 #include "RunReport.h"
-#include "SignalPipe.h"
+#include "fileio/SignalPipe.h"
 
 #include "batch/BatchList.h"
 #include "batch/BatchListFile.h"

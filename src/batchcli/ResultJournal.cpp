@@ -1,4 +1,5 @@
 #include "ResultJournal.h"
+#include "fileio/Text.h"
 
 #include "ListDocument.h"
 
@@ -32,13 +33,6 @@ constexpr qint64 MaxJournalBytes = 64 << 20;
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
 }
 
 // Reads a journal without following links and only while it is a regular
@@ -109,7 +103,7 @@ bool ResultJournal::create(const QString &target, QString *error)
     m_fd = ::open(QFile::encodeName(m_path).constData(),
                   O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (m_fd < 0)
-        return fail(error, QStringLiteral("cannot create %1: %2").arg(m_path, systemError()));
+        return failWith(error, QStringLiteral("cannot create %1: %2").arg(m_path, systemError()));
     // Held until the process ends, however it ends.
     ::flock(m_fd, LOCK_EX | LOCK_NB);
     m_size = 0;
@@ -128,7 +122,7 @@ bool ResultJournal::append(int row, const QByteArray &fields, const QString &res
         // instead of joining it with the next.
         if (n > 0 && ::ftruncate(m_fd, m_size) != 0)
             m_torn = true;
-        return fail(error, QStringLiteral("%1: %2").arg(m_path, why));
+        return failWith(error, QStringLiteral("%1: %2").arg(m_path, why));
     }
     m_size += n;
     m_torn = false;
@@ -142,7 +136,7 @@ bool ResultJournal::sync(QString *error)
     if (m_fd < 0 || m_unsynced == 0)
         return true;
     if (::fdatasync(m_fd) != 0)
-        return fail(error, QStringLiteral("%1: %2").arg(m_path, systemError()));
+        return failWith(error, QStringLiteral("%1: %2").arg(m_path, systemError()));
     m_unsynced = 0;
     m_sinceSync.restart();
     return true;

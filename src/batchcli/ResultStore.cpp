@@ -1,4 +1,5 @@
 #include "ResultStore.h"
+#include "fileio/Text.h"
 
 #include "batch/JobResult.h"
 #include "fileio/SafeSave.h"
@@ -20,33 +21,26 @@ bool samePath(const QString &a, const QString &b)
     return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
 }
 
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
-
 // Takes the lock, or says why not: a missing or read-only folder is named
 // as such, not hidden behind the lock.
 bool lockFor(QLockFile &lock, const QString &path, QString *error)
 {
     const QFileInfo folder(QFileInfo(path).absolutePath());
     if (!folder.isDir())
-        return fail(error, QStringLiteral("%1: the folder %2 does not exist").arg(path, folder.filePath()));
+        return failWith(error, QStringLiteral("%1: the folder %2 does not exist").arg(path, folder.filePath()));
     if (lock.tryLock(LockWaitMs))
         return true;
     const QString lockFile = ResultStore::lockPath(path);
     switch (lock.error()) {
     case QLockFile::PermissionError:
-        return fail(error, QStringLiteral("%1: the folder %2 is not writable (cannot create %3)")
+        return failWith(error, QStringLiteral("%1: the folder %2 is not writable (cannot create %3)")
                                .arg(path, folder.filePath(), lockFile));
     case QLockFile::LockFailedError:
-        return fail(error, QStringLiteral("%1: another writer has held the lock %2 for %3 s")
+        return failWith(error, QStringLiteral("%1: another writer has held the lock %2 for %3 s")
                                .arg(path, lockFile)
                                .arg(LockWaitMs / 1000));
     default:
-        return fail(error, QStringLiteral("%1: cannot take the lock %2").arg(path, lockFile));
+        return failWith(error, QStringLiteral("%1: cannot take the lock %2").arg(path, lockFile));
     }
 }
 
@@ -84,7 +78,7 @@ bool ResultStore::open(QString *error)
     const auto onDisk = ListDocument::read(m_target, nullptr);
     const bool sameJobs = onDisk && onDisk->sameJobs(m_start);
     if (!sameJobs && samePath(m_listPath, m_target))
-        return fail(error, QStringLiteral("%1: the list changed while it was read").arg(m_target));
+        return failWith(error, QStringLiteral("%1: the list changed while it was read").arg(m_target));
     if (sameJobs) {
         for (int row = 1; row <= m_start.count(); ++row)
             m_start.setResult(row, betterResult(m_start.result(row), onDisk->result(row)));
@@ -97,7 +91,7 @@ bool ResultStore::open(QString *error)
     if (!ended.isEmpty() || !onDisk) {
         QString why;
         if (!m_start.save(m_target, &why))
-            return fail(error, QStringLiteral("%1: %2").arg(m_target, why));
+            return failWith(error, QStringLiteral("%1: %2").arg(m_target, why));
         removeAll(ended);
     }
     return m_journal.create(m_target, error);
@@ -106,7 +100,7 @@ bool ResultStore::open(QString *error)
 bool ResultStore::record(int row, const QString &result, QString *error)
 {
     if (!m_start.fits(row, result))
-        return fail(error, QStringLiteral("row %1: the Result \"%2\" would make its line longer than %3 "
+        return failWith(error, QStringLiteral("row %1: the Result \"%2\" would make its line longer than %3 "
                                           "characters; it is not stored")
                                .arg(row)
                                .arg(result)
@@ -118,7 +112,7 @@ bool ResultStore::fold(QString *error)
 {
     QString why;
     if (!m_journal.sync(&why))
-        return fail(error, why);
+        return failWith(error, why);
     QLockFile lock(lockPath(m_target));
     if (!lockFor(lock, m_target, error))
         return false;
@@ -131,14 +125,14 @@ bool ResultStore::fold(QString *error)
         doc = *onDisk;
     } else if (samePath(m_listPath, m_target)) {
         // Someone else's edit of the list itself is never overwritten.
-        return fail(error, onDisk ? QStringLiteral("%1: the list's jobs changed during the run; its Results "
+        return failWith(error, onDisk ? QStringLiteral("%1: the list's jobs changed during the run; its Results "
                                                    "stay in %2")
                                         .arg(m_target, m_journal.path())
                                   : QStringLiteral("%1: %2").arg(m_target, failure.text));
     }
     const QStringList ended = ResultJournal::foldInto(doc, m_target);
     if (!doc.save(m_target, &why))
-        return fail(error, QStringLiteral("%1: %2").arg(m_target, why));
+        return failWith(error, QStringLiteral("%1: %2").arg(m_target, why));
     removeAll(ended);
     m_journal.remove();
     return true;
@@ -150,7 +144,7 @@ bool mergeResults(ListDocument &list, const QList<ListDocument> &others,
     for (qsizetype i = 0; i < others.size(); ++i) {
         int row = 0;
         if (!others[i].sameJobs(list, &row))
-            return fail(error, QStringLiteral("%1: line %2: not the same job as in the list")
+            return failWith(error, QStringLiteral("%1: line %2: not the same job as in the list")
                                    .arg(otherPaths.value(i))
                                    .arg(row));
     }
@@ -185,7 +179,7 @@ bool writeMerged(ListDocument doc, const QString &path, QString *error)
     }
     QString why;
     if (!doc.save(path, &why))
-        return fail(error, QStringLiteral("%1: %2").arg(path, why));
+        return failWith(error, QStringLiteral("%1: %2").arg(path, why));
     removeAll(ended);
     return true;
 }

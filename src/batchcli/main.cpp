@@ -1,11 +1,14 @@
 #include "BatchCommand.h"
-#include "SignalPipe.h"
+#include "fileio/SignalPipe.h"
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 int main(int argc, char **argv)
 {
-    joblet::batchcli::SignalPipe::install();
+    // Interrupted or ended, a run stops its jobs and exits 128 + the number.
+    joblet::SignalPipe::install({SIGINT, SIGTERM});
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Joblet"));
     return joblet::batchcli::runCommand(QCoreApplication::arguments().mid(1),

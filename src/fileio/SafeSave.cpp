@@ -1,4 +1,5 @@
 #include "SafeSave.h"
+#include "Text.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,13 +31,6 @@ QString temporaryName(const QString &fileName)
         .arg(LeftoverSuffix);
 }
 
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
-
 } // namespace
 
 bool safeSave(const QString &path, const QByteArrayView data, QString *error)
@@ -47,12 +41,12 @@ bool safeSave(const QString &path, const QByteArrayView data, QString *error)
     // one fail instead of writing into (or through) a file already there.
     QFile file(dir.filePath(temporaryName(target.fileName())));
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return fail(error, file.errorString());
+        return failWith(error, file.errorString());
 
     const auto discard = [&file, error](const QString &why) {
         file.close();
         file.remove();
-        return fail(error, why);
+        return failWith(error, why);
     };
     // Qt 6.4's QSaveFile::commit() renames a file whose buffered tail failed
     // to flush, so every step here is checked before the rename.
@@ -69,7 +63,7 @@ bool safeSave(const QString &path, const QByteArrayView data, QString *error)
     if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
         const QString why = QString::fromLocal8Bit(strerror(errno));
         file.remove();
-        return fail(error, why);
+        return failWith(error, why);
     }
     return true;
 }

@@ -1,4 +1,5 @@
 #include "ListCommands.h"
+#include "fileio/Text.h"
 
 #include "UiServices.h"
 
@@ -18,17 +19,6 @@ namespace {
 
 // The filter of the window's one file dialog, shared by Save and Load.
 const char *const JobletFilter = QT_TRANSLATE_NOOP("joblet::ListCommands", "Joblet Files (*.jlt) | *.jlt");
-
-// Spaces only: other blanks are part of what the user typed.
-QString withoutOuterSpaces(const QString &text)
-{
-    qsizetype first = 0, last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
 
 UiServices::FileDialog jobletDialog(const QString &title, bool mustExist)
 {
@@ -63,9 +53,9 @@ void ListCommands::add()
             m_controls.add->setFocus();
             return;
         }
-        const QString input = withoutOuterSpaces(entry.inputFile);
-        QString output = withoutOuterSpaces(entry.outputFile);
-        const QString profile = withoutOuterSpaces(entry.profile);
+        const QString input = trimSpaces(entry.inputFile);
+        QString output = trimSpaces(entry.outputFile);
+        const QString profile = trimSpaces(entry.profile);
         if (Populate_List(m_list, m_engines, input, output, profile) == 1)
             m_dialogs.message(m_controls.window,
                                            tr("Error Populating the list"));

@@ -7,12 +7,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace joblet::batchcli {
+#include <vector>
+
+namespace joblet {
 
 namespace {
 
-constexpr int Signals[] = {SIGINT, SIGTERM};
 int pipeFds[2] = {-1, -1};
+std::vector<int> handled;
 
 void onSignal(int signalNumber)
 {
@@ -25,7 +27,7 @@ void onSignal(int signalNumber)
 
 void setAction(void (*handler)(int))
 {
-    for (const int number : Signals) {
+    for (const int number : handled) {
         struct sigaction action {};
         action.sa_handler = handler;
         sigemptyset(&action.sa_mask);
@@ -36,12 +38,13 @@ void setAction(void (*handler)(int))
 
 } // namespace
 
-void SignalPipe::install()
+void SignalPipe::install(std::initializer_list<int> numbers)
 {
     if (pipeFds[0] >= 0)
         return;
     if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
-        qFatal("joblet-batch: no pipe for signals");
+        return; // the signals then keep their default: the program ends
+    handled.assign(numbers);
     setAction(onSignal);
 }
 
@@ -56,7 +59,8 @@ void SignalPipe::restoreDefaults()
 SignalPipe::SignalPipe(QObject *parent)
     : QObject(parent)
 {
-    install();
+    if (pipeFds[0] < 0)
+        return;
     m_notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalPipe::drain);
 }
@@ -71,8 +75,10 @@ SignalPipe::~SignalPipe()
 void SignalPipe::drain()
 {
     unsigned char byte;
-    while (::read(pipeFds[0], &byte, 1) == 1)
+    while (::read(pipeFds[0], &byte, 1) == 1) {
+        m_any = true;
         Q_EMIT received(int(byte));
+    }
 }
 
-} // namespace joblet::batchcli
+} // namespace joblet
