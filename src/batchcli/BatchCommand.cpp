@@ -348,10 +348,9 @@ int makeList(const QStringList &args, const QString &programFolder)
 
     QList<EncoderProfile> profiles;
     const EngineFactory engines = engineFactory(programFolder, &profiles);
-    const auto named = std::find_if(profiles.cbegin(), profiles.cend(), [&](const EncoderProfile &p) {
-        return p.Name().compare(options.profile, Qt::CaseInsensitive) == 0;
-    });
-    if (named == profiles.cend())
+    const ProfileCollection collection(profiles);
+    const EncoderProfile *named = findProfile(collection, options.profile);
+    if (!named)
         return usageError(profileRefusal(QStringLiteral("make"), profiles, options.profile));
 
     struct Candidate {

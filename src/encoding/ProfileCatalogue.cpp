@@ -526,13 +526,10 @@ int GetProfile(const QString &profile, std::optional<EncoderProfile> &found,
                const ProfileCollection &profiles, SourceGroup &group)
 {
     try {
-        const QString wanted = profile.toUpper();
-        for (const EncoderProfile &p : profiles) {
-            if (p.Name().toUpper() == wanted) {
-                group.setProfile(p);
-                found = p;
-                return 0;
-            }
+        if (const EncoderProfile *p = findProfile(profiles, profile)) {
+            group.setProfile(*p);
+            found = *p;
+            return 0;
         }
     } catch (...) {
     }
