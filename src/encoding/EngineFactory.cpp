@@ -2,6 +2,7 @@
 
 #include "EncoderFailure.h"
 #include "FfmpegEngine.h"
+#include "FfmpegProbe.h"
 #include "ProfileCatalogue.h"
 
 namespace joblet {
@@ -9,11 +10,22 @@ namespace joblet {
 EngineFactory::EngineFactory(QStringList profileFolders)
     : m_profileFolders(std::move(profileFolders))
 {
+    const ProfileCollection profiles(ProfileCatalogue::installed(m_profileFolders));
+    m_catalogue = std::make_shared<const MediaCatalogue>([profiles] { return profiles; }, probeMediaFile);
 }
 
 EngineFactory::EngineFactory(Creator creator)
     : m_creator(std::move(creator))
 {
+    // A made-up engine is the only one that knows its made-up files.
+    m_catalogue = std::make_shared<const MediaCatalogue>(
+        [this] { return create()->ProfileCollection(); },
+        [this](const QString &path) {
+            const std::unique_ptr<EncoderEngine> engine = create();
+            SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("probe"));
+            group.AutoSetFileSource(path);
+            return group.sourceInfo();
+        });
 }
 
 std::unique_ptr<EncoderEngine> EngineFactory::create() const
@@ -22,8 +34,7 @@ std::unique_ptr<EncoderEngine> EngineFactory::create() const
     if (m_creator)
         engine = m_creator();
     else
-        engine = std::make_unique<FfmpegEngine>(
-            ProfileCollection(ProfileCatalogue::installed(m_profileFolders)));
+        engine = std::make_unique<FfmpegEngine>(m_catalogue->profiles());
     if (!engine)
         throw EncoderFailure(EngineError::NoEncoder);
     engine->SetThreadCount(m_threads);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EncoderEngine.h"
+#include "MediaCatalogue.h"
 
 #include <QStringList>
 
@@ -10,8 +11,9 @@
 namespace joblet {
 
 // Where engines come from. The program makes one (the real engine with the
-// profiles of its folders) and hands it to whoever creates engines; tests
-// hand over one that makes fakes.
+// profiles of its folders, read once) and hands it to whoever creates
+// engines or reads the catalogue; tests hand over one that makes fakes,
+// whose catalogue asks a fresh fake each time.
 class EngineFactory {
 public:
     using Creator = std::function<std::unique_ptr<EncoderEngine>()>;
@@ -25,6 +27,8 @@ public:
     std::unique_ptr<EncoderEngine> create() const;
 
     const QStringList &profileFolders() const { return m_profileFolders; }
+    // The profiles and the probe, for everything short of encoding.
+    const MediaCatalogue &catalogue() const { return *m_catalogue; }
 
     // Encoder threads for every engine made from now on (see
     // EncoderEngine::SetThreadCount); 0, the default, gives each all cores.
@@ -33,6 +37,7 @@ public:
 private:
     QStringList m_profileFolders;
     Creator m_creator;
+    std::shared_ptr<const MediaCatalogue> m_catalogue;
     int m_threads = 0;
 };
 
