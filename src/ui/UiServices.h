@@ -54,8 +54,9 @@ public:
     // filter form: "Desc (*.a *.b)", "Other (*.c)". A pattern list already
     // in the description gives way to the real one, so it shows once.
     static QStringList qtFilters(const QString &pairs);
-    // One filter per media container the engine reads, after the ones a
-    // dialog names first.
+    // Every file the engine reads, in one filter.
+    static QString readableFilter();
+    // One filter per media container the engine reads.
     static QStringList containerFilters();
     // What a file dialog offers: its own filters, then "All files (*)".
     static QStringList dialogFilters(const FileDialog &dialog);
