@@ -77,9 +77,10 @@ int child(int argc, char **argv, bool joblet)
             return 1;
         QApplication::setWindowIcon(appIcon());
         engines = std::make_unique<EngineFactory>(ProfileCatalogue::folders(paths.programFolder()));
-        dialogs = std::make_unique<DesktopUiServices>(*engines);
+        const LastProfile lastProfile;
+        dialogs = std::make_unique<DesktopUiServices>(*engines, lastProfile);
         auto *main = new FrmJobletIn({*engines, Clock::system(), *dialogs, paths.markerFile(),
-                                      paths.handOffFile(), ProgramPaths::reportsFolder()});
+                                      paths.handOffFile(), ProgramPaths::reportsFolder(), lastProfile});
         channel = std::make_unique<InstanceChannel>(instance.takeListeningSocket(), paths.handOffFile());
         recovery = std::make_unique<RecoveryFile>(main->list(), qEnvironmentVariable("BENCH_FOLDER") + "/recovery.jlt");
         inhibitor = std::make_unique<SleepInhibitor>();

@@ -14,6 +14,7 @@
 #include "desktop/RunNotifier.h"
 #include "desktop/SleepInhibitor.h"
 #include "encoding/EngineFactory.h"
+#include "encoding/LastProfile.h"
 #include "encoding/ProfileCatalogue.h"
 #include "schedule/Clock.h"
 #include "ui/AppIcon.h"
@@ -55,9 +56,10 @@ int main(int argc, char **argv)
     TerminationSignals termination;
 
     const EngineFactory engines(ProfileCatalogue::folders(paths->programFolder()));
-    DesktopUiServices dialogs(engines);
+    const LastProfile lastProfile;
+    DesktopUiServices dialogs(engines, lastProfile);
     FrmJobletIn window({engines, Clock::system(), dialogs, paths->markerFile(), paths->handOffFile(),
-                        ProgramPaths::reportsFolder()});
+                        ProgramPaths::reportsFolder(), lastProfile});
     HandOffPoller poller;
     window.setHandOffPoll([&] {
         poller.tick(

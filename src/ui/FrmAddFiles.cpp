@@ -170,7 +170,7 @@ void FrmAddFiles::Form_Load()
 
     try {
         const std::unique_ptr<EncoderEngine> engine = m_engines.create();
-        const ProfileChoice choice = profileChoice(engine->ProfileCollection());
+        const ProfileChoice choice = profileChoice(engine->ProfileCollection(), m_preferredProfile);
         showProfiles({choice.names, int(choice.names.indexOf(choice.current))});
     } catch (const EncoderFailure &failure) {
         m_dialogs.failure(this, tr("Error Getting Profiles of Encoder"),

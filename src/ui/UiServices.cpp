@@ -45,8 +45,9 @@ QString fileDialog(QWidget *parent, const UiServices::FileDialog &dialog,
 
 } // namespace
 
-DesktopUiServices::DesktopUiServices(const EngineFactory &engines)
+DesktopUiServices::DesktopUiServices(const EngineFactory &engines, LastProfile lastProfile)
     : m_engines(engines)
+    , m_lastProfile(std::move(lastProfile))
 {
 }
 
@@ -72,6 +73,7 @@ QString DesktopUiServices::saveFile(QWidget *parent, const FileDialog &dialog)
 UiServices::AddItemEntry DesktopUiServices::addItem(QWidget *parent)
 {
     FrmAddFiles dialog(m_engines, *this, parent);
+    dialog.setPreferredProfile(m_lastProfile.name());
     dialog.exec();
     return {dialog.GetInputFile(), dialog.GetOutputFile(), dialog.GetProfile()};
 }

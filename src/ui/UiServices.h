@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoding/LastProfile.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QString>
@@ -68,10 +70,10 @@ public:
 };
 
 // Real message boxes and file dialogs; the add-item dialog gets its engines
-// from `engines`.
+// from `engines` and opens on the profile chosen last.
 class DesktopUiServices final : public UiServices {
 public:
-    explicit DesktopUiServices(const EngineFactory &engines);
+    DesktopUiServices(const EngineFactory &engines, LastProfile lastProfile);
 
     QMessageBox::StandardButton message(QWidget *parent, const QString &text,
                                         QMessageBox::StandardButtons buttons, Icon icon,
@@ -82,6 +84,7 @@ public:
 
 private:
     const EngineFactory &m_engines;
+    LastProfile m_lastProfile;
 };
 
 } // namespace joblet
