@@ -15,6 +15,7 @@
 #include "app/StartupRecovery.h"
 #include "batch/RecoveryFile.h"
 #include "desktop/RunNotifier.h"
+#include "desktop/SessionBus.h"
 #include "desktop/SleepInhibitor.h"
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
@@ -58,6 +59,8 @@ public:
 
 int child(int argc, char **argv, bool joblet)
 {
+    if (joblet)
+        refuseBusAutolaunch();
     QApplication app(argc, argv);
     ExposeWatch watch;
     std::unique_ptr<QWidget> window;

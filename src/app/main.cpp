@@ -12,6 +12,7 @@
 
 #include "batch/RecoveryFile.h"
 #include "desktop/RunNotifier.h"
+#include "desktop/SessionBus.h"
 #include "desktop/SleepInhibitor.h"
 #include "encoding/EngineFactory.h"
 #include "encoding/LastProfile.h"
@@ -46,6 +47,7 @@ int main(int argc, char **argv)
     if (!start.openWindow)
         return start.exitCode;
 
+    refuseBusAutolaunch();
     // Ends the process when there is no display: hence the marker after it.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Joblet"));
