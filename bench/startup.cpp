@@ -15,6 +15,7 @@
 #include "app/StartupRecovery.h"
 #include "batch/RecoveryFile.h"
 #include "desktop/RunNotifier.h"
+#include "desktop/SessionBus.h"
 #include "desktop/SleepInhibitor.h"
 #include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
@@ -58,6 +59,8 @@ public:
 
 int child(int argc, char **argv, bool joblet)
 {
+    if (joblet)
+        refuseBusAutolaunch();
     QApplication app(argc, argv);
     ExposeWatch watch;
     std::unique_ptr<QWidget> window;
@@ -77,9 +80,10 @@ int child(int argc, char **argv, bool joblet)
             return 1;
         QApplication::setWindowIcon(appIcon());
         engines = std::make_unique<EngineFactory>(ProfileCatalogue::folders(paths.programFolder()));
-        dialogs = std::make_unique<DesktopUiServices>(*engines);
+        const LastProfile lastProfile;
+        dialogs = std::make_unique<DesktopUiServices>(*engines, lastProfile);
         auto *main = new FrmJobletIn({*engines, Clock::system(), *dialogs, paths.markerFile(),
-                                      paths.handOffFile(), ProgramPaths::reportsFolder()});
+                                      paths.handOffFile(), ProgramPaths::reportsFolder(), lastProfile});
         channel = std::make_unique<InstanceChannel>(instance.takeListeningSocket(), paths.handOffFile());
         recovery = std::make_unique<RecoveryFile>(main->list(), qEnvironmentVariable("BENCH_FOLDER") + "/recovery.jlt");
         inhibitor = std::make_unique<SleepInhibitor>();

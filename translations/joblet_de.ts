@@ -656,6 +656,73 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     </message>
 </context>
 <context>
+    <name>joblet::ReadableMedia</name>
+    <message>
+        <source>MPEG-4 and QuickTime</source>
+        <translation>MPEG-4 und QuickTime</translation>
+    </message>
+    <message>
+        <source>Matroska and WebM</source>
+        <translation>Matroska und WebM</translation>
+    </message>
+    <message>
+        <source>Ogg</source>
+        <translation>Ogg</translation>
+    </message>
+    <message>
+        <source>MPEG transport stream</source>
+        <translation>MPEG-Transportstrom</translation>
+    </message>
+    <message>
+        <source>MPEG program stream</source>
+        <translation>MPEG-Programmstrom</translation>
+    </message>
+    <message>
+        <source>AVI</source>
+        <translation>AVI</translation>
+    </message>
+    <message>
+        <source>ASF</source>
+        <translation>ASF</translation>
+    </message>
+    <message>
+        <source>Flash video</source>
+        <translation>Flash-Video</translation>
+    </message>
+    <message>
+        <source>DV</source>
+        <translation>DV</translation>
+    </message>
+    <message>
+        <source>MP3</source>
+        <translation>MP3</translation>
+    </message>
+    <message>
+        <source>AAC</source>
+        <translation>AAC</translation>
+    </message>
+    <message>
+        <source>AC-3</source>
+        <translation>AC-3</translation>
+    </message>
+    <message>
+        <source>FLAC</source>
+        <translation>FLAC</translation>
+    </message>
+    <message>
+        <source>WAV</source>
+        <translation>WAV</translation>
+    </message>
+    <message>
+        <source>AIFF</source>
+        <translation>AIFF</translation>
+    </message>
+    <message>
+        <source>Bitmap image</source>
+        <translation>Bitmap-Bild</translation>
+    </message>
+</context>
+<context>
     <name>joblet::RunNotifier</name>
     <message>
         <source>1 job</source>
@@ -727,68 +794,8 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
 <context>
     <name>joblet::UiServices</name>
     <message>
-        <source>MPEG-4 and QuickTime (*.mp4 *.m4v *.m4a *.mov *.3gp *.3g2)</source>
-        <translation>MPEG-4 und QuickTime (*.mp4 *.m4v *.m4a *.mov *.3gp *.3g2)</translation>
-    </message>
-    <message>
-        <source>Matroska and WebM (*.mkv *.mka *.webm)</source>
-        <translation>Matroska und WebM (*.mkv *.mka *.webm)</translation>
-    </message>
-    <message>
-        <source>Ogg (*.ogg *.ogv *.oga *.opus)</source>
-        <translation>Ogg (*.ogg *.ogv *.oga *.opus)</translation>
-    </message>
-    <message>
-        <source>MPEG transport stream (*.ts *.m2ts *.mts)</source>
-        <translation>MPEG-Transportstrom (*.ts *.m2ts *.mts)</translation>
-    </message>
-    <message>
-        <source>MPEG program stream (*.mpg *.mpeg *.vob)</source>
-        <translation>MPEG-Programmstrom (*.mpg *.mpeg *.vob)</translation>
-    </message>
-    <message>
-        <source>AVI (*.avi)</source>
-        <translation>AVI (*.avi)</translation>
-    </message>
-    <message>
-        <source>ASF (*.asf *.wmv *.wma)</source>
-        <translation>ASF (*.asf *.wmv *.wma)</translation>
-    </message>
-    <message>
-        <source>Flash video (*.flv)</source>
-        <translation>Flash-Video (*.flv)</translation>
-    </message>
-    <message>
-        <source>DV (*.dv)</source>
-        <translation>DV (*.dv)</translation>
-    </message>
-    <message>
-        <source>MP3 (*.mp3)</source>
-        <translation>MP3 (*.mp3)</translation>
-    </message>
-    <message>
-        <source>AAC (*.aac *.adts)</source>
-        <translation>AAC (*.aac *.adts)</translation>
-    </message>
-    <message>
-        <source>AC-3 (*.ac3)</source>
-        <translation>AC-3 (*.ac3)</translation>
-    </message>
-    <message>
-        <source>FLAC (*.flac)</source>
-        <translation>FLAC (*.flac)</translation>
-    </message>
-    <message>
-        <source>WAV (*.wav)</source>
-        <translation>WAV (*.wav)</translation>
-    </message>
-    <message>
-        <source>AIFF (*.aif *.aiff)</source>
-        <translation>AIFF (*.aif *.aiff)</translation>
-    </message>
-    <message>
-        <source>Bitmap image (*.bmp)</source>
-        <translation>Bitmap-Bild (*.bmp)</translation>
+        <source>All readable media</source>
+        <translation>Alle lesbaren Medien</translation>
     </message>
     <message>
         <source>All files (*)</source>

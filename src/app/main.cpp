@@ -11,8 +11,10 @@
 
 #include "batch/RecoveryFile.h"
 #include "desktop/RunNotifier.h"
+#include "desktop/SessionBus.h"
 #include "desktop/SleepInhibitor.h"
 #include "encoding/EngineFactory.h"
+#include "encoding/LastProfile.h"
 #include "encoding/ProfileCatalogue.h"
 #include "fileio/SignalPipe.h"
 #include "schedule/Clock.h"
@@ -46,6 +48,7 @@ int main(int argc, char **argv)
     if (!start.openWindow)
         return start.exitCode;
 
+    refuseBusAutolaunch();
     // Ends the process when there is no display: hence the marker after it.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Joblet"));
@@ -57,9 +60,10 @@ int main(int argc, char **argv)
     SignalPipe termination;
 
     const EngineFactory engines(ProfileCatalogue::folders(paths->programFolder()));
-    DesktopUiServices dialogs(engines);
+    const LastProfile lastProfile;
+    DesktopUiServices dialogs(engines, lastProfile);
     FrmJobletIn window({engines, Clock::system(), dialogs, paths->markerFile(), paths->handOffFile(),
-                        ProgramPaths::reportsFolder()});
+                        ProgramPaths::reportsFolder(), lastProfile});
     HandOffPoller poller;
     window.setHandOffPoll([&] {
         poller.tick(

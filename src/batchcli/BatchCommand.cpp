@@ -15,6 +15,7 @@
 #include "encoding/EncoderFailure.h"
 #include "encoding/EngineFactory.h"
 #include "encoding/FfmpegEngine.h"
+#include "encoding/LastProfile.h"
 #include "encoding/ProfileCatalogue.h"
 #include "encoding/SourceGroup.h"
 #include "fileio/RegularFile.h"
@@ -32,6 +33,7 @@
 
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <cstdio>
 
 namespace joblet::batchcli {
@@ -221,7 +223,7 @@ int mergeLists(const QStringList &args)
 
 struct MakeOptions {
     QString list;
-    QString profile = DefaultProfileName;
+    std::optional<QString> profile; // none given: the one chosen last in the window
     QString outputDir;
     QStringList files;
     bool recurse = false;
@@ -348,10 +350,12 @@ int makeList(const QStringList &args, const QString &programFolder)
 
     QList<EncoderProfile> profiles;
     const EngineFactory engines = engineFactory(programFolder, &profiles);
+    const QString profile =
+        options.profile ? *options.profile : LastProfile().pick(ProfileCollection(profiles));
     const ProfileCollection collection(profiles);
-    const EncoderProfile *named = findProfile(collection, options.profile);
+    const EncoderProfile *named = findProfile(collection, profile);
     if (!named)
-        return usageError(profileRefusal(QStringLiteral("make"), profiles, options.profile));
+        return usageError(profileRefusal(QStringLiteral("make"), profiles, profile));
 
     struct Candidate {
         QString input;
@@ -400,7 +404,7 @@ int makeList(const QStringList &args, const QString &programFolder)
         BatchItem item;
         item.inputFile = candidate.input;
         item.outputFile = OutputNaming::fromMedia(candidate.input, audio, video, named->settings(), outputDir);
-        item.profile = options.profile;
+        item.profile = profile;
         rows.append(item);
     }
 
@@ -605,8 +609,9 @@ QString makeUsage()
         "Writes LIST.jlt with one row per media file, the output named after it with\n"
         "the profile's extension (.wma/.wmv by its streams for the ASF profiles), beside\n"
         "it or in DIR (\"_1\" before the extension only where that name is the input),\n"
-        "and the profile NAME (default \"Qimto Clipwright 320X240\"; an unknown one is\n"
-        "refused with the nearest names).\n"
+        "and the profile NAME (an unknown one is refused with the nearest names); without\n"
+        "--profile, the profile last chosen in Joblet's window, else\n"
+        "\"Qimto Clipwright 320X240\".\n"
         "  -r           FILES may be folders: every media file under them, sorted, links\n"
         "               not followed; other files there are passed over quietly\n"
         "  --force      replace LIST.jlt when it is a list already\n"

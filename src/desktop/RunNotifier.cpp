@@ -1,5 +1,7 @@
 #include "RunNotifier.h"
 
+#include "SessionBus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -41,7 +43,8 @@ QString RunNotifier::actionText()
 
 void RunNotifier::runEnded(int done, int failed, bool windowActive)
 {
-    if (windowActive)
+    // No bus is started for a notification nobody would see.
+    if (windowActive || !sessionBusRunning())
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())

@@ -489,23 +489,25 @@ std::optional<ProfileSettings> ProfileCatalogue::parse(const QByteArray &text, Q
     return p;
 }
 
-ProfileChoice profileChoice(const ProfileCollection &profiles)
+ProfileChoice profileChoice(const ProfileCollection &profiles, const QString &preferred)
 {
     ProfileChoice choice;
     for (const EncoderProfile &p : profiles)
         choice.names << p.Name();
-    if (choice.names.contains(DefaultProfileName, Qt::CaseSensitive))
+    if (const EncoderProfile *p = preferred.isEmpty() ? nullptr : findProfile(profiles, preferred))
+        choice.current = p->Name();
+    else if (choice.names.contains(DefaultProfileName, Qt::CaseSensitive))
         choice.current = DefaultProfileName;
     else if (!choice.names.isEmpty())
         choice.current = choice.names.first();
     return choice;
 }
 
-ProfileChoice profileChoice(const EngineFactory &engines)
+ProfileChoice profileChoice(const EngineFactory &engines, const QString &preferred)
 {
     try {
         const std::unique_ptr<EncoderEngine> engine = engines.create();
-        return profileChoice(engine->ProfileCollection());
+        return profileChoice(engine->ProfileCollection(), preferred);
     } catch (...) {
         // No engine means nothing to choose from; the caller shows an empty list.
         return {};

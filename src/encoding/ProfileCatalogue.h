@@ -36,15 +36,16 @@ public:
 };
 
 // The profile list of the main window and the add-item dialog: every name in
-// enumeration order, and the current one: the default name when a profile has
-// exactly that name, else the first.
+// enumeration order, and the current one: the profile named `preferred`
+// (letter case aside) when there is one, else the default name when a
+// profile has exactly that name, else the first.
 struct ProfileChoice {
     QStringList names;
     QString current;
 };
-ProfileChoice profileChoice(const ProfileCollection &profiles);
+ProfileChoice profileChoice(const ProfileCollection &profiles, const QString &preferred = {});
 // Same, from a temporary engine of `engines`; failures give an empty choice.
-ProfileChoice profileChoice(const EngineFactory &engines);
+ProfileChoice profileChoice(const EngineFactory &engines, const QString &preferred = {});
 
 // Finds `profile` in `profiles` ignoring letter case (blanks count, first match
 // wins), assigns it to `group` and leaves it in `found`. 0 on success, 1 when

@@ -170,7 +170,7 @@ void FrmAddFiles::Form_Load()
 
     try {
         const std::unique_ptr<EncoderEngine> engine = m_engines.create();
-        const ProfileChoice choice = profileChoice(engine->ProfileCollection());
+        const ProfileChoice choice = profileChoice(engine->ProfileCollection(), m_preferredProfile);
         showProfiles({choice.names, int(choice.names.indexOf(choice.current))});
     } catch (const EncoderFailure &failure) {
         m_dialogs.failure(this, tr("Error Getting Profiles of Encoder"),
@@ -206,9 +206,11 @@ void FrmAddFiles::CmdBrowse_Click(int index)
 {
     UiServices &ui = m_dialogs;
     if (index == 0) {
-        // The dialog's own two filters first (the default), then every container.
-        const QStringList filters =
-            UiServices::qtFilters(tr(InputFilter)) + UiServices::containerFilters();
+        // Everything readable first, as the default, so no file the engine
+        // takes is hidden; then the dialog's own two and each container.
+        const QStringList filters = QStringList(UiServices::readableFilter())
+                                    + UiServices::qtFilters(tr(InputFilter))
+                                    + UiServices::containerFilters();
         const QString chosen = ui.openFile(this, {tr("Input File"), filters, {}, true});
         TxtInput->setText(chosen);
         const QString proposal = proposalFor(m_engines, TxtInput->text(), CmbProfile->currentText());

@@ -29,6 +29,9 @@ public:
     // centres the window; exec() and open() run it, tests call it directly.
     void Form_Load();
 
+    // The profile shown at opening when it is listed: the user's last choice.
+    void setPreferredProfile(const QString &name) { m_preferredProfile = name; }
+
     int exec() override;
     void open() override;
 
@@ -66,6 +69,7 @@ private:
     QString m_inputFile;
     QString m_outputFile;
     QString m_profile;
+    QString m_preferredProfile;
     // Set once the engine refused the input: the window is closing and no
     // later OK may store anything.
     bool m_refused = false;

@@ -206,7 +206,16 @@ void FrmJobletIn::Form_Load()
     enable({CmdAdd, CmdLoad, Command1, CmdExit}, true);
 }
 
-void FrmJobletIn::CmdAdd_Click() { m_commands->add(); }
+void FrmJobletIn::CmdAdd_Click()
+{
+    const QString chosen = m_commands->add();
+    if (chosen.isEmpty())
+        return;
+    // Drops, hand-off and command-line jobs follow the user's last choice,
+    // in this run and the next ones.
+    m_context.lastProfile.remember(chosen);
+    FillCombo();
+}
 void FrmJobletIn::CmdRemove_Click() { m_commands->remove(); }
 void FrmJobletIn::CmdRemoveAll_Click() { m_commands->removeAll(); }
 void FrmJobletIn::CmdClearResults_Click() { m_commands->clearResults(); }
@@ -457,12 +466,12 @@ bool FrmJobletIn::addHandOffJob(const QString &input, const QString &output)
 void FrmJobletIn::CommandLine_Job(const QString &InputFile, const QString &OutputFile, bool startRun)
 {
     try {
-        // The default profile: exactly the default name if offered, else the
-        // first; untrimmed into the job, trimmed for later jobs.
+        // The profile chosen last, else exactly the default name if offered,
+        // else the first; untrimmed into the job, trimmed for later jobs.
         QString profile;
         {
             const std::unique_ptr<EncoderEngine> engine = m_context.engines.create();
-            profile = profileChoice(engine->ProfileCollection()).current;
+            profile = m_context.lastProfile.pick(engine->ProfileCollection());
         }
         m_defaultProfile = profile.trimmed();
         QString output = OutputFile;

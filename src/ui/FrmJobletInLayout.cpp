@@ -309,7 +309,7 @@ void FrmJobletIn::Form_Resize()
 
 void FrmJobletIn::FillCombo()
 {
-    const ProfileChoice choice = profileChoice(m_context.engines);
+    const ProfileChoice choice = profileChoice(m_context.engines, m_context.lastProfile.name());
     CmbProfile->clear();
     CmbProfile->addItems(choice.names);
     CmbProfile->setCurrentText(choice.current);

@@ -44,25 +44,28 @@ void ListCommands::enableListButtons()
         b->setEnabled(true);
 }
 
-void ListCommands::add()
+QString ListCommands::add()
 {
     try {
         UiServices::AddItemEntry entry = m_dialogs.addItem(m_controls.window);
         // Blanks only are not "nothing entered"; they reach the list trimmed.
         if (entry.inputFile.isEmpty()) {
             m_controls.add->setFocus();
-            return;
+            return {};
         }
         const QString input = trimSpaces(entry.inputFile);
         QString output = trimSpaces(entry.outputFile);
         const QString profile = trimSpaces(entry.profile);
-        if (Populate_List(m_list, m_engines, input, output, profile) == 1)
+        const bool added = Populate_List(m_list, m_engines, input, output, profile) == 0;
+        if (!added)
             m_dialogs.message(m_controls.window,
                                            tr("Error Populating the list"));
         enableListButtons();
+        return added ? profile : QString();
     } catch (...) {
         // Add fails silently; a row that could not be added was reported above.
     }
+    return {};
 }
 
 void ListCommands::addFiles(const QStringList &inputs, const QString &profile)

@@ -34,7 +34,8 @@ public:
     ListCommands(BatchList &list, const EngineFactory &engines, UiServices &dialogs,
                  const Controls &controls);
 
-    void add();
+    // The profile of the job it added; empty when none was added.
+    QString add();
     void remove();
     void removeAll();
     void clearResults();

@@ -3,6 +3,7 @@
 #include "FrmAddFiles.h"
 
 #include "encoding/EngineFactory.h"
+#include "encoding/ReadableMedia.h"
 
 #include <QFileDialog>
 #include <QRegularExpression>
@@ -44,8 +45,9 @@ QString fileDialog(QWidget *parent, const UiServices::FileDialog &dialog,
 
 } // namespace
 
-DesktopUiServices::DesktopUiServices(const EngineFactory &engines)
+DesktopUiServices::DesktopUiServices(const EngineFactory &engines, LastProfile lastProfile)
     : m_engines(engines)
+    , m_lastProfile(std::move(lastProfile))
 {
 }
 
@@ -71,6 +73,7 @@ QString DesktopUiServices::saveFile(QWidget *parent, const FileDialog &dialog)
 UiServices::AddItemEntry DesktopUiServices::addItem(QWidget *parent)
 {
     FrmAddFiles dialog(m_engines, *this, parent);
+    dialog.setPreferredProfile(m_lastProfile.name());
     dialog.exec();
     return {dialog.GetInputFile(), dialog.GetOutputFile(), dialog.GetProfile()};
 }
@@ -95,28 +98,30 @@ QStringList UiServices::qtFilters(const QString &pairs)
     return filters;
 }
 
+namespace {
+
+QString patterns(const QStringList &extensions)
+{
+    QStringList globs;
+    for (const QString &ext : extensions)
+        globs << QStringLiteral("*.") + ext;
+    return QStringLiteral(" (") + globs.join(u' ') + u')';
+}
+
+} // namespace
+
+QString UiServices::readableFilter()
+{
+    return tr("All readable media") + patterns(readableExtensions());
+}
+
 QStringList UiServices::containerFilters()
 {
-    // The containers of everyday recordings, downloads and rips; each is
-    // read by the engine's demuxers (the tests make a file of each).
-    return {
-        tr("MPEG-4 and QuickTime (*.mp4 *.m4v *.m4a *.mov *.3gp *.3g2)"),
-        tr("Matroska and WebM (*.mkv *.mka *.webm)"),
-        tr("Ogg (*.ogg *.ogv *.oga *.opus)"),
-        tr("MPEG transport stream (*.ts *.m2ts *.mts)"),
-        tr("MPEG program stream (*.mpg *.mpeg *.vob)"),
-        tr("AVI (*.avi)"),
-        tr("ASF (*.asf *.wmv *.wma)"),
-        tr("Flash video (*.flv)"),
-        tr("DV (*.dv)"),
-        tr("MP3 (*.mp3)"),
-        tr("AAC (*.aac *.adts)"),
-        tr("AC-3 (*.ac3)"),
-        tr("FLAC (*.flac)"),
-        tr("WAV (*.wav)"),
-        tr("AIFF (*.aif *.aiff)"),
-        tr("Bitmap image (*.bmp)"),
-    };
+    QStringList filters;
+    for (const MediaFamily &family : readableMedia())
+        filters << QCoreApplication::translate("joblet::ReadableMedia", family.name)
+                       + patterns(family.extensions);
+    return filters;
 }
 
 QStringList UiServices::dialogFilters(const FileDialog &dialog)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoding/LastProfile.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QString>
@@ -54,8 +56,9 @@ public:
     // filter form: "Desc (*.a *.b)", "Other (*.c)". A pattern list already
     // in the description gives way to the real one, so it shows once.
     static QStringList qtFilters(const QString &pairs);
-    // One filter per media container the engine reads, after the ones a
-    // dialog names first.
+    // Every file the engine reads, in one filter.
+    static QString readableFilter();
+    // One filter per media container the engine reads.
     static QStringList containerFilters();
     // What a file dialog offers: its own filters, then "All files (*)".
     static QStringList dialogFilters(const FileDialog &dialog);
@@ -67,10 +70,10 @@ public:
 };
 
 // Real message boxes and file dialogs; the add-item dialog gets its engines
-// from `engines`.
+// from `engines` and opens on the profile chosen last.
 class DesktopUiServices final : public UiServices {
 public:
-    explicit DesktopUiServices(const EngineFactory &engines);
+    DesktopUiServices(const EngineFactory &engines, LastProfile lastProfile);
 
     QMessageBox::StandardButton message(QWidget *parent, const QString &text,
                                         QMessageBox::StandardButtons buttons, Icon icon,
@@ -81,6 +84,7 @@ public:
 
 private:
     const EngineFactory &m_engines;
+    LastProfile m_lastProfile;
 };
 
 } // namespace joblet

@@ -20,6 +20,7 @@ struct TestContext {
     joblet::AppContext context()
     {
         return {engines, clock, ui, programFolder.filePath("JobletRunning"),
-                programFolder.filePath("tonvel.lst"), programFolder.filePath("reports")};
+                programFolder.filePath("tonvel.lst"), programFolder.filePath("reports"),
+                joblet::LastProfile(programFolder.filePath("last-profile"))};
     }
 };

@@ -5,6 +5,7 @@
 #include "ui/FrmAddFiles.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -207,12 +208,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("focus");
+        QTest::addColumn<QStringList>("shownFirst"); // files the default filter shows
         // A chosen input proposes an output (the naming rule is checked with the
         // session rules) and takes the focus back; without a proposal nothing moves.
-        QTest::newRow("input") << 0 << "x.mpeg" << "x.mwmv" << "TxtInput";
-        QTest::newRow("input cancelled") << 0 << "" << "typed.wmv" << "CmdBrowse_0";
-        QTest::newRow("output") << 1 << "x.wma" << "x.wma" << "CmdBrowse_1";
-        QTest::newRow("output cancelled") << 1 << "" << "" << "CmdBrowse_1";
+        QTest::newRow("input") << 0 << "x.mpeg" << "x.mwmv" << "TxtInput" << QStringList{};
+        QTest::newRow("input cancelled") << 0 << "" << "typed.wmv" << "CmdBrowse_0" << QStringList{};
+        QTest::newRow("input: MP4 shown") << 0 << "" << "typed.wmv" << "CmdBrowse_0" << QStringList{"a.mp4"};
+        QTest::newRow("input: Matroska shown") << 0 << "" << "typed.wmv" << "CmdBrowse_0" << QStringList{"a.mkv"};
+        QTest::newRow("output") << 1 << "x.wma" << "x.wma" << "CmdBrowse_1" << QStringList{};
+        QTest::newRow("output cancelled") << 1 << "" << "" << "CmdBrowse_1" << QStringList{};
     }
     void browse()
     {
@@ -234,9 +238,14 @@ private Q_SLOTS:
         QCOMPARE(d.save, row == 1);
         QCOMPARE(d.dialog.mustExist, row == 0);
         QVERIFY(row == 0 || !d.dialog.confirmOverwrite); // the output is replaced unasked
-        // The dialog's own filter first, as the default.
-        QCOMPARE(d.dialog.filters.first(), row == 0 ? QString("Video Files (*.asf *.avi *.bmp *.mpg *.wmv)")
-                                                    : QString("Qimto Media  files (*.wmv *.wma)"));
+        const QString first = d.dialog.filters.first();
+        const QStringList globs = first.section('(', -1).chopped(1).split(' ');
+        QFETCH(QStringList, shownFirst);
+        for (const QString &file : shownFirst)
+            QVERIFY2(QDir::match(globs, file), qPrintable(first + " hides " + file));
+        // The dialog's own filters stay offered.
+        QVERIFY(d.dialog.filters.contains(row == 0 ? QString("Video Files (*.asf *.avi *.bmp *.mpg *.wmv)")
+                                                   : QString("Qimto Media  files (*.wmv *.wma)")));
     }
 
     // Which profiles suit the input's streams, and which stays picked: the remembered

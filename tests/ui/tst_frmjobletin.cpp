@@ -463,7 +463,8 @@ private Q_SLOTS:
         QVERIFY(!f.window.isVisible() && !QFile::exists(f.marker()));
     }
 
-    // A file named on the command line: its job, the default profile, the
+    // A file named on the command line: its job, the default profile (the
+    // one chosen last, kept for the user, when it is still offered), the
     // buttons, and the run when asked for.
     void commandLineJob_data()
     {
@@ -479,6 +480,10 @@ private Q_SLOTS:
         QTest::newRow("with <RUN>") << withDefault << "" << true << DefaultProfileName << DefaultProfileName;
         QTest::newRow("list full") << withDefault << "full" << true << "" << DefaultProfileName;
         QTest::newRow("no engine") << withDefault << "no engine" << true << "" << DefaultProfileName;
+        QTest::newRow("chosen in Add") << withDefault << "Add other" << false << "Other" << "Other";
+        QTest::newRow("chosen in an earlier run") << withDefault << "kept other" << false << "Other" << "Other";
+        QTest::newRow("chosen, since removed") << withDefault << "kept gone" << false << DefaultProfileName
+                                               << DefaultProfileName;
     }
     void commandLineJob()
     {
@@ -494,6 +499,14 @@ private Q_SLOTS:
             f.window.list().append(QList<BatchItem>(BatchList::MaxRows, BatchItem{"/in/x.avi", "/x.wmv", "P", {}, {}}));
         if (setup == "no engine")
             f.engines->creationFailure = EngineError::NoEncoder;
+        if (setup == "Add other") {
+            f.ui.addItemAnswers << UiServices::AddItemEntry{"/in/a.avi", "None", "other"};
+            f.click("CmdAdd");
+            f.window.list().removeAll();
+            QCOMPARE(f.get<QComboBox>("CmbProfile")->currentText(), QString("Other")); // for drops and hand-off
+        }
+        if (setup.startsWith("kept")) // as an earlier process left it
+            QVERIFY(LastProfile(f.tc.programFolder.filePath("last-profile")).remember(setup.section(' ', 1)));
         QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
         f.window.CommandLine_Job("/in/talk.avi", "/in/talk.wmv", run);
         QTEST(f.window.DefaultProfile(), "defaultProfile");
