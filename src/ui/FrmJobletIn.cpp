@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
@@ -177,6 +178,9 @@ void FrmJobletIn::Control_RunEnded(const RunControl::RunSummary &summary)
     // A finished list has nothing left to start until it changes.
     CmdStart->setEnabled(!finished);
     CmdStop->setEnabled(false);
+    // A run that never started has nothing to count.
+    if (summary.tally.rows() > 0)
+        setLabelText(m_statusText, summary.tally.text());
 }
 
 void FrmJobletIn::Control_ReportStarted(const QString &time)
@@ -427,7 +431,7 @@ void FrmJobletIn::startWhenShown(bool startRun)
 void FrmJobletIn::Runner_EngineCreated(EncoderEngine *engine)
 {
     PropMain->AddObject(engine);
-    PropMain->AddPage(new JobProgressPage);
+    PropMain->AddPage(new JobProgressPage(m_context.clock, &m_control->runner()));
 }
 
 void FrmJobletIn::Runner_EngineReleased()
@@ -435,9 +439,10 @@ void FrmJobletIn::Runner_EngineReleased()
     PropMain->AddObject(nullptr);
 }
 
-void FrmJobletIn::Runner_JobStarted()
+void FrmJobletIn::Runner_JobStarted(int row)
 {
-    setLabelText(m_statusText, tr("Encoder Running"));
+    setLabelText(m_statusText,
+                 tr("Encoder Running: %1").arg(QFileInfo(m_list->item(row).inputFile).fileName()));
 }
 
 void FrmJobletIn::Runner_JobEnded()
