@@ -47,6 +47,38 @@
         <source>lossless</source>
         <translation>verlustfrei</translation>
     </message>
+    <message>
+        <source>row %1 %2</source>
+        <translation>Zeile %1 %2</translation>
+    </message>
+    <message>
+        <source>%1 Done now</source>
+        <translation>%1 jetzt fertig</translation>
+    </message>
+    <message>
+        <source>%1 already Done (skipped)</source>
+        <translation>%1 bereits fertig (übersprungen)</translation>
+    </message>
+    <message>
+        <source>%1 failed (%2)</source>
+        <translation>%1 fehlgeschlagen (%2)</translation>
+    </message>
+    <message>
+        <source>%1 stopped (%2)</source>
+        <translation>%1 angehalten (%2)</translation>
+    </message>
+    <message>
+        <source>%1 not reached</source>
+        <translation>%1 nicht erreicht</translation>
+    </message>
+    <message>
+        <source>1 row: %1</source>
+        <translation>1 Zeile: %1</translation>
+    </message>
+    <message>
+        <source>%1 rows: %2</source>
+        <translation>%1 Zeilen: %2</translation>
+    </message>
 </context>
 <context>
     <name>joblet::BatchList</name>
@@ -286,10 +318,6 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
         <translation>Fehler beim Ausführen der Anwendung</translation>
     </message>
     <message>
-        <source>Encoder Running</source>
-        <translation>Encoder läuft</translation>
-    </message>
-    <message>
         <source>Jobs</source>
         <translation>Aufträge</translation>
     </message>
@@ -435,6 +463,10 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     <message>
         <source>Encode the list at the start time chosen above, or cancel that schedule</source>
         <translation>Die Liste zur oben gewählten Startzeit kodieren oder diesen Zeitplan aufheben</translation>
+    </message>
+    <message>
+        <source>Encoder Running: %1</source>
+        <translation>Encoder läuft: %1</translation>
     </message>
 </context>
 <context>
@@ -599,6 +631,18 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     <message>
         <source>Stopped</source>
         <translation>Gestoppt</translation>
+    </message>
+    <message>
+        <source>Batch:</source>
+        <translation>Stapel:</translation>
+    </message>
+    <message>
+        <source>Batch time left:</source>
+        <translation>Restzeit Stapel:</translation>
+    </message>
+    <message>
+        <source>job %1 of %2</source>
+        <translation>Auftrag %1 von %2</translation>
     </message>
 </context>
 <context>

@@ -8,9 +8,10 @@
 #include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
 #include "encoding/PartialOutput.h"
+#include "schedule/Clock.h"
 #include "session/ProgressFigures.h"
+#include "session/RunTally.h"
 #include "session/SessionRunner.h"
-
 
 namespace joblet::batchcli {
 
@@ -29,10 +30,14 @@ BatchRun::BatchRun(ResultStore &store, const EngineFactory &engines, RunSettings
     , m_report(report)
 {
     const ListDocument &list = store.start();
+    QList<RunPlan::Entry> entries;
     for (int row = 1; row <= list.count(); ++row) {
-        if (m_settings.shard.takes(row) && !isDone(list.result(row)))
+        if (m_settings.shard.takes(row) && !isDone(list.result(row))) {
             m_rows.append(row);
+            entries.append({row, list.item(row).inputFile});
+        }
     }
+    m_plan = RunPlan(std::move(entries));
     m_ticker.setInterval(TickMs);
     connect(&m_ticker, &QTimer::timeout, this, &BatchRun::tick);
 }
@@ -63,7 +68,6 @@ void BatchRun::start()
     // Only rows this run owns, before it encodes any: no live job's file.
     removePartialOutputs(outputs);
 
-    m_clock.start();
     m_report.runStarted(int(m_rows.size()), m_settings.jobs);
     m_ticker.start();
     QMetaObject::invokeMethod(this, &BatchRun::startNext, Qt::QueuedConnection);
@@ -88,8 +92,10 @@ void BatchRun::launch(int row)
 
     connect(runner, &SessionRunner::jobStarted, this, [this, runner, row] {
         for (Job &job : m_jobs) {
-            if (job.runner == runner)
+            if (job.runner == runner) {
                 job.started = true;
+                job.speed->beginJob();
+            }
         }
         m_report.jobStarted(row, m_store.start().item(row));
     });
@@ -99,7 +105,7 @@ void BatchRun::launch(int row)
             });
     connect(runner, &SessionRunner::runEnded, this, [this, runner] { onRunnerEnded(runner); });
 
-    m_jobs.append({row, runner, false});
+    m_jobs.append({row, runner, false, std::make_shared<SpeedEstimate>(Clock::system())});
     try {
         runner->start();
     } catch (const EncoderFailure &failure) {
@@ -124,8 +130,8 @@ void BatchRun::onJobEnded(int row, qint32 number, const QString &description)
         if (m_store.start().fits(row, result))
             stopAll();
     }
-    m_report.jobEnded(row, result, number == 0 ? QString() : description, m_ended,
-                      int(m_rows.size()));
+    m_report.jobEnded(row, m_store.start().item(row).inputFile, result, number == 0 ? QString() : description,
+                      m_ended, int(m_rows.size()));
 }
 
 void BatchRun::onRunnerEnded(SessionRunner *runner)
@@ -161,23 +167,36 @@ void BatchRun::stopAll()
 void BatchRun::tick()
 {
     QList<RunReport::Running> running;
-    double work = m_ended;
+    // Jobs at once share the machine: the run goes at their speeds' sum.
+    std::optional<double> speed;
+    qint64 runningLeftUs = 0;
+    std::optional<qint64> mediaLeftUs;
+    const int lastLaunched = m_next > 0 ? m_rows.at(m_next - 1) : 0;
     for (const Job &job : std::as_const(m_jobs)) {
         if (!job.started)
             continue;
-        RunReport::Running r{job.row, std::nullopt};
+        RunReport::Running r{job.row, m_plan.position(job.row), m_store.start().item(job.row).inputFile,
+                             std::nullopt, std::nullopt};
         if (EncoderEngine *engine = job.runner->Encoder()) {
             const EncodeProgress p = engine->Progress();
+            job.speed->sample(p.encodedUs);
             r.percent = ProgressFigures::percentDone(p.encodedUs, p.durationUs);
-            if (p.durationUs > 0)
-                work += std::clamp(double(p.encodedUs) / double(p.durationUs), 0.0, 1.0);
+            const auto jobMediaUs = TimeLeft::mediaLeftUs(p.encodedUs, p.durationUs, {});
+            r.leftMs = TimeLeft::wallMs(jobMediaUs, job.speed->speed());
+            if (job.speed->speed())
+                speed = speed.value_or(0) + *job.speed->speed();
+            // The later rows are counted once, with the first job.
+            if (!mediaLeftUs)
+                mediaLeftUs = TimeLeft::mediaLeftUs(p.encodedUs, p.durationUs, m_plan.durationsAfter(lastLaunched));
+            else
+                runningLeftUs += jobMediaUs.value_or(0);
+            m_plan.probeNext(*engine, lastLaunched);
         }
         running.append(r);
     }
-    // The whole run's rate so far, in thousandths of a job.
-    const auto left = ProgressFigures::remainingMs(m_clock.elapsed(), qint64(work * 1000),
-                                                   qint64(m_rows.size()) * 1000);
-    m_report.progress(running, m_ended, int(m_rows.size()), left);
+    if (mediaLeftUs)
+        *mediaLeftUs += runningLeftUs;
+    m_report.progress(running, m_ended, int(m_rows.size()), TimeLeft::wallMs(mediaLeftUs, speed));
 }
 
 void BatchRun::finish()
@@ -192,13 +211,26 @@ void BatchRun::finish()
         m_writeFailed = true;
     }
     const int code = m_signal != 0 ? 128 + m_signal : m_writeFailed ? 1 : completionCode();
-    int done = 0, failed = 0;
-    for (auto it = m_results.cbegin(); it != m_results.cend(); ++it)
-        ++(isDone(it.value()) ? done : failed);
+    const ListDocument &list = m_store.start();
+    int shardRows = 0;
+    for (int row = 1; row <= list.count(); ++row)
+        shardRows += m_settings.shard.takes(row) ? 1 : 0;
+    RunTally tally(shardRows);
+    for (int row = 1; row <= list.count(); ++row) {
+        if (!m_settings.shard.takes(row))
+            continue;
+        const QString &input = list.item(row).inputFile;
+        if (!m_rows.contains(row))
+            tally.add(row, input, RunTally::End::Skipped);
+        else if (const auto it = m_results.constFind(row); it != m_results.cend())
+            tally.add(row, input, isDone(*it)                                   ? RunTally::End::DoneNow
+                                  : *it == resultText(EngineError::Stopped) ? RunTally::End::Stopped
+                                                                             : RunTally::End::Failed);
+    }
     const QString outcome = m_signal != 0 ? QStringLiteral("stopped")
                             : m_writeFailed ? QStringLiteral("unwritten")
                                             : QStringLiteral("finished");
-    m_report.runEnded(outcome, code, done, failed, int(m_rows.size()));
+    m_report.runEnded(outcome, code, tally);
     Q_EMIT finished(code);
 }
 

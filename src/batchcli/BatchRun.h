@@ -2,11 +2,15 @@
 
 #include "ListDocument.h"
 
-#include <QElapsedTimer>
+#include "session/RunPlan.h"
+#include "session/TimeLeft.h"
+
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QTimer>
+
+#include <memory>
 
 namespace joblet {
 class EngineFactory;
@@ -54,6 +58,7 @@ private:
         int row = 0;
         SessionRunner *runner = nullptr;
         bool started = false;
+        std::shared_ptr<SpeedEstimate> speed;
     };
 
     void startNext();
@@ -70,6 +75,7 @@ private:
     RunSettings m_settings;
     RunReport &m_report;
     QList<int> m_rows;
+    RunPlan m_plan; // m_rows with their inputs and lengths
     qsizetype m_next = 0;
     QList<Job> m_jobs;
     QMap<int, QString> m_results;
@@ -78,7 +84,6 @@ private:
     bool m_writeFailed = false;
     bool m_stopping = false;
     bool m_finished = false;
-    QElapsedTimer m_clock;
     QTimer m_ticker;
 };
 

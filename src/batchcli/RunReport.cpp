@@ -3,10 +3,12 @@
 #include "batch/BatchItem.h"
 #include "batch/JobResult.h"
 #include "session/ProgressFigures.h"
+#include "session/RunTally.h"
 #include "fileio/TerminalText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QStringList>
 
@@ -16,17 +18,22 @@ namespace joblet::batchcli {
 
 namespace {
 
-QString failureLine(int row, const QString &result, const QString &description)
+QString fileName(const QString &path)
 {
-    QString line = QStringLiteral("row %1: %2").arg(row).arg(result);
+    return QFileInfo(path).fileName();
+}
+
+QString failureLine(int row, const QString &input, const QString &result, const QString &description)
+{
+    QString line = QStringLiteral("row %1 (%2): %3").arg(row).arg(fileName(input), result);
     if (!description.isEmpty())
         line += QStringLiteral(" (%1)").arg(description);
     return escapeControls(line) + u'\n';
 }
 
-QString endLine(const QString &outcome, int done, int failed, int rows)
+QString endLine(const QString &outcome, const RunTally &tally)
 {
-    return QStringLiteral("%1: %2 of %3 rows done, %4 failed\n").arg(outcome).arg(done).arg(rows).arg(failed);
+    return escapeControls(QStringLiteral("%1: %2").arg(outcome, tally.text())) + u'\n';
 }
 
 class JsonReport : public RunReport {
@@ -49,9 +56,11 @@ public:
     {
         QJsonArray jobs;
         for (const Running &r : running) {
-            QJsonObject job{{"row", r.row}};
+            QJsonObject job{{"row", r.row}, {"job", r.job}};
             if (r.percent)
                 job.insert("percent", *r.percent);
+            if (r.leftMs)
+                job.insert("leftMs", *r.leftMs);
             jobs.append(job);
         }
         QJsonObject object{{"event", "progress"}, {"ended", ended}, {"rows", rows}, {"running", jobs}};
@@ -59,23 +68,29 @@ public:
             object.insert("leftMs", *leftMs);
         line(object);
     }
-    void jobEnded(int row, const QString &result, const QString &description, int ended, int rows) override
+    void jobEnded(int row, const QString &input, const QString &result, const QString &description, int ended,
+                  int rows) override
     {
         line({{"event", "jobEnded"},
               {"row", row},
+              {"input", input},
               {"result", result},
               {"description", description},
               {"ended", ended},
               {"rows", rows}});
     }
-    void runEnded(const QString &outcome, int exitCode, int done, int failed, int rows) override
+    void runEnded(const QString &outcome, int exitCode, const RunTally &tally) override
     {
+        using End = RunTally::End;
         line({{"event", "runEnded"},
               {"outcome", outcome},
               {"exitCode", exitCode},
-              {"done", done},
-              {"failed", failed},
-              {"rows", rows}});
+              {"done", tally.count(End::DoneNow)},
+              {"skipped", tally.count(End::Skipped)},
+              {"failed", tally.count(End::Failed)},
+              {"stopped", tally.count(End::Stopped)},
+              {"notReached", tally.count(End::NotReached)},
+              {"rows", tally.rows()}});
     }
     void problem(const QString &text) override { line({{"event", "problem"}, {"text", text}}); }
 
@@ -90,15 +105,13 @@ class PlainReport : public RunReport {
 public:
     using RunReport::RunReport;
 
-    void jobEnded(int row, const QString &result, const QString &description, int, int) override
+    void jobEnded(int row, const QString &input, const QString &result, const QString &description, int,
+                  int) override
     {
         if (!isDone(result))
-            put(failureLine(row, result, description));
+            put(failureLine(row, input, result, description));
     }
-    void runEnded(const QString &outcome, int, int done, int failed, int rows) override
-    {
-        put(endLine(outcome, done, failed, rows));
-    }
+    void runEnded(const QString &outcome, int, const RunTally &tally) override { put(endLine(outcome, tally)); }
     void problem(const QString &text) override { put(QStringLiteral("joblet-batch: %1\n").arg(escapeControls(text))); }
 };
 
@@ -110,28 +123,34 @@ public:
     void progress(const QList<Running> &running, int ended, int rows, std::optional<qint64> leftMs) override
     {
         QStringList parts;
-        for (const Running &r : running)
-            parts << (r.percent ? QStringLiteral("row %1 %2%").arg(r.row).arg(*r.percent)
-                                : QStringLiteral("row %1").arg(r.row));
-        QString line = QStringLiteral("%1/%2 done").arg(ended).arg(rows);
-        if (!parts.isEmpty())
-            line += QStringLiteral(", ") + parts.join(QStringLiteral(", "));
+        for (const Running &r : running) {
+            QString part = QStringLiteral("job %1 of %2 %3").arg(r.job).arg(rows).arg(fileName(r.input));
+            if (r.percent)
+                part += QStringLiteral(" %1%").arg(*r.percent);
+            if (r.leftMs)
+                part += QStringLiteral(" %1 left").arg(ProgressFigures::clockText(*r.leftMs));
+            parts << part;
+        }
+        QString line = parts.isEmpty() ? QStringLiteral("%1/%2 done").arg(ended).arg(rows)
+                                       : parts.join(QStringLiteral(", "));
         if (leftMs)
-            line += QStringLiteral(", %1 left").arg(ProgressFigures::clockText(*leftMs));
+            line += QStringLiteral("; batch %1 left").arg(ProgressFigures::clockText(*leftMs));
+        line = escapeControls(line);
         clearLine();
         put(line);
         m_lineShown = true;
     }
-    void jobEnded(int row, const QString &result, const QString &description, int ended, int rows) override
+    void jobEnded(int row, const QString &input, const QString &result, const QString &description, int ended,
+                  int rows) override
     {
         if (!isDone(result))
             clearLine();
-        PlainReport::jobEnded(row, result, description, ended, rows);
+        PlainReport::jobEnded(row, input, result, description, ended, rows);
     }
-    void runEnded(const QString &outcome, int exitCode, int done, int failed, int rows) override
+    void runEnded(const QString &outcome, int exitCode, const RunTally &tally) override
     {
         clearLine();
-        PlainReport::runEnded(outcome, exitCode, done, failed, rows);
+        PlainReport::runEnded(outcome, exitCode, tally);
     }
     void problem(const QString &text) override
     {

@@ -9,7 +9,8 @@
 
 namespace joblet {
 struct BatchItem;
-}
+class RunTally;
+} // namespace joblet
 
 namespace joblet::batchcli {
 
@@ -26,17 +27,22 @@ public:
 
     struct Running {
         int row = 0;
+        int job = 0; // its place among the rows the run encodes, from 1
+        QString input;
         std::optional<int> percent;
+        std::optional<qint64> leftMs;
     };
 
     virtual void runStarted(int /*rows*/, int /*jobs*/) {}
     virtual void jobStarted(int /*row*/, const BatchItem & /*item*/) {}
+    // `leftMs`: the whole run's time left.
     virtual void progress(const QList<Running> & /*running*/, int /*ended*/, int /*rows*/,
                           std::optional<qint64> /*leftMs*/)
     {
     }
-    virtual void jobEnded(int row, const QString &result, const QString &description, int ended, int rows) = 0;
-    virtual void runEnded(const QString &outcome, int exitCode, int done, int failed, int rows) = 0;
+    virtual void jobEnded(int row, const QString &input, const QString &result, const QString &description,
+                          int ended, int rows) = 0;
+    virtual void runEnded(const QString &outcome, int exitCode, const RunTally &tally) = 0;
     // A problem that is no row's Result, such as a list that cannot be written.
     virtual void problem(const QString &text) = 0;
 

@@ -33,16 +33,6 @@ std::optional<int> percentDone(qint64 encodedUs, qint64 durationUs)
     return int(std::clamp<qint64>(encodedUs * 100 / durationUs, 0, 100));
 }
 
-std::optional<qint64> remainingMs(qint64 elapsedMs, qint64 encodedUs,
-                                                   qint64 durationUs)
-{
-    if (durationUs <= 0 || encodedUs <= 0 || elapsedMs <= 0)
-        return std::nullopt;
-    const qint64 leftUs = std::max<qint64>(durationUs - encodedUs, 0);
-    // In double: elapsed × media left overflows 64 bits on long files.
-    return qint64(double(elapsedMs) * double(leftUs) / double(encodedUs));
-}
-
 QString streamsText(const ProfileSettings &profile)
 {
     QStringList parts;

@@ -16,8 +16,6 @@ namespace ProgressFigures {
 QString clockText(qint64 ms);
 // Whole percent done, or nothing when the duration is unknown.
 std::optional<int> percentDone(qint64 encodedUs, qint64 durationUs);
-// Time left at the rate so far, or nothing before there is a rate.
-std::optional<qint64> remainingMs(qint64 elapsedMs, qint64 encodedUs, qint64 durationUs);
 // "Video 320×240, 30 fps, 512 kb/s; Audio 44.1 kHz stereo, 64 kb/s".
 QString streamsText(const ProfileSettings &profile);
 

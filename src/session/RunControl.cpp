@@ -53,8 +53,9 @@ RunControl::Verdict RunControl::start(Origin origin)
         Q_EMIT startFailed(failure.number());
         return Verdict::Failed;
     }
-    m_summary = RunSummary {SessionRunner::Outcome::Finished, origin, 0, 0};
+    m_summary = RunSummary {SessionRunner::Outcome::Finished, origin, 0, 0, RunTally(m_list.count())};
     m_reporting = origin == Origin::Schedule;
+    m_endedRow = 0;
     setState(State::Running, origin);
     Q_EMIT runStarted(origin);
     if (origin == Origin::Schedule) {
@@ -143,16 +144,24 @@ int RunControl::addJob(const QString &input, QString &output, const QString &pro
     return Populate_List(m_list, m_engines, input, output, profile);
 }
 
-void RunControl::onJobEnded(int, qint32 number)
+void RunControl::onJobEnded(int row, qint32 number)
 {
-    if (number == 0)
+    RunTally::End end = RunTally::End::Stopped;
+    if (number == 0) {
         ++m_summary.done;
-    else if (number != EngineError::Stopped)
+        end = RunTally::End::DoneNow;
+    } else if (number != EngineError::Stopped) {
         ++m_summary.failed;
+        end = RunTally::End::Failed;
+    }
+    m_summary.tally.add(row, m_list.item(row).inputFile, end);
+    m_endedRow = row;
 }
 
 void RunControl::onRowVisited(int row)
 {
+    if (m_state == State::Running && row != m_endedRow)
+        m_summary.tally.add(row, m_list.item(row).inputFile, RunTally::End::Skipped);
     if (m_state != State::Running || !m_reporting)
         return;
     const QString line = SessionReportFile::resultLine(m_list.cell(row, BatchItem::OutputFileKey),

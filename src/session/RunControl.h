@@ -3,6 +3,7 @@
 #include "schedule/SessionReportFile.h"
 #include "schedule/TimedSchedule.h"
 
+#include "session/RunTally.h"
 #include "session/SessionRunner.h"
 
 #include <QObject>
@@ -41,6 +42,7 @@ public:
         Origin origin = Origin::None;
         int done = 0;   // jobs of this run that ended "Done"
         int failed = 0; // jobs of this run that ended in an error other than Stop
+        RunTally tally = RunTally(); // how each row ended, with its file
     };
 
     RunControl(BatchList &list, const EngineFactory &engines, const Clock &clock,
@@ -115,6 +117,7 @@ private:
     // A timed run's rows still go into its report.
     bool m_reporting = false;
     RunSummary m_summary;
+    int m_endedRow = 0; // the row whose job ended last, to tell a skipped row
 };
 
 } // namespace joblet

@@ -52,6 +52,7 @@ void SessionRunner::start()
     m_row = 1;
     m_jobRow = 0;
     m_concludePending = false;
+    m_plan = RunPlan::of(*m_list);
     connect(m_engine.get(), &EncoderEngine::OnError, this, &SessionRunner::Encoder_OnError);
     connect(m_engine.get(), &EncoderEngine::RunStateChanged, this,
             &SessionRunner::onRunStateChanged);

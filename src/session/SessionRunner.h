@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "session/RunPlan.h"
+
 #include <memory>
 
 namespace joblet {
@@ -53,6 +55,12 @@ public:
     qint32 ProcessInput(EncoderEngine &engine, const QString &InputFile, const QString &OutputFile,
                         const QString &Profile, QString *description = nullptr);
 
+    // The rows this run encodes, fixed at start().
+    RunPlan &plan() { return m_plan; }
+    const RunPlan &plan() const { return m_plan; }
+    // The row whose job the engine encodes, 0 between jobs.
+    int jobRow() const { return m_jobRow; }
+
     // The engine of the current run, or nullptr.
     EncoderEngine *Encoder() const;
     qint32 EncoderError() const { return m_encoderError; }
@@ -94,6 +102,7 @@ private:
     // The row whose job the engine encodes, 0 between jobs.
     int m_jobRow = 0;
     int m_row = 0;
+    RunPlan m_plan;
     bool m_concludePending = false;
     bool m_stopFoundFinished = false;
     QString m_stopNote;

@@ -251,6 +251,9 @@ void FrmJobletIn::Control_RunEnded(const RunControl::RunSummary &summary)
     CmdStop->setEnabled(false);
     // Rows now Done are past checking; the others may have changed meanwhile.
     m_checkLater->start();
+    // A run that never started has nothing to count.
+    if (summary.tally.rows() > 0)
+        setLabelText(m_statusText, summary.tally.text());
 }
 
 void FrmJobletIn::Control_ReportStarted(const QString &time)
@@ -504,7 +507,7 @@ void FrmJobletIn::startWhenShown(bool startRun)
 void FrmJobletIn::Runner_EngineCreated(EncoderEngine *engine)
 {
     PropMain->AddObject(engine);
-    PropMain->AddPage(new JobProgressPage);
+    PropMain->AddPage(new JobProgressPage(m_context.clock, &m_control->runner()));
 }
 
 void FrmJobletIn::Runner_EngineReleased()
@@ -512,9 +515,10 @@ void FrmJobletIn::Runner_EngineReleased()
     PropMain->AddObject(nullptr);
 }
 
-void FrmJobletIn::Runner_JobStarted()
+void FrmJobletIn::Runner_JobStarted(int row)
 {
-    setLabelText(m_statusText, tr("Encoder Running"));
+    setLabelText(m_statusText,
+                 tr("Encoder Running: %1").arg(QFileInfo(m_list->item(row).inputFile).fileName()));
 }
 
 void FrmJobletIn::Runner_JobEnded()

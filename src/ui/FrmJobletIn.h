@@ -119,7 +119,7 @@ private:
 
     void Runner_EngineCreated(EncoderEngine *engine);
     void Runner_EngineReleased();
-    void Runner_JobStarted();
+    void Runner_JobStarted(int row);
     void Runner_JobEnded();
     void Control_RunStarted();
     void Control_RunEnded(const RunControl::RunSummary &summary);

@@ -2,6 +2,7 @@
 
 #include "encoding/EncoderEngine.h"
 #include "session/ProgressFigures.h"
+#include "session/SessionRunner.h"
 
 #include "LabelText.h"
 
@@ -56,8 +57,10 @@ void setPath(QLabel *label, const QString &path)
 
 } // namespace
 
-JobProgressPage::JobProgressPage(QWidget *parent)
+JobProgressPage::JobProgressPage(const Clock &clock, SessionRunner *runner, QWidget *parent)
     : PropertyPage(parent)
+    , m_runner(runner)
+    , m_speed(clock)
     , m_timer(new QTimer(this))
     , m_lblState(new QLabel(this))
     , m_lblInputFile(new PathLabel(this))
@@ -69,6 +72,8 @@ JobProgressPage::JobProgressPage(QWidget *parent)
     , m_lblEncoded(new QLabel(this))
     , m_lblFps(new QLabel(this))
     , m_lblTimeLeft(new QLabel(this))
+    , m_lblBatch(new QLabel(this))
+    , m_lblBatchLeft(new QLabel(this))
 {
     setWindowTitle(tr("Job"));
     setObjectName(QStringLiteral("JobProgressPage"));
@@ -76,7 +81,7 @@ JobProgressPage::JobProgressPage(QWidget *parent)
 
     m_timer->setObjectName(QStringLiteral("tmrRefresh"));
     m_timer->setInterval(RefreshMs);
-    connect(m_timer, &QTimer::timeout, this, &JobProgressPage::refresh);
+    connect(m_timer, &QTimer::timeout, this, &JobProgressPage::tick);
 
     QFont stateFont = m_lblState->font();
     stateFont.setBold(true);
@@ -117,6 +122,8 @@ JobProgressPage::JobProgressPage(QWidget *parent)
     addRow(tr("Encoded:"), QStringLiteral("lblEncoded"), m_lblEncoded);
     addRow(tr("Frames per second:"), QStringLiteral("lblFps"), m_lblFps);
     addRow(tr("Time left:"), QStringLiteral("lblTimeLeft"), m_lblTimeLeft);
+    addRow(tr("Batch:"), QStringLiteral("lblBatch"), m_lblBatch);
+    addRow(tr("Batch time left:"), QStringLiteral("lblBatchLeft"), m_lblBatchLeft);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_lblState);
@@ -125,7 +132,8 @@ JobProgressPage::JobProgressPage(QWidget *parent)
 
     setLabelText(m_lblState, tr("No job running"));
     for (QLabel *label : {m_lblInputFile, m_lblOutputFile, m_lblProfile, m_lblStreams,
-                          m_lblElapsed, m_lblEncoded, m_lblFps, m_lblTimeLeft})
+                          m_lblElapsed, m_lblEncoded, m_lblFps, m_lblTimeLeft, m_lblBatch,
+                          m_lblBatchLeft})
         setLabelText(label, Unknown);
     m_prgJob->setValue(0);
     m_prgJob->setFormat(Unknown);
@@ -167,6 +175,7 @@ void JobProgressPage::onEngineDestroyed()
     if (m_shownJob) {
         setLabelText(m_lblState, tr("Run ended"));
         setLabelText(m_lblTimeLeft, Unknown);
+        setLabelText(m_lblBatchLeft, Unknown);
     } else {
         setLabelText(m_lblState, tr("No job running"));
     }
@@ -176,6 +185,7 @@ void JobProgressPage::beginJob()
 {
     m_elapsed.start();
     m_finalElapsedMs = -1;
+    m_speed.beginJob();
 }
 
 void JobProgressPage::updateTimer()
@@ -188,6 +198,16 @@ void JobProgressPage::updateTimer()
     }
 }
 
+void JobProgressPage::tick()
+{
+    if (m_engine && m_runner && m_runner->jobRow() != 0) {
+        // One later row a tick, for the whole run's time left; only from the
+        // timer, so no engine event has to wait for a file to be opened.
+        m_runner->plan().probeNext(*m_engine, m_runner->jobRow());
+    }
+    refresh();
+}
+
 void JobProgressPage::refresh()
 {
     if (!m_engine) {
@@ -198,7 +218,9 @@ void JobProgressPage::refresh()
     const qint64 elapsedMs = m_finalElapsedMs >= 0 ? m_finalElapsedMs
                              : m_elapsed.isValid() ? m_elapsed.elapsed()
                                                    : 0;
-    showProgress(m_engine->Progress(), elapsedMs);
+    const EncodeProgress progress = m_engine->Progress();
+    showProgress(progress, elapsedMs);
+    showBatch(progress, isActive(m_engine->RunState()));
     showState(m_engine->RunState(), m_engine->ErrorState());
 }
 
@@ -252,10 +274,27 @@ void JobProgressPage::showProgress(const EncodeProgress &progress, qint64 elapse
                           ? QString::number(progress.videoFrames * 1000.0 / elapsedMs, 'f', 1)
                           : Unknown);
 
+    if (active)
+        m_speed.sample(progress.encodedUs);
     // An estimate only means something while the job still runs.
-    const auto left = active ? ProgressFigures::remainingMs(elapsedMs, progress.encodedUs, progress.durationUs)
+    const auto left = active ? TimeLeft::wallMs(TimeLeft::mediaLeftUs(progress.encodedUs, progress.durationUs, {}),
+                                                m_speed.speed())
                              : std::nullopt;
     setLabelText(m_lblTimeLeft, left ? ProgressFigures::clockText(*left) : Unknown);
+}
+
+void JobProgressPage::showBatch(const EncodeProgress &progress, bool active)
+{
+    const int row = m_runner ? m_runner->jobRow() : 0;
+    if (row == 0)
+        return; // between jobs the last figures stay
+    const RunPlan &plan = m_runner->plan();
+    setLabelText(m_lblBatch, tr("job %1 of %2").arg(plan.position(row)).arg(plan.count()));
+    const auto left = active ? TimeLeft::wallMs(TimeLeft::mediaLeftUs(progress.encodedUs, progress.durationUs,
+                                                                      plan.durationsAfter(row)),
+                                                m_speed.speed())
+                             : std::nullopt;
+    setLabelText(m_lblBatchLeft, left ? ProgressFigures::clockText(*left) : Unknown);
 }
 
 void JobProgressPage::showState(qint32 runState, qint32 errorState)

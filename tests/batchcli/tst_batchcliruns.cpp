@@ -224,12 +224,12 @@ private Q_SLOTS:
             << "list.jlt: line 2: fewer than three ';' (Error-62)";
         QTest::newRow("every row done")
             << QStringList{"run", "@"} << QByteArray("gone.avi;x.wmv;P;Done\r\n") << 0 << "";
-        QTest::newRow("a row fails") << QStringList{"run", "@"} << one << 1 << "row 1: Error:80070002";
+        QTest::newRow("a row fails") << QStringList{"run", "@"} << one << 1 << "row 1 (in.avi): Error:80070002";
         QTest::newRow("merge of other jobs")
             << QStringList{"merge", "@", "@other"} << QByteArray("a;b;c;\r\n") << 2 << "other.jlt: line 1";
         QTest::newRow("merge leaves a row undone")
             << QStringList{"merge", "@", "@"} << QByteArray("a;b;c;Done\r\nd;e;f;\r\n") << 1 << "";
-        QTest::newRow("jobs auto") << QStringList{"run", "--jobs", "auto", "@"} << one << 1 << "row 1:";
+        QTest::newRow("jobs auto") << QStringList{"run", "--jobs", "auto", "@"} << one << 1 << "1 row: 0 Done now, 1 failed (row 1 in.avi)";
         // check's findings go to stdout; run --check names the same.
         QTest::newRow("check finds") << QStringList{"check", "@"} << one << 1 << "";
         QTest::newRow("run --check starts nothing")

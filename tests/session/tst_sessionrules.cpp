@@ -4,6 +4,10 @@
 #include "batch/OutputNaming.h"
 #include "session/ListPopulator.h"
 #include "session/ProgressFigures.h"
+#include "session/RunTally.h"
+#include "session/TimeLeft.h"
+
+#include "FakeClock.h"
 
 #include <QtTest>
 
@@ -104,29 +108,130 @@ private Q_SLOTS:
         QTEST(OutputNaming::fromHandOff(input), "handOff");
     }
 
-    // Percent clamped to 0..100; time left from the rate so far; -1: unknown.
+    // Percent clamped to 0..100; -1: unknown.
     void progress_figures_data()
     {
-        QTest::addColumn<qint64>("elapsedMs");
         QTest::addColumn<qint64>("encodedUs");
         QTest::addColumn<qint64>("durationUs");
         QTest::addColumn<int>("percent");
-        QTest::addColumn<qint64>("leftMs");
-        QTest::newRow("quarter") << 10'000LL << 15'000'000LL << 60'000'000LL << 25 << 30'000LL;
-        QTest::newRow("overshoot") << 8'000LL << 61'000'000LL << 60'000'000LL << 100 << 0LL;
-        QTest::newRow("no duration") << 8'000LL << 5'000'000LL << 0LL << -1 << -1LL;
-        QTest::newRow("nothing yet") << 8'000LL << 0LL << 60'000'000LL << 0 << -1LL;
-        // Ten hours of media after one: no overflow on the way.
-        QTest::newRow("long") << 3'600'000LL << 3'600'000'000LL << 36'000'000'000LL << 10 << 32'400'000LL;
+        QTest::newRow("quarter") << 15'000'000LL << 60'000'000LL << 25;
+        QTest::newRow("overshoot") << 61'000'000LL << 60'000'000LL << 100;
+        QTest::newRow("no duration") << 5'000'000LL << 0LL << -1;
     }
     void progress_figures()
     {
-        QFETCH(qint64, elapsedMs);
         QFETCH(qint64, encodedUs);
         QFETCH(qint64, durationUs);
         QTEST(ProgressFigures::percentDone(encodedUs, durationUs).value_or(-1), "percent");
-        QTEST(ProgressFigures::remainingMs(elapsedMs, encodedUs, durationUs).value_or(-1), "leftMs");
         QCOMPARE(ProgressFigures::clockText(3'723'999), QString("1:02:03")); // hours unpadded, seconds cut
+    }
+
+    // Readings of one job as (wall ms, encoded media ms); a negative media
+    // time starts the next job at that wall time. The job is 60 s of media.
+    // Times left in ms, -1 unknown, within `within` percent of the truth.
+    void timeLeft_data()
+    {
+        QTest::addColumn<QList<QPoint>>("readings");
+        QTest::addColumn<qint64>("durationMs");
+        QTest::addColumn<QList<qint64>>("laterMs");
+        QTest::addColumn<qint64>("jobLeftMs");
+        QTest::addColumn<qint64>("batchLeftMs");
+        QTest::addColumn<int>("within");
+        const auto steady = [](int fromMs, int toMs, double speed, int mediaMs = 0) {
+            QList<QPoint> points;
+            for (int t = fromMs; t <= toMs; t += 500)
+                points << QPoint(t, mediaMs + int((t - fromMs) * speed));
+            return points;
+        };
+        QTest::newRow("steady half speed, two later rows")
+            << steady(0, 10'000, 0.5) << 60'000LL << QList<qint64>{30'000, 30'000} << 110'000LL << 230'000LL << 0;
+        // Nothing comes out while the input opens; only the speed after counts.
+        QTest::newRow("slow start-up second")
+            << (QList<QPoint>{{0, 0}, {500, 0}, {1000, 0}} + steady(1000, 10'000, 0.5))
+            << 60'000LL << QList<qint64>{} << 111'000LL << 111'000LL << 0;
+        // Audio rushes ahead while the video encoder fills its look-ahead.
+        QTest::newRow("burst at start-up")
+            << (QList<QPoint>{{0, 0}, {500, 3'000}} + steady(1000, 10'000, 0.5, 4'000))
+            << 60'000LL << QList<qint64>{} << 103'000LL << 103'000LL << 0;
+        // From 1× to a quarter: 30 s later the estimate has followed (the
+        // mean since the start would say 97 s).
+        QTest::newRow("speed drops")
+            << (steady(0, 10'000, 1.0) + steady(10'500, 40'000, 0.25, 10'125)) << 60'000LL << QList<qint64>{}
+            << 170'000LL << 170'000LL << 10;
+        QTest::newRow("later row of unknown length counts at the average")
+            << steady(0, 10'000, 0.5) << 60'000LL << QList<qint64>{0, 30'000} << 110'000LL << 260'000LL << 0;
+        QTest::newRow("job of unknown length")
+            << steady(0, 10'000, 0.5) << 0LL << QList<qint64>{30'000} << -1LL << 110'000LL << 0;
+        QTest::newRow("no length known") << steady(0, 10'000, 0.5) << 0LL << QList<qint64>{0} << -1LL << -1LL << 0;
+        QTest::newRow("no speed before start-up is over")
+            << steady(0, 2'000, 0.5) << 60'000LL << QList<qint64>{} << -1LL << -1LL << 0;
+        // A new job's start-up does not wipe out what the last one showed.
+        QTest::newRow("next job starts at the last speed")
+            << (steady(0, 10'000, 0.5) + QList<QPoint>{{10'000, -1}, {10'500, 0}}) << 60'000LL
+            << QList<qint64>{} << 120'000LL << 120'000LL << 0;
+    }
+    void timeLeft()
+    {
+        QFETCH(QList<QPoint>, readings);
+        QFETCH(qint64, durationMs);
+        QFETCH(QList<qint64>, laterMs);
+        QFETCH(int, within);
+        FakeClock clock;
+        const QDateTime start(QDate(2024, 3, 1), QTime(12, 0));
+        clock.fixed = start;
+        SpeedEstimate speed(clock);
+        speed.beginJob();
+        qint64 encodedUs = 0;
+        for (const QPoint &p : std::as_const(readings)) {
+            clock.fixed = start.addMSecs(p.x());
+            if (p.y() < 0) {
+                speed.beginJob();
+                continue;
+            }
+            encodedUs = p.y() * 1000LL;
+            speed.sample(encodedUs);
+        }
+        QList<qint64> laterUs;
+        for (const qint64 ms : std::as_const(laterMs))
+            laterUs << ms * 1000;
+        const auto check = [within](std::optional<qint64> shown, qint64 truth) {
+            if (truth < 0 || !shown)
+                return shown.value_or(-1) == truth;
+            return std::abs(*shown - truth) <= truth * within / 100;
+        };
+        const auto job = TimeLeft::wallMs(TimeLeft::mediaLeftUs(encodedUs, durationMs * 1000, {}), speed.speed());
+        const auto batch = TimeLeft::wallMs(TimeLeft::mediaLeftUs(encodedUs, durationMs * 1000, laterUs), speed.speed());
+        QFETCH(qint64, jobLeftMs);
+        QFETCH(qint64, batchLeftMs);
+        QVERIFY2(check(job, jobLeftMs), qPrintable(QString::number(job.value_or(-1))));
+        QVERIFY2(check(batch, batchLeftMs), qPrintable(QString::number(batch.value_or(-1))));
+    }
+
+    // How each row ended, counted and named by file; the rest not reached.
+    void endSummary_data()
+    {
+        using End = RunTally::End;
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QList<int>>("ends"); // one End per row from row 1
+        QTest::addColumn<QString>("text");
+        QTest::newRow("done now, skipped, failed")
+            << 5 << QList<int>{int(End::DoneNow), int(End::Skipped), int(End::DoneNow), int(End::Failed), int(End::DoneNow)}
+            << "5 rows: 3 Done now, 1 already Done (skipped), 1 failed (row 4 f4.mp4)";
+        QTest::newRow("stopped is not failed, the rest not reached")
+            << 4 << QList<int>{int(End::DoneNow), int(End::Stopped)}
+            << "4 rows: 1 Done now, 1 stopped (row 2 f2.mp4), 2 not reached";
+        QTest::newRow("two failed, named in order")
+            << 2 << QList<int>{int(End::Failed), int(End::Failed)} << "2 rows: 0 Done now, 2 failed (row 1 f1.mp4, row 2 f2.mp4)";
+        QTest::newRow("one row") << 1 << QList<int>{int(End::Skipped)} << "1 row: 0 Done now, 1 already Done (skipped)";
+    }
+    void endSummary()
+    {
+        QFETCH(int, rows);
+        QFETCH(QList<int>, ends);
+        RunTally tally(rows);
+        for (int i = 0; i < ends.size(); ++i)
+            tally.add(i + 1, QString("/media/f%1.mp4").arg(i + 1), RunTally::End(ends.at(i)));
+        QTEST(tally.text(), "text");
     }
 };
 

@@ -182,8 +182,8 @@ private Q_SLOTS:
                                            "button to end this session before setting a new schedule."});
         QCOMPARE(f.window.windowTitle(), QString("Qimto Media Joblet"));
         QCOMPARE(f.window.list().cell(2, "Result"), QString("Error:A04B0007"));
-        QVERIFY(states.contains("Encoder Running"));
-        QCOMPARE(f.window.statusText(), QString("Encoder Stopped"));
+        QCOMPARE(states, (QStringList{"Encoder Running: a.avi", "Encoder Running: bad.avi", "Encoder Running: c.avi"}));
+        QCOMPARE(f.window.statusText(), QString("3 rows: 2 Done now, 1 failed (row 2 bad.avi)"));
         QCOMPARE(f.enabledButtons(), afterStop.mid(0, 6));
         QVERIFY(!f.window.report()); // only a timed session reports
     }

@@ -1,3 +1,4 @@
+#include "FakeClock.h"
 #include "FakeEncoderEngine.h"
 
 #include "ui/FrmReport.h"
@@ -60,6 +61,7 @@ class TestPages : public QObject {
     Q_OBJECT
 
     std::shared_ptr<FakeEngineScript> m_script;
+    FakeClock m_clock;
 
     // Configures one job on `engine` and leaves it encoding.
     void startJob(FakeEncoderEngine &engine, const QString &input, const QString &output,
@@ -126,14 +128,14 @@ private Q_SLOTS:
     {
         PropertyPageHost host;
         FakeEncoderEngine engine(m_script);
-        QPointer<JobProgressPage> first = new JobProgressPage;
+        QPointer<JobProgressPage> first = new JobProgressPage(m_clock);
         host.AddPage(first);
         auto *other = new RecordingPage;
         host.AddPage(other);
         host.AddObject(&engine);
         QCOMPARE(other->object.data(), &engine);
 
-        auto *second = new JobProgressPage;
+        auto *second = new JobProgressPage(m_clock);
         host.AddPage(second); // a second run's page
         QVERIFY(first.isNull());
         auto *otherAgain = new RecordingPage;
@@ -145,7 +147,7 @@ private Q_SLOTS:
     void host_engineDestroyedWhileShown()
     {
         PropertyPageHost host;
-        auto *page = new JobProgressPage;
+        auto *page = new JobProgressPage(m_clock);
         host.AddPage(page);
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
@@ -167,7 +169,9 @@ private Q_SLOTS:
 
     void progress_followsTheRun()
     {
-        JobProgressPage page;
+        const QDateTime start(QDate(2024, 3, 1), QTime(12, 0));
+        m_clock.fixed = start;
+        JobProgressPage page(m_clock);
         checkNamed(&page);
         FakeEncoderEngine idle(m_script);
         page.setObject(&idle);
@@ -183,8 +187,14 @@ private Q_SLOTS:
         auto *bar = child<QProgressBar>(&page, "prgJob");
         QTRY_COMPARE(bar->text(), QString("25%"));
         QCOMPARE(text(&page, "lblEncoded"), QString("0:00:15 of 0:01:00"));
-        // Clock-driven figures (the session rules' arithmetic) are only checked to be shown.
-        QTRY_VERIFY(text(&page, "lblTimeLeft").count(':') == 2 && text(&page, "lblFps").contains('.'));
+        QTRY_VERIFY(text(&page, "lblFps").contains('.'));
+        // The time left follows the clock's readings once start-up is over.
+        for (const int s : {2, 4}) {
+            m_clock.fixed = start.addSecs(s);
+            engine->setProgress({60'000'000, (15 + s / 2) * 1'000'000LL, 450});
+            QTRY_COMPARE(text(&page, "lblEncoded"), QString("0:00:%1 of 0:01:00").arg(15 + s / 2));
+        }
+        QCOMPARE(text(&page, "lblTimeLeft"), QString("0:01:26")); // 43 s of media at half speed
 
         engine->setProgress({0, 20'000'000, 600}); // duration unknown
         QTRY_COMPARE(text(&page, "lblEncoded"), QString("0:00:20"));
