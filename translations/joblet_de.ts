@@ -347,7 +347,8 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     </message>
     <message>
         <source>&amp;Clear Results</source>
-        <translation>Ergebnisse lee&amp;ren</translation>
+        <translation>Ergebnisse
+lee&amp;ren</translation>
     </message>
     <message>
         <source>Clear the results</source>
@@ -445,7 +446,7 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     </message>
     <message>
         <source>The following results were recorded during the scheduled session. </source>
-        <translation>Die folgenden Ergebnisse wurden während der geplanten Sitzung aufgezeichnet. </translation>
+        <translation>Diese Ergebnisse wurden in der geplanten Sitzung erfasst.</translation>
     </message>
     <message>
         <source>Session start time:</source>

@@ -64,6 +64,15 @@ protected:
     }
 };
 
+// A translated caption longer than its place grows towards the left, where
+// the group has room, and stays next to the list it names.
+void growLeft(QLabel *label)
+{
+    const int right = label->geometry().right();
+    const int width = std::max(label->width(), label->sizeHint().width());
+    label->setGeometry(right + 1 - width, label->y(), width, label->height());
+}
+
 } // namespace
 
 void FrmJobletIn::createContainers()
@@ -221,6 +230,7 @@ void FrmJobletIn::createTimedSessionGroup()
     place(lblSysTime, 1575, 300, 1080, 195);
     Label1 = label("Label1", tr("Start Time:"), Qt::AlignLeft);
     place(Label1, 330, 630, 765, 195);
+    growLeft(Label1);
     lblTimerStatus = label("lblTimerStatus", tr("The timer is not running"),
                            Qt::AlignHCenter);
     lblTimerStatus->setAccessibleDescription(tr("Timer status"));
