@@ -54,8 +54,11 @@ QStringList cutCaptions(QWidget *window)
             const int frame = tool->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, tool);
             check(tool, tool->text(), tool->contentsRect().width() - 2 * frame);
         } else if (auto *label = qobject_cast<QLabel *>(w)) {
-            if (!label->wordWrap())
+            if (!label->wordWrap()) {
                 check(label, label->text(), label->contentsRect().width() - qMax(0, label->indent()));
+                if (!label->text().isEmpty() && QFontMetrics(label->font()).height() > label->contentsRect().height())
+                    cut << label->objectName() + " is too low for its font";
+            }
         } else if (auto *group = qobject_cast<QGroupBox *>(w)) {
             QStyleOptionGroupBox option;
             option.initFrom(group);
