@@ -151,6 +151,113 @@ Markierung einer laufenden Instanz: %1
     </message>
 </context>
 <context>
+    <name>joblet::EngineError</name>
+    <message>
+        <source>The file does not exist.</source>
+        <translation>Die Datei existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The output folder does not exist.</source>
+        <translation>Der Ausgabeordner existiert nicht.</translation>
+    </message>
+    <message>
+        <source>Access to the file or folder was denied.</source>
+        <translation>Der Zugriff auf die Datei oder den Ordner wurde verweigert.</translation>
+    </message>
+    <message>
+        <source>There is not enough space on the disk.</source>
+        <translation>Auf dem Datenträger ist nicht genug Platz.</translation>
+    </message>
+    <message>
+        <source>The file is not a media file that can be read, or it is damaged.</source>
+        <translation>Die Datei ist keine lesbare Mediendatei oder sie ist beschädigt.</translation>
+    </message>
+    <message>
+        <source>No encoder is available.</source>
+        <translation>Es ist kein Encoder verfügbar.</translation>
+    </message>
+    <message>
+        <source>No input file has been set for the job.</source>
+        <translation>Für den Auftrag ist keine Eingabedatei festgelegt.</translation>
+    </message>
+    <message>
+        <source>No profile has been set for the job.</source>
+        <translation>Für den Auftrag ist kein Profil festgelegt.</translation>
+    </message>
+    <message>
+        <source>No output file has been set for the job.</source>
+        <translation>Für den Auftrag ist keine Ausgabedatei festgelegt.</translation>
+    </message>
+    <message>
+        <source>The input has none of the streams the profile encodes.</source>
+        <translation>Die Eingabe enthält keinen der Datenströme, die das Profil kodiert.</translation>
+    </message>
+    <message>
+        <source>The output file is the input file.</source>
+        <translation>Die Ausgabedatei ist die Eingabedatei.</translation>
+    </message>
+    <message>
+        <source>The input file is damaged and could not be decoded.</source>
+        <translation>Die Eingabedatei ist beschädigt und konnte nicht dekodiert werden.</translation>
+    </message>
+    <message>
+        <source>The encoder could not encode the input.</source>
+        <translation>Der Encoder konnte die Eingabe nicht kodieren.</translation>
+    </message>
+    <message>
+        <source>The output file could not be written.</source>
+        <translation>Die Ausgabedatei konnte nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>The job was stopped before it finished.</source>
+        <translation>Der Auftrag wurde vor seinem Ende angehalten.</translation>
+    </message>
+    <message>
+        <source>The encoder is already running a job.</source>
+        <translation>Der Encoder bearbeitet bereits einen Auftrag.</translation>
+    </message>
+    <message>
+        <source>An invalid argument was passed to the encoder.</source>
+        <translation>Dem Encoder wurde ein ungültiges Argument übergeben.</translation>
+    </message>
+    <message>
+        <source>The encoder ran out of memory or failed internally.</source>
+        <translation>Dem Encoder ging der Speicher aus oder er ist intern gescheitert.</translation>
+    </message>
+    <message>
+        <source>The input yielded no audio or video that could be encoded.</source>
+        <translation>Die Eingabe lieferte weder Audio noch Video, das kodiert werden konnte.</translation>
+    </message>
+    <message>
+        <source>The input declares a sample rate, channel count, picture size or frame rate outside what the encoder accepts.</source>
+        <translation>Die Eingabe gibt eine Abtastrate, Kanalzahl, Bildgröße oder Bildrate an, die der Encoder nicht annimmt.</translation>
+    </message>
+    <message>
+        <source>The input&apos;s audio channel layout cannot be mixed down.</source>
+        <translation>Die Kanalanordnung des Eingabe-Audios kann nicht heruntergemischt werden.</translation>
+    </message>
+    <message>
+        <source>The input or the output is not a regular file.</source>
+        <translation>Die Eingabe oder die Ausgabe ist keine reguläre Datei.</translation>
+    </message>
+    <message>
+        <source>The output file&apos;s type cannot hold what the profile encodes.</source>
+        <translation>Der Typ der Ausgabedatei kann nicht aufnehmen, was das Profil kodiert.</translation>
+    </message>
+    <message>
+        <source>The picture is too small for the profile&apos;s video encoder.</source>
+        <translation>Das Bild ist zu klein für den Video-Encoder des Profils.</translation>
+    </message>
+    <message>
+        <source>Another job of the list writes the same output file.</source>
+        <translation>Ein anderer Auftrag der Liste schreibt dieselbe Ausgabedatei.</translation>
+    </message>
+    <message>
+        <source>Unknown encoder error.</source>
+        <translation>Unbekannter Encoder-Fehler.</translation>
+    </message>
+</context>
+<context>
     <name>joblet::FrmAddFiles</name>
     <message>
         <source>Video Files(*.asf,*.avi,*.bmp,*.mpg,*.wmv)|*.asf;*.avi;*.bmp;*.mpg;*.wmv|Audio Files(*.asf,*.avi,*.mp3,*.mpg,*.wav,*.wma)|*.asf;*.avi;*.mp3;*.mpg;*.wav;*.wma</source>
@@ -375,7 +482,8 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     </message>
     <message>
         <source>&amp;Clear Results</source>
-        <translation>Ergebnisse lee&amp;ren</translation>
+        <translation>Ergebnisse
+lee&amp;ren</translation>
     </message>
     <message>
         <source>Clear the results</source>
@@ -477,7 +585,7 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     </message>
     <message>
         <source>The following results were recorded during the scheduled session. </source>
-        <translation>Die folgenden Ergebnisse wurden während der geplanten Sitzung aufgezeichnet. </translation>
+        <translation>Diese Ergebnisse wurden in der geplanten Sitzung erfasst.</translation>
     </message>
     <message>
         <source>Session start time:</source>
@@ -787,6 +895,21 @@ Bitte beenden Sie diese Sitzung mit der Schaltfläche „Stoppen“, bevor Sie e
     <message>
         <source>Show Joblet</source>
         <translation>Joblet zeigen</translation>
+    </message>
+</context>
+<context>
+    <name>joblet::SessionRunner</name>
+    <message>
+        <source>A run is already in progress.</source>
+        <translation>Es läuft bereits ein Durchlauf.</translation>
+    </message>
+    <message>
+        <source>No installed profile is named &quot;%1&quot;.</source>
+        <translation>Kein installiertes Profil heißt &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>No encoder is running.</source>
+        <translation>Es läuft kein Encoder.</translation>
     </message>
 </context>
 <context>

@@ -24,7 +24,10 @@ void quietLibraries()
     std::call_once(once, [] {
         if (av_log_get_level() == AV_LOG_INFO)
             av_log_set_level(AV_LOG_ERROR);
-        ::setenv("SVT_LOG", "1", 0); // errors only
+        // Through Qt, which holds its lock while other threads (a test's
+        // watchdog among them) read the environment.
+        if (!qEnvironmentVariableIsSet("SVT_LOG"))
+            qputenv("SVT_LOG", "1"); // errors only
     });
 }
 

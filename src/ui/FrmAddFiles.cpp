@@ -136,6 +136,7 @@ FrmAddFiles::FrmAddFiles(const EngineFactory &engines, UiServices &dialogs, QWid
     setTabOrder(CmdBrowse[1], CmbProfile);
     setTabOrder(CmbProfile, CmdOk);
     setTabOrder(CmdOk, CmdCancel);
+    fitCaptions();
 
     guardLeadingBlank(TxtInput);
     guardLeadingBlank(TxtOutput);
@@ -149,6 +150,28 @@ FrmAddFiles::FrmAddFiles(const EngineFactory &engines, UiServices &dialogs, QWid
 
     TxtInput->installEventFilter(this);
     TxtInput->setFocus();
+}
+
+// A translated caption may be longer than the design's: the labels and the
+// Browse buttons take the width they need from the boxes between them.
+void FrmAddFiles::fitCaptions()
+{
+    int labelWidth = 0;
+    for (QLabel *label : {LblInput, LblOutput, LblProfile})
+        labelWidth = std::max(labelWidth, label->sizeHint().width());
+    const int boxLeft = std::max(TxtInput->x(), LblInput->x() + labelWidth);
+    for (QLabel *label : {LblInput, LblOutput, LblProfile})
+        label->resize(std::max(label->width(), labelWidth), label->height());
+
+    const int browseRight = CmdBrowse[0]->geometry().right();
+    const int gap = CmdBrowse[0]->x() - TxtInput->geometry().right();
+    const int browseWidth = std::max(CmdBrowse[0]->width(), CmdBrowse[0]->sizeHint().width());
+    for (QPushButton *browse : CmdBrowse)
+        browse->setGeometry(browseRight + 1 - browseWidth, browse->y(), browseWidth, browse->height());
+
+    const int boxRight = CmdBrowse[0]->x() - gap;
+    for (QWidget *box : std::initializer_list<QWidget *>{TxtInput, TxtOutput, CmbProfile})
+        box->setGeometry(boxLeft, box->y(), boxRight - boxLeft + 1, box->height());
 }
 
 void FrmAddFiles::Form_Load()

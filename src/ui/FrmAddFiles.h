@@ -49,6 +49,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void fitCaptions();
     void CmbProfile_Click();
     void showProfiles(const ProfileNarrowing &profiles);
     void refuseInput(const QString &description);

@@ -3,6 +3,7 @@
 
 #include "FrmReport.h"
 #include "JobProgressPage.h"
+#include "ListColumns.h"
 #include "ListCommands.h"
 #include "PropertyPageHost.h"
 #include "UiServices.h"
@@ -339,6 +340,9 @@ bool FrmJobletIn::eventFilter(QObject *watched, QEvent *event)
     // Release, not press: the view has moved its selection by then.
     if (watched == LvwJoblet->viewport() && event->type() == QEvent::MouseButtonRelease)
         LvwJoblet_Click();
+    // The viewport, not the view: a scroll bar coming or going changes it too.
+    if (watched == LvwJoblet->viewport() && event->type() == QEvent::Resize)
+        shareColumns(LvwJoblet->header(), LvwJoblet->viewport()->width());
     return QWidget::eventFilter(watched, event);
 }
 

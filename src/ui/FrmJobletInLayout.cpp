@@ -3,6 +3,7 @@
 #include "FrmJobletIn.h"
 #include "Twips.h"
 
+#include "ListColumns.h"
 #include "ListCommands.h"
 #include "ListDrop.h"
 #include "PropertyPageHost.h"
@@ -10,6 +11,7 @@
 #include "batch/BatchList.h"
 #include "encoding/ProfileCatalogue.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -60,9 +62,36 @@ protected:
         if (!index.data(BatchList::HighlightRole).toBool())
             return;
         option->font.setBold(true);
+        option->fontMetrics = QFontMetrics(option->font);
         option->backgroundBrush = option->palette.color(QPalette::Active, QPalette::Highlight).lighter(170);
     }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (index.column() != BatchList::InputColumn && index.column() != BatchList::OutputColumn) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QWidget *view = opt.widget;
+        QStyle *style = view ? view->style() : QApplication::style();
+        // The style draws the text inside these margins and would cut it again.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        const int room = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, view).width() - 2 * margin;
+        opt.text = elidePath(opt.text, opt.fontMetrics, room);
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, view);
+    }
 };
+
+// A translated caption longer than its place grows towards the left, where
+// the group has room, and stays next to the list it names.
+void growLeft(QLabel *label)
+{
+    const int right = label->geometry().right();
+    const int width = std::max(label->width(), label->sizeHint().width());
+    label->setGeometry(right + 1 - width, label->y(), width, label->height());
+}
 
 } // namespace
 
@@ -111,8 +140,8 @@ void FrmJobletIn::createList()
     LvwJoblet->setSelectionBehavior(QAbstractItemView::SelectRows);
     LvwJoblet->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LvwJoblet->setItemDelegate(new HighlightDelegate(LvwJoblet));
-    // The file name is the part a user needs: cut long paths in the middle.
-    LvwJoblet->setTextElideMode(Qt::ElideMiddle);
+    // Paths are cut in their folder by the delegate; the other columns at their end.
+    LvwJoblet->setTextElideMode(Qt::ElideRight);
     LvwJoblet->header()->setStretchLastSection(false);
     LvwJoblet->setModel(m_list);
     LvwJoblet->viewport()->installEventFilter(this);
@@ -221,6 +250,7 @@ void FrmJobletIn::createTimedSessionGroup()
     place(lblSysTime, 1575, 300, 1080, 195);
     Label1 = label("Label1", tr("Start Time:"), Qt::AlignLeft);
     place(Label1, 330, 630, 765, 195);
+    growLeft(Label1);
     lblTimerStatus = label("lblTimerStatus", tr("The timer is not running"),
                            Qt::AlignHCenter);
     lblTimerStatus->setAccessibleDescription(tr("Timer status"));

@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "app/Translations.h"
+#include "encoding/EncoderFailure.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -76,6 +77,8 @@ private slots:
         QCOMPARE(f.button("CmdClearResults")->toolTip(), QString("Die Ergebnisse leeren"));
         QCOMPARE(f.get<QTreeView>("LvwJoblet")->model()->headerData(3, Qt::Horizontal).toString(),
                  QString("Ergebnis"));
+        // A failed row's tool tip comes from the engine's layer.
+        QCOMPARE(EngineError::describe(EngineError::FileNotFound), QString("Die Datei existiert nicht."));
         // Each access key once in the window.
         QSet<QChar> keys;
         for (const QString &name : panelButtons + QStringList {"CmdExit"}) {
