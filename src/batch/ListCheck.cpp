@@ -25,8 +25,9 @@ namespace {
 
 class RowChecker {
 public:
-    RowChecker(EncoderEngine &engine, QList<RowProblem> &problems)
-        : m_engine(engine)
+    RowChecker(const MediaCatalogue &catalogue, QList<RowProblem> &problems)
+        : m_catalogue(catalogue)
+        , m_profiles(catalogue.profiles())
         , m_problems(problems)
     {
     }
@@ -35,7 +36,7 @@ public:
     {
         m_row = row;
         const std::optional<SourceInfo> source = probe(item.inputFile);
-        const EncoderProfile *profile = findProfile(m_engine.ProfileCollection(), item.profile);
+        const EncoderProfile *profile = findProfile(m_profiles, item.profile);
         if (!profile)
             add(EngineError::NoProfile, unknownProfile(item.profile));
         if (source && profile) {
@@ -50,7 +51,7 @@ private:
     QString unknownProfile(const QString &name) const
     {
         QStringList names;
-        for (const EncoderProfile &p : m_engine.ProfileCollection())
+        for (const EncoderProfile &p : m_profiles)
             names << p.Name();
         const QStringList near = nearestNames(names, name);
         const QString text = QStringLiteral("no profile is named \"%1\"").arg(name);
@@ -66,9 +67,7 @@ private:
             return std::nullopt;
         }
         try {
-            SourceGroup &group = m_engine.SourceGroupCollection().Item(0);
-            group.AutoSetFileSource(input);
-            return group.sourceInfo();
+            return m_catalogue.probe(input);
         } catch (const EncoderFailure &failure) {
             add(failure.number(), failure.description());
             return std::nullopt;
@@ -104,7 +103,8 @@ private:
             m_writers.insert(place, m_row);
     }
 
-    EncoderEngine &m_engine;
+    const MediaCatalogue &m_catalogue;
+    const ProfileCollection m_profiles;
     QList<RowProblem> &m_problems;
     QHash<QString, int> m_writers; // output place -> the first row writing it
     int m_row = 0;
@@ -162,10 +162,9 @@ QStringList nearestNames(const QStringList &names, const QString &wanted, int mo
 QList<RowProblem> checkRows(const QList<BatchItem> &items, const EngineFactory &engines)
 {
     QList<RowProblem> problems;
-    std::unique_ptr<EncoderEngine> engine;
+    std::optional<RowChecker> checker;
     try {
-        engine = engines.create();
-        engine->SourceGroupCollection().Add(QStringLiteral("Check"));
+        checker.emplace(engines.catalogue(), problems);
     } catch (const EncoderFailure &failure) {
         // Without an engine no row can run: each says so rather than passing.
         for (int row = 1; row <= items.size(); ++row) {
@@ -174,10 +173,9 @@ QList<RowProblem> checkRows(const QList<BatchItem> &items, const EngineFactory &
         }
         return problems;
     }
-    RowChecker checker(*engine, problems);
     for (int row = 1; row <= items.size(); ++row) {
         if (!isDone(items[row - 1].result))
-            checker.check(row, items[row - 1]);
+            checker->check(row, items[row - 1]);
     }
     return problems;
 }

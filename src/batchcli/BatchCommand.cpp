@@ -374,19 +374,13 @@ int makeList(const QStringList &args, const QString &programFolder)
     int leftOut = 0;
     bool namedRefused = false;
     QList<BatchItem> rows;
-    std::unique_ptr<EncoderEngine> engine;
-    SourceGroup *group = nullptr;
     for (const Candidate &candidate : std::as_const(candidates)) {
         QString refusal;
         int audio = 0, video = 0;
         try {
-            if (!engine) {
-                engine = engines.create();
-                group = &engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
-            }
-            group->AutoSetFileSource(candidate.input);
-            audio = group->SourceCount(MediaAudio);
-            video = group->SourceCount(MediaVideo);
+            const SourceInfo source = engines.catalogue().probe(candidate.input);
+            audio = source.audioCount;
+            video = source.videoCount;
             if (audio + video == 0)
                 refusal = QStringLiteral("no audio or video stream");
         } catch (const EncoderFailure &failure) {

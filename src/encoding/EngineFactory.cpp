@@ -17,11 +17,18 @@ EngineFactory::EngineFactory(QStringList profileFolders)
 EngineFactory::EngineFactory(Creator creator)
     : m_creator(std::move(creator))
 {
-    // A made-up engine is the only one that knows its made-up files.
+    // A made-up engine is the only one that knows its made-up files. The
+    // catalogue keeps its own copy of the creator: a factory may be copied.
+    auto made = [creator = m_creator] {
+        std::unique_ptr<EncoderEngine> engine = creator ? creator() : nullptr;
+        if (!engine)
+            throw EncoderFailure(EngineError::NoEncoder);
+        return engine;
+    };
     m_catalogue = std::make_shared<const MediaCatalogue>(
-        [this] { return create()->ProfileCollection(); },
-        [this](const QString &path) {
-            const std::unique_ptr<EncoderEngine> engine = create();
+        [made] { return made()->ProfileCollection(); },
+        [made](const QString &path) {
+            const std::unique_ptr<EncoderEngine> engine = made();
             SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("probe"));
             group.AutoSetFileSource(path);
             return group.sourceInfo();

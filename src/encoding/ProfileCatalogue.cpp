@@ -506,8 +506,7 @@ ProfileChoice profileChoice(const ProfileCollection &profiles, const QString &pr
 ProfileChoice profileChoice(const EngineFactory &engines, const QString &preferred)
 {
     try {
-        const std::unique_ptr<EncoderEngine> engine = engines.create();
-        return profileChoice(engine->ProfileCollection(), preferred);
+        return profileChoice(engines.catalogue().profiles(), preferred);
     } catch (...) {
         // No engine means nothing to choose from; the caller shows an empty list.
         return {};

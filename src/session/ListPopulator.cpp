@@ -14,14 +14,11 @@ int Populate_List(BatchList &list, const EngineFactory &engines, const QString &
     try {
         QString output = OutputFile;
         if (OutputFile == QLatin1String("None")) {
-            const std::unique_ptr<EncoderEngine> engine = engines.create();
-            SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
-            group.AutoSetFileSource(InputFile);
-            const int audio = group.SourceCount(MediaAudio);
-            const int video = group.SourceCount(MediaVideo);
-            const EncoderProfile *p = findProfile(engine->ProfileCollection(), Profile);
-            output = p ? OutputNaming::fromMedia(InputFile, audio, video, p->settings())
-                       : OutputNaming::fromMedia(InputFile, audio, video);
+            const MediaCatalogue &catalogue = engines.catalogue();
+            const SourceInfo source = catalogue.probe(InputFile);
+            const std::optional<EncoderProfile> p = catalogue.find(Profile);
+            output = p ? OutputNaming::fromMedia(InputFile, source.audioCount, source.videoCount, p->settings())
+                       : OutputNaming::fromMedia(InputFile, source.audioCount, source.videoCount);
         }
         BatchItem row;
         row.inputFile = InputFile;

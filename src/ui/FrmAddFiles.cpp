@@ -42,12 +42,11 @@ void guardLeadingBlank(QLineEdit *box)
     });
 }
 
-// The profile's settings by name, from a temporary engine; nullopt when none.
+// The profile's settings by name; nullopt when none.
 std::optional<ProfileSettings> settingsOf(const EngineFactory &engines, const QString &name)
 {
     try {
-        const std::unique_ptr<EncoderEngine> engine = engines.create();
-        if (const EncoderProfile *p = findProfile(engine->ProfileCollection(), name))
+        if (const std::optional<EncoderProfile> p = engines.catalogue().find(name))
             return p->settings();
     } catch (...) {
     }
@@ -192,8 +191,7 @@ void FrmAddFiles::Form_Load()
     CmbProfile->clearEditText();
 
     try {
-        const std::unique_ptr<EncoderEngine> engine = m_engines.create();
-        const ProfileChoice choice = profileChoice(engine->ProfileCollection(), m_preferredProfile);
+        const ProfileChoice choice = profileChoice(m_engines.catalogue().profiles(), m_preferredProfile);
         showProfiles({choice.names, int(choice.names.indexOf(choice.current))});
     } catch (const EncoderFailure &failure) {
         m_dialogs.failure(this, tr("Error Getting Profiles of Encoder"),
@@ -302,12 +300,9 @@ void FrmAddFiles::TxtInput_LostFocus()
 
     std::optional<ProfileNarrowing> narrowed;
     try {
-        const std::unique_ptr<EncoderEngine> engine = m_engines.create();
-        SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("SrcList"));
-        group.AutoSetFileSource(input);
-        const int audio = group.SourceCount(MediaAudio);
-        const int video = group.SourceCount(MediaVideo);
-        narrowed = narrowProfiles(audio, video, engine->ProfileCollection(),
+        const MediaCatalogue &catalogue = m_engines.catalogue();
+        const SourceInfo source = catalogue.probe(input);
+        narrowed = narrowProfiles(source.audioCount, source.videoCount, catalogue.profiles(),
                                   CmbProfile->currentText());
     } catch (const EncoderFailure &failure) {
         if (failure.number() == EngineError::UnrecognisedMedia)

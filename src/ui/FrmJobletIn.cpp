@@ -475,11 +475,7 @@ void FrmJobletIn::CommandLine_Job(const QString &InputFile, const QString &Outpu
     try {
         // The profile chosen last, else exactly the default name if offered,
         // else the first; untrimmed into the job, trimmed for later jobs.
-        QString profile;
-        {
-            const std::unique_ptr<EncoderEngine> engine = m_context.engines.create();
-            profile = m_context.lastProfile.pick(engine->ProfileCollection());
-        }
+        const QString profile = m_context.lastProfile.pick(m_context.engines.catalogue().profiles());
         m_defaultProfile = profile.trimmed();
         QString output = OutputFile;
         if (m_control->addJob(InputFile, output, profile) != 0)

@@ -178,6 +178,29 @@ private Q_SLOTS:
         QVERIFY(none.names.isEmpty() && none.current.isEmpty());
     }
 
+    // A file on its way from the dialog to a row is opened once; a changed
+    // or missing file is asked again.
+    void probeOnce()
+    {
+        FakeEngines fakes;
+        QTemporaryDir dir;
+        const QString clip = dir.filePath("clip.avi");
+        QVERIFY(joblet::test::writeFile(clip, "x"));
+        fakes->setSource(clip, 1, 1);
+        const MediaCatalogue &catalogue = fakes.factory().catalogue();
+        catalogue.probe(clip);
+        QCOMPARE(catalogue.probe(clip).videoCount, 1);
+        QCOMPARE(fakes->log.count("AutoSetFileSource " + clip), 1);
+        QVERIFY(joblet::test::writeFile(clip, "longer"));
+        fakes->setSource(clip, 1, 0);
+        QCOMPARE(catalogue.probe(clip).videoCount, 0);
+        const QString gone = dir.filePath("gone.avi");
+        fakes->setSource(gone, 1, 0);
+        catalogue.probe(gone);
+        catalogue.probe(gone);
+        QCOMPARE(fakes->log.filter("AutoSetFileSource").size(), 4);
+    }
+
     // The window's choice wants the default name exactly; lookup by name ignores case but not blanks.
     void choiceAndLookup_data()
     {

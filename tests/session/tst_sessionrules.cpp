@@ -52,7 +52,8 @@ private Q_SLOTS:
         BatchList list;
         QString outputFile = output;
         QCOMPARE(Populate_List(list, fakes, input, outputFile, "P"), stored.isEmpty() ? 1 : 0);
-        QCOMPARE(fakes->created, output == "None" && failure != "create" ? 1 : 0); // only "None" opens the input
+        // Only "None" opens the input, and only once.
+        QCOMPARE(fakes->log.filter("AutoSetFileSource").size(), output == "None" && failure != "create" ? 1 : 0);
         QCOMPARE(fakes->alive, 0);
         QCOMPARE(outputFile, stored.isEmpty() ? output : stored); // left alone unless added
         QCOMPARE(list.count(), stored.isEmpty() ? 0 : 1);
