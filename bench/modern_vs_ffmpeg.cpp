@@ -72,6 +72,9 @@ QStringList commandFor(const ProfileSettings &p)
     source.width = 1280;
     source.height = 720;
     a << "-vf" << transcode::planVideo(source, v, nullptr).filters;
+    // The engine keeps each picture's own timestamp, in the input's time
+    // base; so must the command, or the PSNR pairs pictures a frame apart.
+    a << "-fps_mode" << "passthrough" << "-enc_time_base" << "-1";
     a << "-c:a" << (p.audio.codec == AudioCodec::Aac ? "aac" : "libopus") << "-b:a" << QString::number(p.audio.bitRate)
       << "-ac" << "2";
     if (p.container == Container::Mp4)
