@@ -87,17 +87,6 @@ public:
     QStringList engineCalls(const QString &prefix) const { return fakes.sharedScript()->log.filter(prefix); }
 };
 
-// The number start() throws, 0 when it does not.
-qint32 startFailure(SessionRunner &runner)
-{
-    try {
-        runner.start();
-    } catch (const EncoderFailure &f) {
-        return f.number();
-    }
-    return 0;
-}
-
 } // namespace
 
 class Tst_SessionRunner : public QObject {
