@@ -1,27 +1,13 @@
-#include "schedule/Clock.h"
+#include "FakeClock.h"
+#include "FileHelpers.h"
+#include "FileSizeCap.h"
+
 #include "schedule/SessionReportFile.h"
 
 #include <QtTest>
 
-#include "FileSizeCap.h"
-
 using namespace joblet;
-
-namespace {
-
-class FakeClock : public Clock {
-public:
-    QDateTime at {QDate(2026, 12, 6), QTime(16, 5)};
-    QDateTime now() const override { return at; }
-};
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-} // namespace
+using joblet::test::readAll;
 
 class Tst_SessionReportFile : public QObject {
     Q_OBJECT
@@ -32,6 +18,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString folder = dir.path() + QStringLiteral("/joblet/reports"); // made on demand
         FakeClock clock;
+        clock.fixed = QDateTime(QDate(2026, 12, 6), QTime(16, 5));
         SessionReportFile report(folder, clock);
         QVERIFY(report.begin(SessionReportFile::startCaption(QStringLiteral("16:05:00"))));
         QVERIFY(report.addLine(SessionReportFile::resultLine(QStringLiteral("/v/a.wmv"), QStringLiteral("Done"))));
@@ -55,6 +42,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         FakeClock clock;
+        clock.fixed = QDateTime(QDate(2026, 12, 6), QTime(16, 5));
         SessionReportFile report(dir.path(), clock);
         QVERIFY(report.begin(QStringLiteral("start")));
         {
