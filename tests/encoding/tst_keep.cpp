@@ -422,13 +422,13 @@ private Q_SLOTS:
             QTEST(QStringLiteral("error %1").arg(quint32(outcome.error), 0, 16), "expected");
             return;
         }
-        const Opened read(path);
-        QVERIFY(read.ic);
+        const Opened back(path);
+        QVERIFY(back.ic);
         double length = 0;
-        QTEST(aspect == "video"    ? videoOf(read.ic)
-              : aspect == "tracks" ? tracksOf(read.ic)
-              : aspect == "side"   ? sideOf(read.ic)
-                                   : streamsOf(read.ic, path, &length),
+        QTEST(aspect == "video"    ? videoOf(back.ic)
+              : aspect == "tracks" ? tracksOf(back.ic)
+              : aspect == "side"   ? sideOf(back.ic)
+                                   : streamsOf(back.ic, path, &length),
               "expected");
         if (slack > 0)
             QVERIFY2(qAbs(length - 1.0) <= slack + 1e-3, qPrintable(QString::number(length)));
