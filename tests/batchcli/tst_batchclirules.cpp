@@ -12,9 +12,6 @@
 #include "FileHelpers.h"
 #include "MediaFixtures.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace joblet;

@@ -7,12 +7,6 @@
 #include "batchcli/ResultStore.h"
 #include "encoding/ProfileCatalogue.h"
 
-#include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include "FileHelpers.h"

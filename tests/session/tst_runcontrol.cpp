@@ -6,10 +6,8 @@
 #include "encoding/ProfileCatalogue.h"
 #include "session/RunControl.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
 #include <optional>
 
 using namespace joblet;

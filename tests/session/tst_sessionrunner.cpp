@@ -11,14 +11,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <QFile>
-#include <QTemporaryDir>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <functional>
-#include <optional>
-#include <utility>
 
 using namespace joblet;
 
