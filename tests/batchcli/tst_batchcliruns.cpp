@@ -7,12 +7,6 @@
 #include "batchcli/ResultStore.h"
 #include "encoding/ProfileCatalogue.h"
 
-#include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include "FileHelpers.h"
@@ -119,25 +113,35 @@ private:
         }
     };
 
-    std::unique_ptr<Running> start(const QString &program, const QStringList &args, const EventHook &hook = {})
+    std::unique_ptr<Running> start(const QStringList &args, const EventHook &hook = {})
     {
         auto r = std::make_unique<Running>();
         r->hook = hook;
         r->process.setProcessEnvironment(environment());
         connect(&r->process, &QProcess::readyReadStandardError, this, [p = r.get()] { p->takeLines(); });
-        r->process.start(program, args);
+        r->process.start(QStringLiteral(JOBLET_BATCH_EXECUTABLE), args);
         r->process.waitForStarted();
         return r;
     }
 
-    Outcome run(const QString &program, const QStringList &args, const EventHook &hook = {})
-    {
-        return start(program, args, hook)->finish();
-    }
-
     Outcome batch(const QStringList &args, const EventHook &hook = {})
     {
-        return run(QStringLiteral(JOBLET_BATCH_EXECUTABLE), args, hook);
+        return start(args, hook)->finish();
+    }
+
+    // Acts once, when `row` reports progress: its encode is surely under way.
+    static EventHook whenEncoding(int row, const std::function<void(QProcess &)> &act)
+    {
+        return [row, act, done = false](QProcess &p, const QJsonObject &e) mutable {
+            if (done || e.value("event").toString() != QLatin1String("progress"))
+                return;
+            for (const auto &job : e.value("running").toArray()) {
+                if (!done && job.toObject().value("row").toInt() == row && job.toObject().contains("percent")) {
+                    act(p);
+                    done = true;
+                }
+            }
+        };
     }
 
     QString writeList(const QString &name, const QList<Row> &rows)
@@ -145,10 +149,7 @@ private:
         QByteArray data;
         for (const Row &r : rows)
             data += (r.input + u';' + r.output + u';' + r.profile + u';').toLocal8Bit() + "\r\n";
-        QFile f(path(name));
-        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
-            return {};
-        return f.fileName();
+        return test::writeFile(path(name), data) ? path(name) : QString();
     }
 
     // Short clips named c1.avi.., each row encoding into out/cN.wmv.
@@ -252,14 +253,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, list);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
-        QFile f(path(QStringLiteral("list.jlt")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(list);
-        f.close();
-        QFile other(path(QStringLiteral("other.jlt")));
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("x;y;z;Done\r\n");
-        other.close();
+        QVERIFY(test::writeFile(path(QStringLiteral("list.jlt")), list));
+        QVERIFY(test::writeFile(path(QStringLiteral("other.jlt")), "x;y;z;Done\r\n"));
         for (QString &arg : args) {
             if (arg.startsWith(u'@'))
                 arg = path((arg.size() > 1 ? arg.mid(1) : QStringLiteral("list")) + QStringLiteral(".jlt"));
@@ -290,19 +285,6 @@ private Q_SLOTS:
         QCOMPARE(journals().size(), 1);
     }
 
-    void mergeIntoAResultsFile()
-    {
-        const QString list = writeList(QStringLiteral("list.jlt"), {Row{"a", "b"}, Row{"c", "d"}});
-        const QByteArray original = test::readAll(list);
-        const QString shard = path(QStringLiteral("shard.jlt"));
-        QVERIFY(test::writeFile(shard, QByteArray(original).replace(";\r\nc", ";Done\r\nc")));
-        const QString out = path(QStringLiteral("out.jlt"));
-        const Outcome o = batch({"merge", "--results", out, list, shard});
-        QCOMPARE(o.exitCode, 1); // row 2 is not Done
-        QCOMPARE(readList(out).result(1), QStringLiteral("Done"));
-        QCOMPARE(test::readAll(list), original);
-    }
-
     // SIGKILL at any moment: the list is whole, its finished rows are "Done",
     // and the next run encodes only the rest.
     void killedRunResumes()
@@ -313,14 +295,7 @@ private Q_SLOTS:
         const QString list = writeList(QStringLiteral("list.jlt"), rows);
         const ListDocument before = readList(list);
 
-        const Outcome first = batch({"run", "--json", list}, [](QProcess &p, const QJsonObject &e) {
-            if (e.value("event").toString() != QLatin1String("progress"))
-                return;
-            for (const auto &job : e.value("running").toArray()) {
-                if (job.toObject().value("row").toInt() == 4 && job.toObject().contains("percent"))
-                    p.kill();
-            }
-        });
+        const Outcome first = batch({"run", "--json", list}, whenEncoding(4, [](QProcess &p) { p.kill(); }));
         QVERIFY(!first.timedOut);
         QVERIFY(!first.normalExit);
         // Killed inside the slow job: its hidden partial file is still there.
@@ -384,17 +359,10 @@ private Q_SLOTS:
         const QString list = writeList(QStringLiteral("list.jlt"), rows);
 
         bool sent = false;
-        const Outcome o = batch({"run", "--json", list}, [&](QProcess &p, const QJsonObject &e) {
-            // Once the slow row reports progress, its encode is surely under way.
-            if (sent || e.value("event").toString() != QLatin1String("progress"))
-                return;
-            for (const auto &job : e.value("running").toArray()) {
-                if (job.toObject().value("row").toInt() == 2 && job.toObject().contains("percent")) {
-                    ::kill(pid_t(p.processId()), signalNumber);
-                    sent = true;
-                }
-            }
-        });
+        const Outcome o = batch({"run", "--json", list}, whenEncoding(2, [&](QProcess &p) {
+                                    ::kill(pid_t(p.processId()), signalNumber);
+                                    sent = true;
+                                }));
         QVERIFY(sent);
         QVERIFY(o.normalExit);
         QCOMPARE(o.exitCode, 128 + signalNumber);
@@ -439,13 +407,13 @@ private Q_SLOTS:
         QVERIFY(most <= 2);
     }
 
-    // Two processes at once: each shard into its own file then one merge,
-    // and both into the one list, losing nothing of each other.
+    // Two processes at once: each shard into its own file then one merge
+    // (into a results file, then into the list), and both into the one list,
+    // losing nothing of each other.
     void twoShardsAtOnce()
     {
         const QList<Row> rows = clipRows(5);
         QCOMPARE(rows.size(), 5);
-        const QString program = QStringLiteral(JOBLET_BATCH_EXECUTABLE);
         const QString list = writeList(QStringLiteral("list.jlt"), rows);
         const QByteArray original = test::readAll(list);
         const auto shards = [&](const QString &target, bool ownFiles) {
@@ -454,7 +422,7 @@ private Q_SLOTS:
                 QStringList args{"run", "--shard", QStringLiteral("%1/2").arg(k)};
                 if (ownFiles)
                     args << "--results" << path(QStringLiteral("list.%1.jlt").arg(k));
-                running[k - 1] = start(program, args << target);
+                running[k - 1] = start(args << target);
             }
             return running[0]->finish().exitCode + running[1]->finish().exitCode;
         };
@@ -463,8 +431,12 @@ private Q_SLOTS:
         const ListDocument shard1 = readList(path(QStringLiteral("list.1.jlt")));
         QCOMPARE(shard1.result(1), QStringLiteral("Done"));
         QCOMPARE(shard1.result(2), QString());
-        Outcome o = batch({"merge", list, path(QStringLiteral("list.1.jlt")), path(QStringLiteral("list.2.jlt"))});
-        QCOMPARE(o.exitCode, 0);
+        const QStringList parts {path(QStringLiteral("list.1.jlt")), path(QStringLiteral("list.2.jlt"))};
+        const QString out = path(QStringLiteral("out.jlt"));
+        QCOMPARE(batch(QStringList {"merge", "--results", out, list} + parts).exitCode, 0);
+        QCOMPARE(test::readAll(list), original);
+        QCOMPARE(readList(out).result(5), QStringLiteral("Done"));
+        QCOMPARE(batch(QStringList {"merge", list} + parts).exitCode, 0);
         for (int row = 1; row <= 5; ++row)
             QCOMPARE(readList(list).result(row), QStringLiteral("Done"));
 

@@ -52,16 +52,11 @@ class Tst_Desktop : public QObject {
         return call(Notifications, QStringLiteral("/org/freedesktop/Notifications"), MockInterface, method, args);
     }
 
-    QVariantList inhibitors()
-    {
-        return call(Logind, QStringLiteral("/org/freedesktop/login1"),
-                    QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors"))
-            .arguments();
-    }
-
     int inhibitorCount()
     {
-        const QVariantList args = inhibitors();
+        const QVariantList args = call(Logind, QStringLiteral("/org/freedesktop/login1"),
+                                       QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors"))
+                                      .arguments();
         if (args.isEmpty())
             return -1;
         const QDBusArgument list = args.first().value<QDBusArgument>();

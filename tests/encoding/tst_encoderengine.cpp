@@ -7,20 +7,6 @@
 
 using namespace joblet;
 
-namespace {
-
-qint32 startFailure(EncoderEngine &engine)
-{
-    try {
-        engine.Start();
-    } catch (const EncoderFailure &f) {
-        return f.number();
-    }
-    return 0;
-}
-
-} // namespace
-
 // The base class's contract; tst_ffmpegengine covers what needs real media.
 class Tst_EncoderEngine : public QObject {
     Q_OBJECT

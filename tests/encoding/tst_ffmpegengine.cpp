@@ -9,6 +9,7 @@ extern "C" {
 
 #include <QtTest>
 
+#include "FileHelpers.h"
 #include "FileSizeCap.h"
 
 #include <sys/stat.h>
@@ -23,12 +24,6 @@ ProfileSettings profile(bool video = true, bool audio = true)
 {
     return {"test", {}, video ? VideoSettings {320, 240, 30, 512000} : VideoSettings {},
             audio ? AudioSettings {44100, 2, 64000} : AudioSettings {}};
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A finished output read back independently of the engine: its format and each
@@ -140,49 +135,72 @@ private Q_SLOTS:
             QVERIFY2(!p.isEmpty(), qPrintable(m.lastError()));
     }
 
-    // Refused at once, by the probe or by Start, touching neither input nor output folder.
-    void refuses_data()
+    // Unusable, damaged or hostile inputs and outputs: refused at once
+    // (maxSeconds < 0) by the probe or by Start, touching neither input nor
+    // output folder; or ended within a watchdog as `number`, an output at
+    // most maxSeconds long.
+    void badInputs_data()
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<ProfileSettings>("settings");
-        QTest::addColumn<qint32>("number");
         QTest::addColumn<QString>("output"); // empty: a fresh name in a fresh folder
+        QTest::addColumn<qint32>("number");
+        QTest::addColumn<double>("maxSeconds");
+        QTest::addColumn<QString>("streams");
         MediaFixtures &m = *m_media;
         const ProfileSettings av = profile();
-        QTest::newRow("missing file") << m.path("nowhere.avi") << av << EngineError::FileNotFound << QString();
-        QTest::newRow("missing folder") << m.path("gone/a.avi") << av << EngineError::FileNotFound << QString();
+        const auto refused = [&](const char *name, const QString &input, qint32 number, const QString &output = {},
+                                 const ProfileSettings &settings = profile()) {
+            QTest::newRow(name) << input << settings << output << number << -1.0 << QString();
+        };
+        refused("missing file", m.path("nowhere.avi"), EngineError::FileNotFound);
+        refused("missing folder", m.path("gone/a.avi"), EngineError::FileNotFound);
         // Not regular: a pipe would be waited on for ever (Stop and signals
         // with it), a device read without end or replaced by a file.
         const QString pipe = m.path("pipe.avi");
         QVERIFY(QFileInfo::exists(pipe) || ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
-        QTest::newRow("folder") << m_mediaDir.path() << av << EngineError::NotRegularFile << QString();
-        QTest::newRow("pipe") << pipe << av << EngineError::NotRegularFile << QString();
-        QTest::newRow("device") << "/dev/zero" << av << EngineError::NotRegularFile << QString();
-        QTest::newRow("output a pipe") << m.path("clip.avi") << av << EngineError::NotRegularFile << pipe;
-        QTest::newRow("output a folder") << m.path("clip.avi") << av << EngineError::NotRegularFile
-                                         << m_mediaDir.path();
-        QTest::newRow("text named .avi") << m.textFile() << av << EngineError::UnrecognisedMedia << QString();
-        QTest::newRow("empty file") << m.emptyFile() << av << EngineError::UnrecognisedMedia << QString();
-        QTest::newRow("mp4 without index") << m.truncatedMp4() << av << EngineError::UnrecognisedMedia << QString();
+        refused("folder", m_mediaDir.path(), EngineError::NotRegularFile);
+        refused("pipe", pipe, EngineError::NotRegularFile);
+        refused("device", "/dev/zero", EngineError::NotRegularFile);
+        refused("output a pipe", m.path("clip.avi"), EngineError::NotRegularFile, pipe);
+        refused("output a folder", m.path("clip.avi"), EngineError::NotRegularFile, m_mediaDir.path());
+        refused("text named .avi", m.textFile(), EngineError::UnrecognisedMedia);
+        refused("empty file", m.emptyFile(), EngineError::UnrecognisedMedia);
+        refused("mp4 without index", m.truncatedMp4(), EngineError::UnrecognisedMedia);
         const QString locked = m.path("locked.avi");
         if (::geteuid() != 0 && QFile::copy(m.path("clip.avi"), locked) // root reads all
             && QFile::setPermissions(locked, QFileDevice::Permissions()))
-            QTest::newRow("unreadable") << locked << av << EngineError::AccessDenied << QString();
-        QTest::newRow("no streams in common") << m.path("tone.wav") << profile(true, false)
-                                              << EngineError::NoMatchingStreams << QString();
-        QTest::newRow("subtitles only") << m.path("subtitles.mkv") << av << EngineError::NoMatchingStreams << QString();
-        QTest::newRow("output is input") << m.path("clip.avi") << av << EngineError::OutputIsInput
-                                         << m.path("clip.avi");
+            refused("unreadable", locked, EngineError::AccessDenied);
+        refused("no streams in common", m.path("tone.wav"), EngineError::NoMatchingStreams, {}, profile(true, false));
+        refused("subtitles only", m.path("subtitles.mkv"), EngineError::NoMatchingStreams);
+        refused("output is input", m.path("clip.avi"), EngineError::OutputIsInput, m.path("clip.avi"));
+
+        const auto ends = [&](const char *name, const QString &input, qint32 number, double maxSeconds,
+                              const QString &streams) {
+            QTest::newRow(name) << input << av << QString() << number << maxSeconds << streams;
+        };
+        const QString avOut = "asf wmv2 320x240 wmav2 44100 2";
+        ends("timestamp gap of 2 s, filled", m.timestampJump("gap.mkv", 2, false), 0, 4.5, avOut);
+        ends("one timestamp 2900 s out", m.timestampJump("spike.mkv", 2900, true), 0, 2.5, avOut);
+        // Under the break rule, yet no gap: stepped over, no freeze, no frames lost.
+        ends("one timestamp 4.9 s out", m.timestampJump("spike49.mkv", 4.9, true), 0, 2.5, avOut);
+        ends("timestamps jump 100000 s", m.timestampJump("jump.mkv", 100000, false), 0, 2.5, avOut);
+        // Refused before any large allocation, or failed later.
+        ends("WAV claiming 1 Hz", m.wav("1hz.wav", 1, 1, 4096), EngineError::UnsupportedFormat, 0, "");
+        ends("WAV of 65 channels", m.wav("65ch.wav", 65, 48000, 0.1), EngineError::UnsupportedChannelLayout, 0, "");
+        ends("64-channel WAV, mixed down", m.wav("64ch.wav", 64, 48000, 0.5), 0, 0.7, "asf wmav2 44100 2");
+        ends("ASF without packets", m.headerOnlyAsf(), EngineError::NothingEncoded, 0, "");
     }
-    void refuses()
+    void badInputs()
     {
         QFETCH(QString, input);
         QFETCH(ProfileSettings, settings);
-        QFETCH(qint32, number);
         QFETCH(QString, output);
+        QFETCH(qint32, number);
+        QFETCH(double, maxSeconds);
         QVERIFY2(!input.isEmpty(), qPrintable(m_media->lastError()));
         QTemporaryDir out;
-        const QByteArray before = QFileInfo(input).isFile() ? contents(input) : QByteArray();
+        const QByteArray before = QFileInfo(input).isFile() ? test::readAll(input) : QByteArray();
         FfmpegEngine engine {ProfileCollection()};
         SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
         bool probed = false;
@@ -190,18 +208,26 @@ private Q_SLOTS:
             group.AutoSetFileSource(input);
             probed = true;
             group.setProfile(EncoderProfile(settings));
-            engine.File().setLocalFileName(output.isEmpty() ? out.filePath("x.wmv") : output);
+            engine.File().setLocalFileName(output.isEmpty() ? out.filePath("o.wmv") : output);
             engine.Start();
-            QFAIL("not refused");
         } catch (const EncoderFailure &e) {
             QCOMPARE(quint32(e.number()), quint32(number));
             QVERIFY(!e.description().isEmpty());
+            QCOMPARE(group.hasSource(), probed);
+            QCOMPARE(engine.RunState(), RunStopped);
+            if (QFileInfo(input).isFile())
+                QCOMPARE(test::readAll(input), before);
+            QCOMPARE(files(out.path()), QStringList());
+            return;
         }
-        QCOMPARE(group.hasSource(), probed);
-        QCOMPARE(engine.RunState(), RunStopped);
-        if (QFileInfo(input).isFile())
-            QCOMPARE(contents(input), before);
-        QCOMPARE(files(out.path()), QStringList());
+        QVERIFY2(maxSeconds >= 0, "not refused");
+        QVERIFY2(waitFor(engine, RunStopped, watchdog(20000)), "watchdog: the job did not end");
+        QCOMPARE(quint32(engine.ErrorState()), quint32(number));
+        QCOMPARE(files(out.path()), number ? QStringList() : QStringList {"o.wmv"});
+        qint64 frames = 0;
+        double length = 0;
+        QTEST(number ? QString() : readOutput(out.filePath("o.wmv"), frames, length), "streams");
+        QVERIFY2(number || (length > 0.3 && length <= maxSeconds), qPrintable(QString::number(length)));
     }
 
     // What the probe finds ("audio video WxH"), then what the encode writes.
@@ -263,58 +289,6 @@ private Q_SLOTS:
         }
     }
 
-    // Damaged or hostile inputs: what each must end as, how long its output
-    // may be at most, all within a watchdog.
-    void hostileInputs_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<qint32>("number");
-        QTest::addColumn<double>("maxSeconds");
-        QTest::addColumn<QString>("streams");
-        MediaFixtures &m = *m_media;
-        const QString av = "asf wmv2 320x240 wmav2 44100 2";
-        QTest::newRow("timestamp gap of 2 s, filled") << m.timestampJump("gap.mkv", 2, false) << 0 << 4.5 << av;
-        QTest::newRow("one timestamp 2900 s out") << m.timestampJump("spike.mkv", 2900, true) << 0 << 2.5 << av;
-        // Under the break rule, yet no gap: stepped over, no freeze, no frames lost.
-        QTest::newRow("one timestamp 4.9 s out") << m.timestampJump("spike49.mkv", 4.9, true) << 0 << 2.5 << av;
-        QTest::newRow("timestamps jump 100000 s") << m.timestampJump("jump.mkv", 100000, false) << 0 << 2.5 << av;
-        QTest::newRow("WAV claiming 1 Hz") << m.wav("1hz.wav", 1, 1, 4096) << EngineError::UnsupportedFormat << 0.0
-                                          << "";
-        QTest::newRow("WAV of 65 channels") << m.wav("65ch.wav", 65, 48000, 0.1)
-                                           << EngineError::UnsupportedChannelLayout << 0.0 << "";
-        QTest::newRow("64-channel WAV, mixed down") << m.wav("64ch.wav", 64, 48000, 0.5) << 0 << 0.7
-                                                   << "asf wmav2 44100 2";
-        QTest::newRow("ASF without packets") << m.headerOnlyAsf() << EngineError::NothingEncoded << 0.0 << "";
-    }
-    void hostileInputs()
-    {
-        QFETCH(QString, input);
-        QFETCH(qint32, number);
-        QFETCH(double, maxSeconds);
-        QVERIFY2(!input.isEmpty(), qPrintable(m_media->lastError()));
-        QTemporaryDir out;
-        const QString output = out.filePath("o.wmv");
-        std::unique_ptr<FfmpegEngine> engine;
-        try {
-            engine = engineFor(QFileInfo(input).fileName(), profile(), output);
-            engine->Start();
-        } catch (const EncoderFailure &e) { // refused before any large allocation
-            QCOMPARE(quint32(e.number()), quint32(number));
-            QCOMPARE(files(out.path()), QStringList());
-            return;
-        }
-        QVERIFY2(waitFor(*engine, RunStopped, watchdog(20000)), "watchdog: the job did not end");
-        QCOMPARE(quint32(engine->ErrorState()), quint32(number));
-        if (number) {
-            QCOMPARE(files(out.path()), QStringList());
-            return;
-        }
-        qint64 frames = 0;
-        double length = 0;
-        QTEST(readOutput(output, frames, length), "streams");
-        QVERIFY2(length > 0.3 && length <= maxSeconds, qPrintable(QString::number(length)));
-    }
-
     // Stops at seeded random moments, every other one near the end of the
     // job where the rename happens: each ends promptly, and the disk always
     // matches what the engine reports.
@@ -333,9 +307,7 @@ private Q_SLOTS:
         QRandomGenerator random(20261206);
         int finished = 0;
         for (int i = 0; i < 50; ++i) {
-            QFile f(output);
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(earlier) == earlier.size());
-            f.close();
+            QVERIFY(test::writeFile(output, earlier));
             engine->Start();
             const int delay = i % 2 ? jobMs * 3 / 4 + random.bounded(jobMs * 3 / 4 + 1) : random.bounded(jobMs + 1);
             QTest::qWait(delay);
@@ -347,82 +319,65 @@ private Q_SLOTS:
             QCOMPARE(files(out.path()), QStringList {"keep.wmv"});
             const bool done = engine->JobFinished();
             finished += done;
-            QCOMPARE(contents(output) == earlier, !done);
+            QCOMPARE(test::readAll(output) == earlier, !done);
             if (!done && delay > jobMs) // a busy machine: aim later
                 jobMs = delay;
         }
         QVERIFY2(finished > 0 && finished < 50, qPrintable(QString::number(finished)));
     }
 
-    // Changed under a running job: an input cut short is encoded up to the
-    // cut and says how much that was; a removed output folder is noticed at
-    // once, not after the whole encode.
-    void changedUnderJob_data()
+    // Interrupted on a long job: a stop or the engine's end leaves the
+    // earlier output as it was and nothing queued behind; an input cut short
+    // is encoded up to the cut and says how much that was; a removed output
+    // folder is noticed at once, not after the whole encode.
+    void interrupted_data()
     {
-        QTest::addColumn<bool>("cutInput");
-        QTest::addColumn<bool>("remake");
+        QTest::addColumn<QString>("what");
         QTest::addColumn<qint32>("number");
-        QTest::newRow("input cut to a third") << true << false << 0;
-        QTest::newRow("output folder removed") << false << false << EngineError::PathNotFound;
-        QTest::newRow("output folder removed, made again") << false << true << EngineError::PathNotFound;
+        QTest::newRow("stop mid-encode") << "stop" << 0;
+        QTest::newRow("stop while starting") << "stop starting" << 0;
+        QTest::newRow("engine destroyed mid-encode") << "destroy" << 0;
+        QTest::newRow("input cut to a third") << "cut" << 0;
+        QTest::newRow("output folder removed") << "remove" << EngineError::PathNotFound;
+        QTest::newRow("output folder removed, made again") << "remake" << EngineError::PathNotFound;
     }
-    void changedUnderJob()
+    void interrupted()
     {
-        QFETCH(bool, cutInput);
-        QFETCH(bool, remake);
+        QFETCH(QString, what);
         QTemporaryDir out;
-        const QString input = out.filePath("long.avi"), folder = out.filePath("sub");
-        QVERIFY(QFile::copy(m_media->path("long.avi"), input) && QDir().mkpath(folder));
-        auto engine = engineFor(input, profile(), folder + "/o.wmv");
-        engine->Start();
-        QVERIFY(waitFor(*engine, RunRunning));
-        QVERIFY(cutInput ? QFile::resize(input, QFileInfo(input).size() / 3) : QDir(folder).removeRecursively());
-        QVERIFY(!remake || QDir().mkpath(folder));
-        QVERIFY(waitFor(*engine, RunStopped, watchdog(60000)));
-        QTEST(engine->ErrorState(), "number");
-        if (!cutInput)
-            QVERIFY2(engine->ErrorDescription().contains("removed"), qPrintable(engine->ErrorDescription()));
-        QVERIFY(engine->Progress().encodedUs < 150 * 1000000LL); // of 300 s
-        if (cutInput)
-            QVERIFY2(engine->FinishedNote().contains("of the 300.0 s"), qPrintable(engine->FinishedNote()));
-    }
-
-    void stopLeavesNoPartialOutput_data()
-    {
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<bool>("destroy");
-        QTest::newRow("stop mid-encode") << true << false;
-        QTest::newRow("stop while starting") << false << false;
-        QTest::newRow("engine destroyed mid-encode") << true << true;
-    }
-    void stopLeavesNoPartialOutput()
-    {
-        QFETCH(bool, running);
-        QFETCH(bool, destroy);
-        QTemporaryDir out;
-        const QString output = out.filePath("keep.wmv");
+        const QString input = out.filePath("long.avi"), folder = out.filePath("sub"), output = folder + "/keep.wmv";
         const QByteArray earlier("an earlier result the user still wants");
-        QFile f(output);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(earlier) == earlier.size());
-        f.close();
-        auto engine = engineFor(QStringLiteral("long.avi"), profile(), output);
+        QVERIFY(QFile::copy(m_media->path("long.avi"), input) && QDir().mkpath(folder));
+        QVERIFY(test::writeFile(output, earlier));
+        auto engine = engineFor(input, profile(), output);
         engine->Start();
-        if (running)
+        if (what != "stop starting")
             QVERIFY(waitFor(*engine, RunRunning));
-        if (destroy) {
+        if (what == "destroy") {
             engine.reset();
-        } else {
+        } else if (what.startsWith("stop")) {
             engine->Stop();
             QCOMPARE(engine->RunState(), RunStopped);
-            QCOMPARE(engine->ErrorState(), 0);
-            if (running)
-                QVERIFY(engine->Progress().encodedUs < engine->Progress().durationUs);
-            Recorder late(*engine); // nothing the stopped job queued may arrive afterwards
+            Recorder late(*engine);
             QCoreApplication::processEvents();
             QCOMPARE(late.events, QStringList());
+        } else {
+            QVERIFY(what == "cut" ? QFile::resize(input, QFileInfo(input).size() / 3) : QDir(folder).removeRecursively());
+            QVERIFY(what != "remake" || QDir().mkpath(folder));
+            QVERIFY(waitFor(*engine, RunStopped, watchdog(60000)));
         }
-        QCOMPARE(contents(output), earlier);
-        QCOMPARE(files(out.path()), QStringList {"keep.wmv"});
+        if (engine) {
+            QTEST(engine->ErrorState(), "number");
+            QVERIFY(engine->Progress().encodedUs < 150 * 1000000LL); // of 300 s
+        }
+        if (what == "cut")
+            QVERIFY2(engine->FinishedNote().contains("of the 300.0 s"), qPrintable(engine->FinishedNote()));
+        else if (what.startsWith("re"))
+            QVERIFY2(engine->ErrorDescription().contains("removed"), qPrintable(engine->ErrorDescription()));
+        else
+            QCOMPARE(test::readAll(output), earlier);
+        if (!what.startsWith("re"))
+            QCOMPARE(files(folder), QStringList {"keep.wmv"});
     }
 
     void failureIsReportedThenStops_data()

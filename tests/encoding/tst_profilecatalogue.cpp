@@ -15,6 +15,8 @@ namespace {
 
 const QByteArray audio = "AudioSampleRate=44100\nAudioChannels=2\nAudioBitRate=64000\n";
 const QByteArray video = "VideoWidth=320\nVideoHeight=240\nVideoFrameRate=30\nVideoBitRate=512000\n";
+const QByteArray Modern = "Name=Small WebM\r\nContainer=webm\r\nVideoCodec=av1\r\nVideoQuality=40\r\n"
+                          "VideoPreset=10\r\nVideoMaxWidth=640\r\nVideoMaxHeight=360\r\nAudioBitRate=96000\r\n";
 
 } // namespace
 
@@ -36,7 +38,7 @@ private Q_SLOTS:
     {
         for (const ProfileSettings &p : ProfileCatalogue::builtIn()) {
             if (p.container != Container::Asf)
-                continue; // encoded one by one in tst_modernprofiles
+                continue; // encoded one by one in tst_keep
             QString t = "Name=" + p.name + '\n';
             if (p.hasVideo())
                 t += QStringLiteral("VideoWidth=%1\nVideoHeight=%2\nVideoFrameRate=%3\nVideoBitRate=%4\n")
@@ -82,6 +84,10 @@ private Q_SLOTS:
         QTest::newRow("three channels") << a("=2", "=3") << "line 3";
         QTest::newRow("video incomplete") << QByteArray("Name=A\nVideoWidth=320\n" + audio) << "VideoHeight missing";
         QTest::newRow("no streams") << QByteArray("Name=A\nDescription=nothing\n") << "line 2: neither";
+        QTest::newRow("container without the codecs") << QByteArray(Modern).replace("=webm", "=ogg")
+                                                      << "line 2: Container ogg cannot hold these codecs";
+        QTest::newRow("unknown codec") << QByteArray(Modern).replace("=av1", "=av2")
+                                       << "line 3: VideoCodec 'av2' is not one of: wmv2, h264, h265, av1, vp9";
     }
     void parse()
     {
@@ -95,6 +101,18 @@ private Q_SLOTS:
                      outcome);
         else
             QVERIFY2(message.contains(outcome), qPrintable(message));
+    }
+
+    // The keys of today's codecs; WebM's sound is Opus unasked.
+    void modernKeys()
+    {
+        QString error;
+        const std::optional<ProfileSettings> p = ProfileCatalogue::parse(Modern, &error);
+        QVERIFY2(p, qPrintable(error));
+        QCOMPARE(QList<int>({int(p->container), int(p->video.codec), int(p->audio.codec), p->video.quality,
+                             p->video.maxWidth, p->video.maxHeight, p->audio.bitRate}),
+                 QList<int>({int(Container::WebM), int(VideoCodec::Av1), int(AudioCodec::Opus), 40, 640, 360, 96000}));
+        QCOMPARE(p->video.preset + p->extension(), QStringLiteral("10.webm"));
     }
 
     // Built-ins, then the user's folder, then the one beside the program, files by name;
@@ -124,45 +142,33 @@ private Q_SLOTS:
     }
 
     // A profile file someone else may have planted: never read past a
-    // limit, never through a link.
+    // limit, never through a link; the warning a terminal shows carries no
+    // live control characters.
     void hostileProfileFile_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("warnings");
-        QTest::newRow("link to /dev/zero") << "zero" << 1;
-        QTest::newRow("link to a good profile") << "link" << 1;
-        QTest::newRow("over 64 KiB") << "large" << 1;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("link to /dev/zero") << "zero" << "zero\\.jprofile skipped";
+        QTest::newRow("link to a good profile") << "link" << "link\\.jprofile skipped";
+        QTest::newRow("over 64 KiB") << "large" << "large\\.jprofile skipped";
+        QTest::newRow("control characters in the name") << "b\x1b[2J" << "b\\\\x1b\\[2J\\.jprofile skipped";
     }
     void hostileProfileFile()
     {
-        QFETCH(QString, kind);
-        QFETCH(int, warnings);
+        QFETCH(QString, name);
+        QFETCH(QString, warning);
         QTemporaryDir dir;
-        const QString file = dir.filePath("x.jprofile");
+        const QString file = dir.filePath(name + ".jprofile");
         const QByteArray good = "Name=Planted\n" + audio;
-        if (kind == "zero")
+        if (name == "zero")
             QVERIFY(QFile::link("/dev/zero", file));
-        if (kind == "link") {
-            QVERIFY(writeFile(dir.filePath("good.txt"), good));
-            QVERIFY(QFile::link(dir.filePath("good.txt"), file));
-        }
-        if (kind == "large")
-            QVERIFY(writeFile(file, good + QByteArray(64 * 1024, '#')));
-        if (warnings)
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("x\\.jprofile skipped"));
+        else if (name == "link")
+            QVERIFY(writeFile(dir.filePath("good.txt"), good) && QFile::link(dir.filePath("good.txt"), file));
+        else
+            QVERIFY(writeFile(file, name == "large" ? good + QByteArray(64 * 1024, '#') : "Name=Broken\nAudioChannels=two\n"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
         QStringList said;
         QVERIFY(ProfileCatalogue::loadFolder(dir.path(), &said).isEmpty());
-        QCOMPARE(said.size(), warnings);
-    }
-
-    // The warning a terminal shows carries no live control characters.
-    void warningEscapesTheName()
-    {
-        QTemporaryDir dir;
-        QVERIFY(writeFile(dir.filePath("b\x1b[2J.jprofile"), "Name=Broken\nAudioChannels=two\n"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("b\\\\x1b\\[2J\\.jprofile skipped"));
-        QStringList said;
-        ProfileCatalogue::loadFolder(dir.path(), &said);
         QCOMPARE(said.size(), 1);
     }
 

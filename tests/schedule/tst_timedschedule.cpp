@@ -1,5 +1,8 @@
 #include "FakeClock.h"
+#include "FileHelpers.h"
+#include "FileSizeCap.h"
 
+#include "schedule/SessionReportFile.h"
 #include "schedule/TimedSchedule.h"
 
 #include <QtTest>
@@ -7,6 +10,7 @@
 #include <ctime>
 
 using namespace joblet;
+using joblet::test::readAll;
 using Check = TimedSchedule::StartCheck;
 
 namespace {
@@ -126,6 +130,55 @@ private Q_SLOTS:
             QCOMPARE(tick.countdown, shown == QLatin1String("-") ? QString() : shown);
             QVERIFY2(tick.fire == fire, qPrintable(step));
         }
+    }
+
+    void linesInOrderOneFilePerSession()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/joblet/reports"); // made on demand
+        FakeClock clock;
+        clock.fixed = QDateTime(QDate(2026, 12, 6), QTime(16, 5));
+        SessionReportFile report(folder, clock);
+        QVERIFY(report.begin(SessionReportFile::startCaption(QStringLiteral("16:05:00"))));
+        QVERIFY(report.addLine(SessionReportFile::resultLine(QStringLiteral("/v/a.wmv"), QStringLiteral("Done"))));
+        QVERIFY(report.addLine(SessionReportFile::resultLine(QStringLiteral("/v/b.wma"), QStringLiteral("Error:1"))));
+        QVERIFY(report.addLine(SessionReportFile::endCaption(QStringLiteral("16:40:12"))));
+        QCOMPARE(report.path(), folder + QStringLiteral("/2026-12-06 16-05-00.txt"));
+        QCOMPARE(readAll(report.path()),
+                 QByteArray("Session start time: 16:05:00\r\n"
+                            "File: /v/a.wmv Result: Done\r\n"
+                            "File: /v/b.wma Result: Error:1\r\n"
+                            "Session end time: 16:40:12\r\n"));
+
+        // A second session started within the same second keeps the first file.
+        QVERIFY(report.begin(QStringLiteral("again")));
+        QCOMPARE(report.path(), folder + QStringLiteral("/2026-12-06 16-05-00 (2).txt"));
+        QCOMPARE(readAll(report.path()), QByteArray("again\r\n"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+    }
+
+    void failuresAreReturned()
+    {
+        QTemporaryDir dir;
+        FakeClock clock;
+        clock.fixed = QDateTime(QDate(2026, 12, 6), QTime(16, 5));
+        SessionReportFile report(dir.path(), clock);
+        QVERIFY(report.begin(QStringLiteral("start")));
+        {
+            const FileSizeCap cap(16);
+            QVERIFY(!report.addLine(QStringLiteral("a line longer than the cap allows")));
+            QVERIFY(!report.errorString().isEmpty());
+        }
+        QCOMPARE(readAll(report.path()), QByteArray("start\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no stray temporary
+        // The next line writes everything again, the failed line included.
+        QVERIFY(report.addLine(QStringLiteral("next")));
+        QCOMPARE(readAll(report.path()), QByteArray("start\r\na line longer than the cap allows\r\nnext\r\n"));
+
+        // A folder below a file cannot be made, not even by root.
+        SessionReportFile blocked(report.path() + QStringLiteral("/reports"), clock);
+        QVERIFY(!blocked.begin(QStringLiteral("start")));
+        QVERIFY(!blocked.errorString().isEmpty());
     }
 };
 

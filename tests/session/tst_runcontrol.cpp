@@ -6,10 +6,8 @@
 #include "encoding/ProfileCatalogue.h"
 #include "session/RunControl.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
 #include <optional>
 
 using namespace joblet;
@@ -157,7 +155,7 @@ private Q_SLOTS:
         QFETCH(QString, from);
         QFETCH(QString, event);
         Rig r(event);
-        auto &script = r.engines.script();
+        FakeEngineScript &script = *r.engines.sharedScript();
         const bool finishing = event.startsWith("run ends") || event == "stop at RunStopped" || event == "stop between jobs";
         script.defaultJob.outcome = finishing ? FakeJobPlan::Finish : FakeJobPlan::Hang;
         if (event == "run ends, b fails")

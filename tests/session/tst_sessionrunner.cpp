@@ -11,14 +11,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <QFile>
-#include <QTemporaryDir>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <functional>
-#include <optional>
-#include <utility>
 
 using namespace joblet;
 
@@ -86,17 +81,6 @@ public:
     QString detail(int row) const { return list.item(row).resultDetail; }
     QStringList engineCalls(const QString &prefix) const { return fakes.sharedScript()->log.filter(prefix); }
 };
-
-// The number start() throws, 0 when it does not.
-qint32 startFailure(SessionRunner &runner)
-{
-    try {
-        runner.start();
-    } catch (const EncoderFailure &f) {
-        return f.number();
-    }
-    return 0;
-}
 
 } // namespace
 

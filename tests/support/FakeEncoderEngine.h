@@ -9,9 +9,23 @@
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 
 class FakeEncoderEngine;
+
+// The number Start (or start) throws, 0 when it does not.
+template <class T>
+qint32 startFailure(T &starter)
+{
+    try {
+        if constexpr (requires { starter.Start(); })
+            starter.Start();
+        else
+            starter.start();
+    } catch (const joblet::EncoderFailure &f) {
+        return f.number();
+    }
+    return 0;
+}
 
 // What a fake engine does with a job, chosen per input path.
 struct FakeJobPlan {
@@ -38,11 +52,9 @@ struct FakeEngineScript {
     // Profiles every new engine offers (default: the built-in ones).
     QList<joblet::ProfileSettings> profiles;
 
-    // What AutoSetFileSource finds: per path, else defaultSource, else
-    // FileNotFound.
+    // What AutoSetFileSource finds: per path, else one audio and one video stream.
     QHash<QString, joblet::SourceInfo> sources;
     QHash<QString, FakeFailure> sourceFailures;
-    std::optional<joblet::SourceInfo> defaultSource = joblet::SourceInfo{1, 1, 0, 320, 240};
 
     // Per input path, else defaultJob.
     QHash<QString, FakeJobPlan> jobs;
@@ -76,8 +88,6 @@ class FakeEncoderEngine : public joblet::EncoderEngine {
 public:
     explicit FakeEncoderEngine(std::shared_ptr<FakeEngineScript> script, QObject *parent = nullptr);
     ~FakeEncoderEngine() override;
-
-    FakeEngineScript &script() { return *m_script; }
 
     // Reports about the most recently started job, as its worker would. After
     // Stop that job is stale, so these show that late reports are dropped.
@@ -114,7 +124,6 @@ public:
     const joblet::EngineFactory &factory() const { return m_factory; }
     operator const joblet::EngineFactory &() const { return m_factory; }
 
-    FakeEngineScript &script() { return *m_script; }
     FakeEngineScript *operator->() { return m_script.get(); }
     const std::shared_ptr<FakeEngineScript> &sharedScript() const { return m_script; }
 

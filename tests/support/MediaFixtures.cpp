@@ -63,42 +63,36 @@ bool MediaFixtures::ffmpeg(const QStringList &args)
     return true;
 }
 
-QString MediaFixtures::audioVideoClip(const QString &name, double seconds, QSize size, int fps)
+QString MediaFixtures::make(const QString &name, const QStringList &args)
 {
     const QString out = path(name);
-    const bool ok = ffmpeg(QStringList {
-        "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=%2:duration=%3").arg(sizeArg(size)).arg(fps).arg(num(seconds)),
-        "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(num(seconds)),
-        "-ac", "2", "-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame", "-b:a", "128k"}
-        + Exact + QStringList {out});
-    return ok ? out : QString();
+    return ffmpeg(args + Exact + QStringList {out}) ? out : QString();
+}
+
+QString MediaFixtures::audioVideoClip(const QString &name, double seconds, QSize size, int fps)
+{
+    return make(name, {"-f", "lavfi", "-i",
+                       QStringLiteral("testsrc=size=%1:rate=%2:duration=%3").arg(sizeArg(size)).arg(fps).arg(num(seconds)),
+                       "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(num(seconds)),
+                       "-ac", "2", "-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame", "-b:a", "128k"});
 }
 
 QString MediaFixtures::audioOnly(const QString &name, double seconds)
 {
-    const QString out = path(name);
-    const bool ok = ffmpeg(QStringList {
-        "-f", "lavfi", "-i", QStringLiteral("sine=frequency=1000:sample_rate=48000:duration=%1").arg(num(seconds)),
-        "-ac", "1", "-c:a", "pcm_s16le"} + Exact + QStringList {out});
-    return ok ? out : QString();
+    return make(name, {"-f", "lavfi", "-i", QStringLiteral("sine=frequency=1000:sample_rate=48000:duration=%1").arg(num(seconds)),
+                       "-ac", "1", "-c:a", "pcm_s16le"});
 }
 
 QString MediaFixtures::videoOnly(const QString &name, double seconds, QSize size)
 {
-    const QString out = path(name);
-    const bool ok = ffmpeg(QStringList {
-        "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=25:duration=%2").arg(sizeArg(size), num(seconds)),
-        "-c:v", "mpeg4", "-q:v", "4"} + Exact + QStringList {out});
-    return ok ? out : QString();
+    return make(name, {"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=25:duration=%2").arg(sizeArg(size), num(seconds)),
+                       "-c:v", "mpeg4", "-q:v", "4"});
 }
 
 QString MediaFixtures::stillImage(const QString &name, QSize size)
 {
-    const QString out = path(name);
-    const bool ok = ffmpeg(QStringList {
-        "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=1:duration=1").arg(sizeArg(size)),
-        "-frames:v", "1", "-update", "1"} + Exact + QStringList {out});
-    return ok ? out : QString();
+    return make(name, {"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=1:duration=1").arg(sizeArg(size)),
+                       "-frames:v", "1", "-update", "1"});
 }
 
 QString MediaFixtures::subtitlesOnly(const QString &name)
@@ -108,10 +102,9 @@ QString MediaFixtures::subtitlesOnly(const QString &name)
                                   "2\n00:00:01,500 --> 00:00:03,000\nSecond line\n");
     if (srt.isEmpty())
         return {};
-    const QString out = path(name);
-    const bool ok = ffmpeg(QStringList {"-i", srt, "-c:s", "srt"} + Exact + QStringList {out});
+    const QString out = make(name, {"-i", srt, "-c:s", "srt"});
     QFile::remove(srt);
-    return ok ? out : QString();
+    return out;
 }
 
 QString MediaFixtures::textFile(const QString &name)
@@ -126,36 +119,30 @@ QString MediaFixtures::emptyFile(const QString &name)
 
 QString MediaFixtures::truncatedMp4(const QString &name)
 {
-    const QString whole = path(QStringLiteral("whole-") + name);
-    if (!ffmpeg(QStringList {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-c:v", "mpeg4"}
-                + Exact + QStringList {whole}))
-        return {};
-    return truncateCopy(whole, name, 0.5);
+    const QString whole = make(QStringLiteral("whole-") + name,
+                               {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-c:v", "mpeg4"});
+    return whole.isEmpty() ? QString() : truncateCopy(whole, name, 0.5);
 }
 
 QString MediaFixtures::truncatedAvi(const QString &name, double seconds)
 {
     const QString whole = audioVideoClip(QStringLiteral("whole-") + name, seconds);
-    if (whole.isEmpty())
-        return {};
-    return truncateCopy(whole, name, 0.6);
+    return whole.isEmpty() ? QString() : truncateCopy(whole, name, 0.6);
 }
 
 QString MediaFixtures::timestampJump(const QString &name, double seconds, bool spike)
 {
-    const QString base = path(QStringLiteral("base-") + name);
-    if (!ffmpeg(QStringList {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
-                             "sine=sample_rate=44100:duration=2", "-c:v", "mpeg4", "-c:a", "libmp3lame"}
-                + Exact + QStringList {base}))
+    const QString base = make(QStringLiteral("base-") + name,
+                              {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
+                               "sine=sample_rate=44100:duration=2", "-c:v", "mpeg4", "-c:a", "libmp3lame"});
+    if (base.isEmpty())
         return {};
     // Only the presentation time for a spike: decoding order stays valid.
     const QString edit = spike ? QStringLiteral("setts=pts='if(eq(N\\,30)\\,PTS+%1/TB\\,PTS)'")
                                : QStringLiteral("setts=ts='if(gte(N\\,30)\\,TS+%1/TB\\,TS)'");
-    const QString out = path(name);
-    const bool ok = ffmpeg(QStringList {"-i", base, "-c", "copy", "-bsf:v", edit.arg(num(seconds))} + Exact
-                           + QStringList {out});
+    const QString out = make(name, {"-i", base, "-c", "copy", "-bsf:v", edit.arg(num(seconds))});
     QFile::remove(base);
-    return ok ? out : QString();
+    return out;
 }
 
 QString MediaFixtures::wav(const QString &name, int channels, int sampleRate, double seconds)
@@ -178,16 +165,12 @@ QString MediaFixtures::wav(const QString &name, int channels, int sampleRate, do
 
 QString MediaFixtures::headerOnlyAsf(const QString &name)
 {
-    const QString whole = path(QStringLiteral("whole-") + name);
-    if (!ffmpeg(QStringList {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "lavfi", "-i",
-                             "sine=duration=1", "-c:v", "wmv2", "-c:a", "wmav2", "-f", "asf"}
-                + Exact + QStringList {whole}))
-        return {};
+    const QString whole = make(QStringLiteral("whole-") + name, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
+                                                                "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "wmv2",
+                                                                "-c:a", "wmav2", "-f", "asf"});
     QFile in(whole);
-    if (!in.open(QIODevice::ReadOnly)) {
-        m_lastError = in.errorString();
+    if (whole.isEmpty() || !in.open(QIODevice::ReadOnly))
         return {};
-    }
     // The header object's size sits after its 16-byte GUID; the data
     // object's own 50-byte header follows it.
     const QByteArray head = in.read(24);
@@ -247,27 +230,24 @@ QString MediaFixtures::filmWithSubtitles(const QString &name, double startSecond
     const QString meta = writeFile(name + QStringLiteral(".txt"), chapters);
     if (srt.isEmpty() || meta.isEmpty())
         return {};
-    const QString out = path(name);
-    const bool ok = ffmpeg(QStringList {
+    const QString out = make(name, {
         "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "lavfi", "-i",
         "sine=sample_rate=48000:duration=1", "-i", srt, "-i", meta, "-map", "0", "-map", "1", "-map", "2",
         "-map_metadata", "3", "-map_chapters", "3", "-c:v", "mpeg4", "-c:a", "pcm_s16le", "-c:s", "srt",
         "-metadata:s:s:0", "language=fre", "-metadata:s:s:0", QStringLiteral("title=Fran\u00e7ais"),
-        "-disposition:s:0", "default+forced", "-output_ts_offset", num(startSeconds)} + Exact + QStringList {out});
+        "-disposition:s:0", "default+forced", "-output_ts_offset", num(startSeconds)});
     QFile::remove(srt);
     QFile::remove(meta);
-    return ok ? out : QString();
+    return out;
 }
 
 QString MediaFixtures::taggedSongWithCover(const QString &name)
 {
-    const QString out = path(name);
-    const bool ok = ffmpeg(QStringList {
-        "-f", "lavfi", "-i", "sine=sample_rate=44100:duration=1", "-f", "lavfi", "-i",
-        "testsrc=size=64x64:rate=1:duration=1", "-map", "0", "-map", "1", "-frames:v", "1", "-c:a", "libmp3lame",
-        "-c:v", "png", "-disposition:v", "attached_pic", "-metadata", "title=Song", "-metadata", "artist=Band",
-        "-metadata", "album=Record", "-metadata", "track=3", "-metadata", "date=2020"} + Exact + QStringList {out});
-    return ok ? out : QString();
+    return make(name, {"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=1", "-f", "lavfi", "-i",
+                       "testsrc=size=64x64:rate=1:duration=1", "-map", "0", "-map", "1", "-frames:v", "1", "-c:a",
+                       "libmp3lame", "-c:v", "png", "-disposition:v", "attached_pic", "-metadata", "title=Song",
+                       "-metadata", "artist=Band", "-metadata", "album=Record", "-metadata", "track=3", "-metadata",
+                       "date=2020"});
 }
 
 } // namespace joblet::test
@@ -281,27 +261,26 @@ QString twoLanguageFilm(MediaFixtures &media, const QString &name, int defaultTr
 {
     const QString out = media.path(name);
     const QString other = QString::number(1 - defaultTrack);
-    const bool ok = media.ffmpeg(QStringList {
+    return media.ffmpeg({
         "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2",
         "-f", "lavfi", "-i", "sine=frequency=300:sample_rate=48000:duration=2",
         "-f", "lavfi", "-i", "sine=frequency=500:sample_rate=48000:duration=2",
         "-map", "0:v", "-map", "1:a", "-map", "2:a", "-c:v", "mpeg4",
         "-c:a:0", "ac3", "-ac:a:0", "6", "-c:a:1", "aac", "-ac:a:1", "2",
         "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=deu", "-metadata:s:a:1", "title=Kommentar",
-        "-disposition:a:" + QString::number(defaultTrack), "default", "-disposition:a:" + other, "0", out});
-    return ok ? out : QString();
+        "-disposition:a:" + QString::number(defaultTrack), "default", "-disposition:a:" + other, "0", out})
+               ? out : QString();
 }
 
 QString surroundSine(MediaFixtures &media, const QString &name, double peakDb, double seconds)
 {
     const QString out = media.path(name);
     const QString tone = QStringLiteral("%1*sin(2*PI*330*t)").arg(std::pow(10.0, peakDb / 20), 0, 'f', 4);
-    const bool ok = media.ffmpeg(QStringList {
-        "-f", "lavfi", "-i",
-        QStringLiteral("aevalsrc=%1:channel_layout=5.1(side):sample_rate=48000:duration=%2")
-            .arg(QStringList(6, tone).join(u'|'), QString::number(seconds, 'f', 3)),
-        "-c:a", "pcm_s16le", out});
-    return ok ? out : QString();
+    return media.ffmpeg({"-f", "lavfi", "-i",
+                         QStringLiteral("aevalsrc=%1:channel_layout=5.1(side):sample_rate=48000:duration=%2")
+                             .arg(QStringList(6, tone).join(u'|'), QString::number(seconds, 'f', 3)),
+                         "-c:a", "pcm_s16le", out})
+               ? out : QString();
 }
 
 } // namespace joblet::test

@@ -60,6 +60,8 @@ public:
     QString taggedSongWithCover(const QString &name = QStringLiteral("song.mp3"));
 
 private:
+    // ffmpeg with `args`, bit-exact, into `name`; its path or empty.
+    QString make(const QString &name, const QStringList &args);
     QString writeFile(const QString &name, const QByteArray &data);
     QString truncateCopy(const QString &from, const QString &name, double keep);
 
