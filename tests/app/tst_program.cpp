@@ -1,23 +1,33 @@
 // The program as a user starts it: a copy in a folder of its own (its marker
 // and hand-off file live beside it), a runtime folder of its own for the
-// instance's socket, a data folder of its own for the lock, the offscreen
-// platform.
+// instance's socket, a data folder of its own for the lock and the recovery
+// file, the offscreen platform.
+#include "app/StartupRecovery.h"
+#include "batch/BatchList.h"
+#include "batch/RecoveryFile.h"
+
+#include "FakeUiServices.h"
+#include "FileHelpers.h"
 #include "MediaFixtures.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
+using namespace joblet;
+using namespace joblet::test;
+
 namespace {
 
 struct Installed {
     QTemporaryDir dir;
-    QString program;
+    QString program = dir.filePath("joblet");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
     Installed()
     {
-        program = dir.filePath("joblet");
         QFile::copy(JOBLET_PROGRAM, program);
         QDir(dir.path()).mkdir("runtime");
         QFile::setPermissions(dir.filePath("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
@@ -38,47 +48,112 @@ struct Installed {
 class Tst_Program : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+    QString m_short, m_long;
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        MediaFixtures media(m_dir.path());
+        m_short = media.audioVideoClip("short.avi", 0.5);
+        // Long enough to be still encoding when a signal comes.
+        m_long = media.audioVideoClip("long.avi", 60.0, {640, 480});
+        QVERIFY2(!m_short.isEmpty() && !m_long.isEmpty(), qPrintable(media.lastError()));
+    }
+
     // "<RUN>" encodes the file unattended and the program keeps running; a
     // second start hands its file over and ends at once, the marker as it was.
     // (Copies in other folders and the raise are the start-up test's rows.)
     void unattendedRunAndHandOver()
     {
         Installed app;
-        joblet::test::MediaFixtures media(app.dir.path());
-        const QString clip = media.audioVideoClip("talk.avi", 1.0);
-        const QString other = media.audioVideoClip("other.avi", 1.0);
-        QVERIFY2(!clip.isEmpty() && !other.isEmpty(), qPrintable(media.lastError()));
-
         QProcess first;
-        app.start(first, {clip, "<RUN>"});
+        app.start(first, {m_short, "<RUN>"});
         QVERIFY(first.waitForStarted());
-        const QString output = app.dir.filePath("talk.wmv");
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(output), 20000); // moved into place only when done
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_dir.filePath("short.wmv")), 20000); // moved into place when done
         QCOMPARE(first.state(), QProcess::Running);
+        const QByteArray mark = readAll(app.dir.filePath("JobletRunning"));
+        QVERIFY(!mark.isEmpty());
 
-        QFile marker(app.dir.filePath("JobletRunning"));
-        QVERIFY(marker.open(QIODevice::ReadOnly));
-        const QByteArray mark = marker.readAll();
-        QVERIFY(mark.startsWith('"') && mark.endsWith("\"\r\n"));
-
-        QProcess second;
-        app.start(second, {other});
+        QProcess second; // a file it has already, so nothing more to encode
+        app.start(second, {m_short});
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitCode(), 0);
-        QVERIFY(second.readAllStandardError().contains("other.avi"));
-        marker.seek(0);
-        QCOMPARE(marker.readAll(), mark);
+        QVERIFY(second.readAllStandardError().contains("short.avi"));
+        QCOMPARE(readAll(app.dir.filePath("JobletRunning")), mark);
         // The running instance takes the file at one of its next ticks.
         const QString handOff = app.dir.filePath("tonvel.lst");
         QVERIFY(QFile::exists(handOff));
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(handOff), 20000);
         QCOMPARE(first.state(), QProcess::Running);
-
         first.kill();
         first.waitForFinished();
     }
+
+    void programEndsMidRun_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("killed") << int(SIGKILL);
+        QTest::newRow("terminated") << int(SIGTERM);
+        QTest::newRow("hung up") << int(SIGHUP);
+    }
+    // Killed, the program leaves the list with the Results so far; ended by
+    // logout or shutdown, it stops as Exit does (no half-written output, no
+    // marker) and leaves the list too. The next start offers it back.
+    void programEndsMidRun()
+    {
+        QFETCH(int, signalNumber);
+        Installed app;
+        const QString out = app.dir.filePath("out");
+        QVERIFY(QDir(app.dir.path()).mkdir("out"));
+        const QString list = app.dir.filePath("night.jlt");
+        const QString profile = ";Qimto Clipwright 320X240;\r\n";
+        QVERIFY(writeFile(list, QFile::encodeName(m_short + ";" + out + "/short.wmv" + profile + m_long + ";" + out
+                                                  + "/long.wmv" + profile)));
+        QProcess joblet;
+        app.start(joblet, {list, "<RUN>"});
+        QVERIFY(joblet.waitForStarted());
+
+        const QString recovery = app.dir.filePath("data/joblet/recovery.jlt");
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(recovery).contains(";Done\r\n"), 60000);
+        QCOMPARE(joblet.state(), QProcess::Running);
+        ::kill(pid_t(joblet.processId()), signalNumber);
+        QVERIFY(joblet.waitForFinished(30000));
+        if (signalNumber != SIGKILL) {
+            QCOMPARE(joblet.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(joblet.exitCode(), 0);
+            QVERIFY(!QFile::exists(app.dir.filePath("JobletRunning")));
+            QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"short.wmv"});
+        }
+
+        qputenv("XDG_DATA_HOME", QFile::encodeName(app.dir.filePath("data")));
+        QCOMPARE(recoveryFilePath(), recovery);
+        BatchList restored;
+        RecoveryFile file(restored, recovery);
+        FakeUiServices dialogs;
+        dialogs.answers.enqueue(QMessageBox::Yes);
+        QCOMPARE(offerRecovery(file, restored, dialogs, nullptr, false), RecoveryAnswer::Loaded);
+        QCOMPARE(dialogs.texts(), QStringList{recoveryQuestion(2)});
+        QCOMPARE(restored.count(), 2);
+        QCOMPARE(restored.item(1).inputFile, m_short);
+        QCOMPARE(restored.item(1).result, QStringLiteral("Done"));
+        QVERIFY(restored.item(2).result != QLatin1String("Done"));
+    }
+
+    // Without a display the toolkit ends the program; it leaves no marker.
+    void noDisplayNoMarker()
+    {
+        Installed app;
+        app.env.insert("QT_QPA_PLATFORM", "xcb");
+        app.env.remove("DISPLAY");
+        app.env.remove("WAYLAND_DISPLAY");
+        QProcess joblet;
+        app.start(joblet, {});
+        QVERIFY(joblet.waitForFinished(30000));
+        QVERIFY(joblet.exitStatus() == QProcess::CrashExit || joblet.exitCode() != 0);
+        QVERIFY(!QFile::exists(app.dir.filePath("JobletRunning")));
+    }
 };
 
-QTEST_GUILESS_MAIN(Tst_Program)
+QTEST_MAIN(Tst_Program)
 #include "tst_program.moc"

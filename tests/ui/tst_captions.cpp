@@ -5,6 +5,7 @@
 #include "ui/FrmReport.h"
 #include "ui/JobProgressPage.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -19,13 +20,15 @@ using namespace joblet;
 
 namespace {
 
-QString shown(QString caption)
+QString withoutKeys(QString caption)
 {
-    return caption.remove(QRegularExpression(QStringLiteral("&(?!&)"))).trimmed();
+    return caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
 }
+QString shown(const QString &caption) { return withoutKeys(caption).trimmed(); }
 
 // Each caption of `window` that its control cannot show whole, with the
-// pixels it lacks.
+// pixels it lacks; each named control that assistive tools cannot name, or
+// that names a label otherwise than by what it shows.
 QStringList cutCaptions(QWidget *window)
 {
     QStringList cut;
@@ -40,6 +43,13 @@ QStringList cutCaptions(QWidget *window)
     for (QWidget *w : window->findChildren<QWidget *>()) {
         if (!w->isVisibleTo(window))
             continue;
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && !w->isWindow()) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            const QString name = a ? a->text(QAccessible::Name) : QString();
+            auto *label = qobject_cast<QLabel *>(w);
+            if (name.isEmpty() || name.contains('&') || (label && name != withoutKeys(label->text())))
+                cut << w->objectName() + " is named \"" + name + '"';
+        }
         // Where the style draws each kind of caption.
         if (auto *box = qobject_cast<QCheckBox *>(w)) {
             QStyleOptionButton option;
@@ -83,7 +93,8 @@ class Tst_Captions : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Every window at its size at opening, in each language it speaks.
+    // Every window at its size at opening, in each language it speaks: its
+    // captions whole, its controls named.
     void everyCaptionFits_data()
     {
         QTest::addColumn<QString>("window");

@@ -269,8 +269,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("media and a folder") << QStringList{"a.avi", "b.mp4", "sub"} << false
             << QStringList{"/in/old.avi", "a.avi", "b.mp4"} << "Error Populating the list";
-        QTest::newRow("list") << QStringList{"week.jlt"} << false << QStringList{"/in/x.avi", "/in/y.avi"}
-                              << "";
+        QTest::newRow("list") << QStringList{"week.jlt"} << false << QStringList{"/in/x.avi", "/in/y.avi"} << "";
         QTest::newRow("list among media") << QStringList{"week.jlt", "a.avi"} << false
                                           << QStringList{"/in/old.avi"} << "";
         QTest::newRow("during a run") << QStringList{"a.avi"} << true << QStringList{"/in/old.avi"} << "";

@@ -23,24 +23,27 @@ using namespace joblet;
 
 namespace {
 
+const QString ClipPath = "/home/user/Videos/holiday/clip_1.mp4";
 // Enabled once a run is stopped or failed.
 const QStringList afterStop = panelButtons.mid(0, 7);
 
 struct Fixture : WindowFixture {
     using WindowFixture::WindowFixture;
     QString marker() const { return tc.programFolder.filePath("JobletRunning"); }
-    // At 16:04 armed for 16:05 (the first tick shows one minute), then fired at 16:04:59.
-    void armAndFire()
+    void setStart(const QString &hour, const QString &minute)
     {
-        get<QComboBox>("lstHour")->setCurrentText("16");
-        get<QComboBox>("lstMinute")->setCurrentText("5");
-        ui.answers << QMessageBox::Yes;
-        click("Command1");
-        window.Timer2_Timer();
-        QCOMPARE(get<QLabel>("lblSysTime")->text(), QString("00:01:00"));
-        tc.clock.fixed = QDateTime(QDate(2024, 3, 14), QTime(16, 4, 59));
-        window.Timer2_Timer();
-        QCOMPARE(window.windowTitle(), QString("Encoder session in progress."));
+        get<QComboBox>("lstHour")->setCurrentText(hour);
+        get<QComboBox>("lstMinute")->setCurrentText(minute);
+    }
+    // `act` once a job is really encoding.
+    void whenEncoding(const std::function<void()> &act)
+    {
+        QObject::connect(&window.runner(), &SessionRunner::engineCreated, &window, [this, act](EncoderEngine *e) {
+            QObject::connect(e, &EncoderEngine::RunStateChanged, &window, [act](qint32 s) {
+                if (s == RunRunning)
+                    act();
+            });
+        });
     }
     // Starts the run and waits for its end.
     bool run()
@@ -51,13 +54,27 @@ struct Fixture : WindowFixture {
     }
 };
 
+// The start the lists propose at load, the start chosen ("h:m"), the answer
+// to the question, the last message, and what the schedule button leaves.
+struct ScheduleRow {
+    QTime now; QString proposed; bool withJob; QString start; bool yes; QString message, hourAfter; bool armed;
+};
+
 QString accessibleName(QWidget *w)
 {
     QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
     return a ? a->text(QAccessible::Name) : QString();
 }
 
+// Each command failure reported once, leaving the buttons usable.
+struct FailureRow {
+    QString command; bool withJob; QString text; bool critical; QStringList enabled;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(ScheduleRow)
+Q_DECLARE_METATYPE(FailureRow)
 
 class Tst_FrmJobletIn : public QObject {
     Q_OBJECT
@@ -65,15 +82,7 @@ class Tst_FrmJobletIn : public QObject {
 private Q_SLOTS:
     void initialState()
     {
-        Fixture f;
-        // Every named control is read by a name; a label by what it shows.
-        for (QWidget *w : f.window.findChildren<QWidget *>()) {
-            if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || w->isWindow())
-                continue;
-            QVERIFY2(!accessibleName(w).isEmpty(), qPrintable(w->objectName()));
-            if (auto *label = qobject_cast<QLabel *>(w))
-                QCOMPARE(accessibleName(label), label->text());
-        }
+        Fixture f; // its controls' names are tst_captions' rows
         QCOMPARE(f.enabledButtons(), QStringList({"CmdAdd", "CmdLoad"}));
         QVERIFY(f.button("Command1")->isEnabled() && f.button("CmdExit")->isEnabled());
         // The picture-only schedule button says what it does.
@@ -81,11 +90,8 @@ private Q_SLOTS:
         QCOMPARE(f.button("Command1")->accessibleDescription(), f.button("Command1")->toolTip());
         QCOMPARE(f.window.statusText(), QString("Encoder Stopped"));
         QVERIFY(!f.get("CmbProfile")->isVisibleTo(&f.window));
-        QCOMPARE(f.window.DefaultProfile(), DefaultProfileName);
         QVERIFY(!appIcon().pixmap(32).isNull()); // built in for an uninstalled copy
-        // Clock and hand-off poll run; the countdown waits for a timed session.
-        QVERIFY(f.get<QTimer>("Timer1")->isActive() && f.get<QTimer>("Timer3")->isActive());
-        QVERIFY(!f.get<QTimer>("Timer2")->isActive());
+        QVERIFY(f.get<QTimer>("Timer3")->isActive()); // the hand-off poll
 
         auto *time = f.get<QLabel>("lblSysTime");
         time->clear();
@@ -148,25 +154,22 @@ private Q_SLOTS:
     // A cut path keeps "…/name.ext" whole and cuts its folder.
     void pathElision_data()
     {
-        QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("room"); // as wide as this text
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
-        const QString path = "/home/user/Videos/holiday/clip_1.mp4";
-        QTest::newRow("fits whole") << path << path << path << path;
-        QTest::newRow("folder cut, name whole") << path << "/home/us\u2026/clip_1.mp4" << "/home" << "\u2026/clip_1.mp4";
-        QTest::newRow("no room for the folder") << path << "\u2026/clip_1.mp4" << "\u2026" << "/clip_1.mp4";
-        QTest::newRow("name too long keeps its end") << path << "\u2026_1.mp4" << "\u2026" << ".mp4";
+        QTest::newRow("fits whole") << ClipPath << ClipPath << ClipPath;
+        QTest::newRow("folder cut, name whole") << "/home/us\u2026/clip_1.mp4" << "/home" << "\u2026/clip_1.mp4";
+        QTest::newRow("no room for the folder") << "\u2026/clip_1.mp4" << "\u2026" << "/clip_1.mp4";
+        QTest::newRow("name too long keeps its end") << "\u2026_1.mp4" << "\u2026" << ".mp4";
     }
     void pathElision()
     {
-        QFETCH(QString, path);
         QFETCH(QString, room);
         QFETCH(QString, start);
         QFETCH(QString, end);
         const QFontMetrics fm(QApplication::font());
         const int width = fm.horizontalAdvance(room);
-        const QString shown = elidePath(path, fm, width);
+        const QString shown = elidePath(ClipPath, fm, width);
         QVERIFY2(fm.horizontalAdvance(shown) <= width, qPrintable(shown));
         QVERIFY2(shown.startsWith(start), qPrintable(shown));
         QVERIFY2(shown.endsWith(end), qPrintable(shown));
@@ -220,40 +223,29 @@ private Q_SLOTS:
         QVERIFY(!f.window.report()); // only a timed session reports
     }
 
-    // Each reported once, leaving the buttons usable.
     void commandFailures_data()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<bool>("withJob");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("critical");
-        QTest::addColumn<QStringList>("enabled");
-        QTest::newRow("Start, empty list") << "CmdStart" << false << "No files to encode" << false
-                                           << QStringList{"CmdAdd", "CmdLoad", "CmdStart"};
-        QTest::newRow("engine not created")
-            << "CmdStart" << true << "Error Processing Input" << true << afterStop;
-        QTest::newRow("Stop, no engine") << "CmdStop" << false << "Error stopping Encoder" << true
-                                         << QStringList{"CmdAdd", "CmdLoad", "CmdStop"};
+        QTest::addColumn<FailureRow>("row");
+        QTest::newRow("Start, empty list")
+            << FailureRow{"CmdStart", false, "No files to encode", false, {"CmdAdd", "CmdLoad", "CmdStart"}};
+        QTest::newRow("engine not created") << FailureRow{"CmdStart", true, "Error Processing Input", true, afterStop};
+        QTest::newRow("Stop, no engine")
+            << FailureRow{"CmdStop", false, "Error stopping Encoder", true, {"CmdAdd", "CmdLoad", "CmdStop"}};
     }
     void commandFailures()
     {
-        QFETCH(QString, command);
-        QFETCH(bool, withJob);
-        QFETCH(QString, text);
-        QFETCH(bool, critical);
-        QFETCH(QStringList, enabled);
+        QFETCH(FailureRow, row);
         Fixture f;
         f.engines->creationFailure = EngineError::NoEncoder;
-        if (withJob)
+        if (row.withJob)
             f.addJobs({"/in/a.avi"});
-        f.click(command);
-        QCOMPARE(f.ui.texts(), QStringList{text});
+        f.click(row.command);
+        QCOMPARE(f.ui.texts(), QStringList{row.text});
         const auto &m = f.ui.messages.first();
-        QCOMPARE(m.icon, critical ? UiServices::Icon::Critical : UiServices::Icon::None);
+        QCOMPARE(m.icon, row.critical ? UiServices::Icon::Critical : UiServices::Icon::None);
         // A negative number keeps its sign: "Error--...".
-        const QString noEncoder = "Error-" + QString::number(EngineError::NoEncoder);
-        QCOMPARE(m.title, critical ? noEncoder : QString());
-        QCOMPARE(f.enabledButtons(), enabled);
+        QCOMPARE(m.title, row.critical ? "Error-" + QString::number(EngineError::NoEncoder) : QString());
+        QCOMPARE(f.enabledButtons(), row.enabled);
         QVERIFY(f.engines->log.isEmpty());
     }
 
@@ -261,42 +253,32 @@ private Q_SLOTS:
     // schedule button: its refusals, its question, and the state it leaves.
     void scheduleButton_data()
     {
-        QTest::addColumn<QTime>("now");
-        QTest::addColumn<QString>("proposed");
-        QTest::addColumn<bool>("withJob");
-        QTest::addColumn<QString>("start");   // "h:m" as selected
-        QTest::addColumn<bool>("yes");        // the answer to the question
-        QTest::addColumn<QString>("message"); // the last message shown
-        QTest::addColumn<QString>("hourAfter");
-        QTest::addColumn<bool>("armed");
+        QTest::addColumn<ScheduleRow>("row");
         const QString future = "Please set the start time for a time in the future.";
         const QString ask = "Do you want to start an encoding session at ";
-        QTest::newRow("empty list") << QTime(14, 30) << "15:30" << false << "15:0" << true
-                                    << "Please add some files to encode before starting the timer." << "15" << false;
-        QTest::newRow("earlier") << QTime(14, 30) << "15:30" << true << "13:45" << true << future << "15" << false;
-        QTest::newRow("No") << QTime(14, 30) << "15:30" << true << "14:31" << false << ask + "14:31:00" << "14" << false;
-        QTest::newRow("Yes") << QTime(8, 59, 59) << "9:59" << true << "9:5" << true << ask + "9:5:00" << "9" << true;
-        QTest::newRow("hour 23, next day") << QTime(23, 10) << "0:10" << true << "1:0" << true << ask + "1:0:00" << "1" << true;
+        const QString noFiles = "Please add some files to encode before starting the timer.";
+        QTest::newRow("empty list") << ScheduleRow{{14, 30}, "15:30", false, "15:0", true, noFiles, "15", false};
+        QTest::newRow("earlier") << ScheduleRow{{14, 30}, "15:30", true, "13:45", true, future, "15", false};
+        QTest::newRow("No") << ScheduleRow{{14, 30}, "15:30", true, "14:31", false, ask + "14:31:00", "14", false};
+        QTest::newRow("Yes") << ScheduleRow{{8, 59, 59}, "9:59", true, "9:5", true, ask + "9:5:00", "9", true};
+        QTest::newRow("hour 23, next day")
+            << ScheduleRow{{23, 10}, "0:10", true, "1:0", true, ask + "1:0:00", "1", true};
     }
     void scheduleButton()
     {
-        QFETCH(QTime, now);
-        QFETCH(QString, start);
-        QFETCH(bool, armed);
-        Fixture f(now);
-        QTEST(f.get<QComboBox>("lstHour")->currentText() + ':' + f.get<QComboBox>("lstMinute")->currentText(),
-              "proposed");
-        QFETCH(bool, withJob);
-        if (withJob)
+        QFETCH(ScheduleRow, row);
+        const bool armed = row.armed;
+        Fixture f(row.now);
+        QCOMPARE(f.get<QComboBox>("lstHour")->currentText() + ':' + f.get<QComboBox>("lstMinute")->currentText(),
+                 row.proposed);
+        if (row.withJob)
             f.addJobs({"/in/a.avi"});
-        f.get<QComboBox>("lstHour")->setCurrentText(start.section(':', 0, 0));
-        f.get<QComboBox>("lstMinute")->setCurrentText(start.section(':', 1, 1));
-        QFETCH(bool, yes);
-        f.ui.answers << (yes ? QMessageBox::Yes : QMessageBox::No);
+        f.setStart(row.start.section(':', 0, 0), row.start.section(':', 1, 1));
+        f.ui.answers << (row.yes ? QMessageBox::Yes : QMessageBox::No);
         f.click("Command1");
-        QTEST(f.ui.messages.last().text, "message");
+        QCOMPARE(f.ui.messages.last().text, row.message);
         QCOMPARE(f.ui.messages.last().icon, UiServices::Icon::None);
-        QTEST(f.get<QComboBox>("lstHour")->currentText(), "hourAfter");
+        QCOMPARE(f.get<QComboBox>("lstHour")->currentText(), row.hourAfter);
         QCOMPARE(f.window.TimedSession(), armed);
         QCOMPARE(!f.get("picButtons")->isVisibleTo(&f.window), armed);
         QCOMPARE(f.get<QTimer>("Timer2")->isActive(), armed);
@@ -427,15 +409,17 @@ private Q_SLOTS:
         f.addJobs({"/in/a.avi", "/in/b.avi", "/in/c.avi"});
         f.window.list().setCell(1, "Result", "Done");
         f.engines->defaultJob.outcome = stop.isEmpty() ? FakeJobPlan::Finish : FakeJobPlan::Hang;
-        connect(&f.window.runner(), &SessionRunner::engineCreated, &f.window, [&](EncoderEngine *engine) {
-            if (stop == "encoding")
-                connect(engine, &EncoderEngine::RunStateChanged, &f.window, [&](qint32 s) {
-                    if (s == RunRunning)
-                        f.button("CmdStop")->click();
-                });
-        });
+        if (stop == "encoding")
+            f.whenEncoding([&f] { f.button("CmdStop")->click(); });
         QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
-        f.armAndFire();
+        f.setStart("16", "5");
+        f.ui.answers << QMessageBox::Yes;
+        f.click("Command1");
+        f.window.Timer2_Timer();
+        QCOMPARE(f.get<QLabel>("lblSysTime")->text(), QString("00:01:00")); // the first tick shows one minute
+        f.tc.clock.fixed = QDateTime(QDate(2024, 3, 14), QTime(16, 4, 59));
+        f.window.Timer2_Timer();
+        QCOMPARE(f.window.windowTitle(), QString("Encoder session in progress."));
         if (stop == "at once")
             f.button("CmdStop")->click();
         QVERIFY(ended.wait(10000));
@@ -477,13 +461,7 @@ private Q_SLOTS:
         f.addJobs({"/in/long.avi", "/in/next.avi"});
         QVERIFY(f.showExposed());
         const auto act = [&f, action] { action.isEmpty() ? void(f.window.close()) : f.button(action)->click(); };
-        // Acts once the job is really running.
-        connect(&f.window.runner(), &SessionRunner::engineCreated, &f.window, [&f, act](EncoderEngine *engine) {
-            connect(engine, &EncoderEngine::RunStateChanged, &f.window, [act](qint32 s) {
-                if (s == RunRunning)
-                    act();
-            });
-        });
+        f.whenEncoding(act);
         running ? f.click("CmdStart") : act();
         // Not a signal wait: Exit tells every event loop to end.
         QTRY_VERIFY_WITH_TIMEOUT(!f.window.runner().isRunning(), 10000);
@@ -500,31 +478,28 @@ private Q_SLOTS:
     // buttons, and the run when asked for.
     void commandLineJob_data()
     {
-        QTest::addColumn<QStringList>("profiles");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<bool>("run");
         QTest::addColumn<QString>("jobProfile"); // empty: no job added
         QTest::addColumn<QString>("defaultProfile");
-        const QStringList withDefault = {"Other", DefaultProfileName};
-        QTest::newRow("default offered") << withDefault << "" << false << DefaultProfileName << DefaultProfileName;
-        QTest::newRow("default in other case: first") << QStringList{" First ", DefaultProfileName.toLower()} << ""
-                                                      << false << " First " << "First";
-        QTest::newRow("with <RUN>") << withDefault << "" << true << DefaultProfileName << DefaultProfileName;
-        QTest::newRow("list full") << withDefault << "full" << true << "" << DefaultProfileName;
-        QTest::newRow("no engine") << withDefault << "no engine" << true << "" << DefaultProfileName;
-        QTest::newRow("chosen in Add") << withDefault << "Add other" << false << "Other" << "Other";
-        QTest::newRow("chosen in an earlier run") << withDefault << "kept other" << false << "Other" << "Other";
-        QTest::newRow("chosen, since removed") << withDefault << "kept gone" << false << DefaultProfileName
-                                               << DefaultProfileName;
+        QTest::newRow("default offered") << "" << false << DefaultProfileName << DefaultProfileName;
+        QTest::newRow("default in other case: first") << "other case" << false << " First " << "First";
+        QTest::newRow("with <RUN>") << "" << true << DefaultProfileName << DefaultProfileName;
+        QTest::newRow("list full") << "full" << true << "" << DefaultProfileName;
+        QTest::newRow("no engine") << "no engine" << true << "" << DefaultProfileName;
+        QTest::newRow("chosen in Add") << "Add other" << false << "Other" << "Other";
+        QTest::newRow("chosen in an earlier run") << "kept other" << false << "Other" << "Other";
+        QTest::newRow("chosen, since removed") << "kept gone" << false << DefaultProfileName << DefaultProfileName;
     }
     void commandLineJob()
     {
-        QFETCH(QStringList, profiles);
         QFETCH(QString, setup);
         QFETCH(bool, run);
         QFETCH(QString, jobProfile);
         Fixture f;
         f.engines->profiles.clear();
+        const QStringList profiles = setup == "other case" ? QStringList{" First ", DefaultProfileName.toLower()}
+                                                           : QStringList{"Other", DefaultProfileName};
         for (const QString &name : profiles)
             f.engines->profiles << ProfileSettings{name, {}, {320, 240, 30, 512000}, {44100, 2, 64000}};
         if (setup == "full")
