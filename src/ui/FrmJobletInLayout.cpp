@@ -207,7 +207,7 @@ void FrmJobletIn::createButtons()
         s.button = b;
     }
     m_commands = std::make_unique<ListCommands>(
-        *m_list, m_context.engines, m_context.dialogs, ListCommands::Controls{this, LvwJoblet, CmdAdd, CmdRemove, CmdRemoveAll,
+        *m_list, *m_control, m_context.dialogs, ListCommands::Controls{this, LvwJoblet, CmdAdd, CmdRemove, CmdRemoveAll,
                                         CmdClearResults, CmdSave, CmdStart});
     // Drops are refused while a run reads the list, as Add is.
     LvwJoblet->viewport()->setAcceptDrops(true);

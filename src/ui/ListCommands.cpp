@@ -1,11 +1,11 @@
 #include "ListCommands.h"
-#include "fileio/Text.h"
 
 #include "UiServices.h"
 
 #include "batch/BatchList.h"
 #include "batch/BatchListFile.h"
-#include "session/ListPopulator.h"
+#include "fileio/Text.h"
+#include "session/RunControl.h"
 
 #include <QAbstractButton>
 #include <QFileInfo>
@@ -28,10 +28,10 @@ UiServices::FileDialog jobletDialog(const QString &title, bool mustExist)
 
 } // namespace
 
-ListCommands::ListCommands(BatchList &list, const EngineFactory &engines, UiServices &dialogs,
+ListCommands::ListCommands(BatchList &list, RunControl &control, UiServices &dialogs,
                            const Controls &controls)
     : m_list(list)
-    , m_engines(engines)
+    , m_control(control)
     , m_dialogs(dialogs)
     , m_controls(controls)
 {
@@ -56,7 +56,7 @@ QString ListCommands::add()
         const QString input = trimSpaces(entry.inputFile);
         QString output = trimSpaces(entry.outputFile);
         const QString profile = trimSpaces(entry.profile);
-        const bool added = Populate_List(m_list, m_engines, input, output, profile) == 0;
+        const bool added = m_control.addJob(input, output, profile) == 0;
         if (!added)
             m_dialogs.message(m_controls.window,
                                            tr("Error Populating the list"));
@@ -76,7 +76,7 @@ void ListCommands::addFiles(const QStringList &inputs, const QString &profile)
         QString output = QStringLiteral("None");
         // Regular files only: a link is not followed, a folder is no job.
         if (file.isSymLink() || !file.isFile()
-            || Populate_List(m_list, m_engines, input, output, profile) != 0)
+            || m_control.addJob(input, output, profile) != 0)
             failed = true;
         else
             added = true;

@@ -11,7 +11,7 @@ class QWidget;
 namespace joblet {
 
 class BatchList;
-class EngineFactory;
+class RunControl;
 class UiServices;
 
 // The bodies of the main window's list commands (Add, Remove, Remove All,
@@ -31,8 +31,8 @@ public:
         QAbstractButton *start;
     };
 
-    ListCommands(BatchList &list, const EngineFactory &engines, UiServices &dialogs,
-                 const Controls &controls);
+    // New rows go through `control`, which refuses them during a run.
+    ListCommands(BatchList &list, RunControl &control, UiServices &dialogs, const Controls &controls);
 
     // The profile of the job it added; empty when none was added.
     QString add();
@@ -54,7 +54,7 @@ public:
 private:
 
     BatchList &m_list;
-    const EngineFactory &m_engines;
+    RunControl &m_control;
     UiServices &m_dialogs;
     Controls m_controls;
 };
