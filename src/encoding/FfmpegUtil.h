@@ -5,11 +5,8 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
 #include <libavfilter/avfilter.h>
 #include <libavutil/error.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <QString>
@@ -30,26 +27,14 @@ struct FrameDeleter {
 struct PacketDeleter {
     void operator()(AVPacket *p) const { av_packet_free(&p); }
 };
-struct SwsDeleter {
-    void operator()(SwsContext *c) const { sws_freeContext(c); }
-};
-struct SwrDeleter {
-    void operator()(SwrContext *c) const { swr_free(&c); }
-};
 struct FilterGraphDeleter {
     void operator()(AVFilterGraph *g) const { avfilter_graph_free(&g); }
-};
-struct FifoDeleter {
-    void operator()(AVAudioFifo *f) const { av_audio_fifo_free(f); }
 };
 
 using InputPtr = std::unique_ptr<AVFormatContext, InputDeleter>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 
 inline QString errorText(int err)
