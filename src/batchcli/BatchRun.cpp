@@ -7,6 +7,7 @@
 #include "batch/JobResult.h"
 #include "encoding/EncoderEngine.h"
 #include "encoding/EncoderFailure.h"
+#include "encoding/EngineFactory.h"
 #include "encoding/PartialOutput.h"
 #include "schedule/Clock.h"
 #include "session/ProgressFigures.h"
@@ -190,7 +191,7 @@ void BatchRun::tick()
                 mediaLeftUs = TimeLeft::mediaLeftUs(p.encodedUs, p.durationUs, m_plan.durationsAfter(lastLaunched));
             else
                 runningLeftUs += jobMediaUs.value_or(0);
-            m_plan.probeNext(*engine, lastLaunched);
+            m_plan.probeNext(m_engines.catalogue(), lastLaunched);
         }
         running.append(r);
     }

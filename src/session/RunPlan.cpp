@@ -2,7 +2,7 @@
 
 #include "batch/BatchList.h"
 #include "batch/JobResult.h"
-#include "encoding/EncoderEngine.h"
+#include "encoding/MediaCatalogue.h"
 #include "encoding/EncoderFailure.h"
 
 #include <algorithm>
@@ -39,16 +39,14 @@ QList<qint64> RunPlan::durationsAfter(int row) const
     return durations;
 }
 
-bool RunPlan::probeNext(EncoderEngine &engine, int row)
+bool RunPlan::probeNext(const MediaCatalogue &catalogue, int row)
 {
     for (qsizetype i = position(row); i < m_entries.size(); ++i) {
         Entry &entry = m_entries[i];
         if (entry.durationUs >= 0)
             continue;
         try {
-            SourceGroup probe(&engine, QString());
-            probe.AutoSetFileSource(entry.input);
-            entry.durationUs = std::max<qint64>(probe.sourceInfo().durationUs, 0);
+            entry.durationUs = std::max<qint64>(catalogue.probe(entry.input).durationUs, 0);
         } catch (const EncoderFailure &) {
             entry.durationUs = 0; // the job itself will say what is wrong
         }

@@ -6,7 +6,7 @@
 namespace joblet {
 
 class BatchList;
-class EncoderEngine;
+class MediaCatalogue;
 
 // The rows a run will encode, in run order, with their media lengths as far
 // as they are known, so a run can say "job 2 of 5" and how long the rest takes.
@@ -31,7 +31,8 @@ public:
     QList<qint64> durationsAfter(int row) const;
     // Probes the first row after `row` whose length was never asked for; one
     // at a time, so a long list never stalls the caller. False once none is left.
-    bool probeNext(EncoderEngine &engine, int row);
+    // Through the catalogue, so a file the list check opened is not opened again.
+    bool probeNext(const MediaCatalogue &catalogue, int row);
 
 private:
     QList<Entry> m_entries;

@@ -58,6 +58,7 @@ public:
     // The rows this run encodes, fixed at start().
     RunPlan &plan() { return m_plan; }
     const RunPlan &plan() const { return m_plan; }
+    const EngineFactory &engines() const { return m_engines; }
     // The row whose job the engine encodes, 0 between jobs.
     int jobRow() const { return m_jobRow; }
 

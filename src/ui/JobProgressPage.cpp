@@ -1,6 +1,7 @@
 #include "JobProgressPage.h"
 
 #include "encoding/EncoderEngine.h"
+#include "encoding/EngineFactory.h"
 #include "session/ProgressFigures.h"
 #include "session/SessionRunner.h"
 
@@ -203,7 +204,7 @@ void JobProgressPage::tick()
     if (m_engine && m_runner && m_runner->jobRow() != 0) {
         // One later row a tick, for the whole run's time left; only from the
         // timer, so no engine event has to wait for a file to be opened.
-        m_runner->plan().probeNext(*m_engine, m_runner->jobRow());
+        m_runner->plan().probeNext(m_runner->engines().catalogue(), m_runner->jobRow());
     }
     refresh();
 }
