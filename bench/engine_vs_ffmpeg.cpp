@@ -6,7 +6,8 @@
 #include "MediaFixtures.h"
 
 #include "encoding/EncoderFailure.h"
-#include "encoding/FfmpegEngine.h"
+#include "encoding/FfmpegEncoder.h"
+#include "encoding/FfmpegProbe.h"
 #include "encoding/ProfileCatalogue.h"
 
 #include <QCoreApplication>
@@ -26,27 +27,29 @@ namespace {
 
 Sample runEngine(const QString &input, const QString &output)
 {
-    FfmpegEngine engine {ProfileCollection()};
-    SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("bench"));
-    group.AutoSetFileSource(input); // a separate user step, not timed
-    group.setProfile(EncoderProfile(defaultProfile()));
-    engine.File().setLocalFileName(output);
+    FfmpegEncoder encoder;
+    EncodeJob job;
+    job.inputPath = input;
+    job.source = probeMediaFile(input); // a separate user step, not timed
+    job.profile = defaultProfile();
+    job.outputPath = output;
 
     QEventLoop loop;
-    QObject::connect(&engine, &EncoderEngine::RunStateChanged, &loop, [&](qint32 s) {
-        if (s == RunStopped)
-            loop.quit();
+    JobOutcome outcome;
+    QObject::connect(&encoder, &Encoder::jobEnded, &loop, [&](const JobOutcome &o) {
+        outcome = o;
+        loop.quit();
     });
     QElapsedTimer timer;
     const double cpu0 = threadCpu();
     timer.start();
-    engine.Start();
+    encoder.start(job);
     loop.exec();
     Sample s;
     s.wall = double(timer.nsecsElapsed()) / 1e9;
     s.mainCpu = threadCpu() - cpu0;
-    if (engine.ErrorState() != 0) {
-        std::fprintf(stderr, "engine failed: %s\n", qPrintable(engine.ErrorDescription()));
+    if (!outcome.done()) {
+        std::fprintf(stderr, "engine failed: %s\n", qPrintable(outcome.text));
         std::exit(1);
     }
     s.bytes = QFileInfo(output).size();

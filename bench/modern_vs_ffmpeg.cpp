@@ -9,7 +9,8 @@
 #include "MediaFixtures.h"
 
 #include "encoding/EncoderFailure.h"
-#include "encoding/FfmpegEngine.h"
+#include "encoding/FfmpegEncoder.h"
+#include "encoding/FfmpegProbe.h"
 #include "encoding/FfmpegVideoChain.h"
 #include "encoding/ProfileCatalogue.h"
 
@@ -117,37 +118,38 @@ Result runCommand(const ProfileSettings &p, const QString &input, const QString 
 // Runs every job at once, each engine given `threads`; wall and CPU of all.
 Result runEngines(const ProfileSettings &p, const QString &input, const QStringList &outputs, int threads)
 {
-    std::vector<std::unique_ptr<FfmpegEngine>> engines;
-    for (const QString &out : outputs) {
-        auto e = std::make_unique<FfmpegEngine>(ProfileCollection());
-        SourceGroup &group = e->SourceGroupCollection().Add(QStringLiteral("bench"));
-        group.AutoSetFileSource(input);
-        group.setProfile(EncoderProfile(p));
-        e->File().setLocalFileName(out);
-        e->SetThreadCount(threads);
-        engines.push_back(std::move(e));
-    }
+    EncodeJob job;
+    job.inputPath = input;
+    job.source = probeMediaFile(input);
+    job.profile = p;
+    job.threads = threads;
+    std::vector<std::unique_ptr<FfmpegEncoder>> encoders;
     QEventLoop loop;
-    int running = int(engines.size());
-    for (auto &e : engines)
-        QObject::connect(e.get(), &EncoderEngine::RunStateChanged, &loop, [&](qint32 s) {
-            if (s == RunStopped && --running == 0)
+    int running = int(outputs.size());
+    QString failure;
+    for (qsizetype i = 0; i < outputs.size(); ++i) {
+        encoders.push_back(std::make_unique<FfmpegEncoder>());
+        QObject::connect(encoders.back().get(), &Encoder::jobEnded, &loop, [&](const JobOutcome &o) {
+            if (!o.done())
+                failure = o.text;
+            if (--running == 0)
                 loop.quit();
         });
+    }
     QElapsedTimer timer;
     const double cpu0 = processCpu();
     timer.start();
-    for (auto &e : engines)
-        e->Start();
+    for (qsizetype i = 0; i < outputs.size(); ++i) {
+        job.outputPath = outputs[i];
+        encoders[size_t(i)]->start(job);
+    }
     loop.exec();
     Result r;
     r.wall = double(timer.nsecsElapsed()) / 1e9;
     r.cpu = processCpu() - cpu0;
-    for (auto &e : engines) {
-        if (e->ErrorState() != 0) {
-            std::fprintf(stderr, "engine failed: %s\n", qPrintable(e->ErrorDescription()));
-            std::exit(1);
-        }
+    if (!failure.isEmpty()) {
+        std::fprintf(stderr, "engine failed: %s\n", qPrintable(failure));
+        std::exit(1);
     }
     return r;
 }

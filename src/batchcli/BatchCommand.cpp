@@ -14,7 +14,6 @@
 #include "batch/OutputNaming.h"
 #include "encoding/EncoderFailure.h"
 #include "encoding/EngineFactory.h"
-#include "encoding/FfmpegEngine.h"
 #include "encoding/LastProfile.h"
 #include "encoding/ProfileCatalogue.h"
 #include "encoding/SourceGroup.h"
@@ -72,8 +71,10 @@ void jsonMessages(QtMsgType, const QMessageLogContext &, const QString &text)
 // printed once and no job pays for reading the folders again.
 EngineFactory engineFactory(const QString &programFolder, QList<EncoderProfile> *profiles)
 {
-    *profiles = ProfileCatalogue::installed(ProfileCatalogue::folders(programFolder));
-    return EngineFactory([profiles] { return std::make_unique<FfmpegEngine>(ProfileCollection(*profiles)); });
+    EngineFactory engines(ProfileCatalogue::folders(programFolder));
+    const ProfileCollection installed = engines.catalogue().profiles();
+    *profiles = QList<EncoderProfile>(installed.begin(), installed.end());
+    return engines;
 }
 
 bool wantsHelp(const QStringList &args)

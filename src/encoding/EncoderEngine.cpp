@@ -1,31 +1,33 @@
 #include "EncoderEngine.h"
 
 #include "EncoderFailure.h"
-#include "RegularInputs.h"
-
-#include <QFile>
-
-#include <sys/stat.h>
+#include "MediaCatalogue.h"
 
 namespace joblet {
 
-EncoderEngine::EncoderEngine(joblet::ProfileCollection profiles, QObject *parent)
+EncoderEngine::EncoderEngine(std::shared_ptr<const MediaCatalogue> catalogue, std::unique_ptr<Encoder> encoder,
+                             QObject *parent)
     : QObject(parent)
-    , m_profiles(std::move(profiles))
-    , m_groups(this)
+    , m_catalogue(std::move(catalogue))
+    , m_encoder(std::move(encoder))
+    , m_profiles(m_catalogue->profiles())
+    , m_groups(*m_catalogue)
 {
+    connect(m_encoder.get(), &Encoder::stateChanged, this,
+            [this](joblet::RunState state) { Q_EMIT RunStateChanged(qint32(state)); });
+    connect(m_encoder.get(), &Encoder::jobEnded, this, &EncoderEngine::onJobEnded);
 }
 
-EncoderEngine::~EncoderEngine() = default;
-
-bool EncoderEngine::isActive() const
+// The encoder goes first: its job's threads post to it, not to us.
+EncoderEngine::~EncoderEngine()
 {
-    return m_runState == RunStarting || m_runState == RunRunning || m_runState == RunPaused;
+    disconnect(m_encoder.get(), nullptr, this, nullptr);
+    m_encoder.reset();
 }
 
 void EncoderEngine::Start()
 {
-    if (isActive())
+    if (isActive(m_encoder->state()))
         throw EncoderFailure(EngineError::Busy);
     if (m_groups.Count() == 0 || !m_groups.Item(0).hasSource())
         throw EncoderFailure(EngineError::NoSource);
@@ -35,110 +37,33 @@ void EncoderEngine::Start()
     if (m_file.LocalFileName().isEmpty())
         throw EncoderFailure(EngineError::NoOutput);
 
-    const ProfileSettings &profile = group.Profile()->settings();
-    const SourceInfo &info = group.sourceInfo();
-    const bool audio = profile.hasAudio() && info.audioCount > 0;
-    const bool video = profile.hasVideo() && info.videoCount > 0;
-    if (!audio && !video)
-        throw EncoderFailure(EngineError::NoMatchingStreams);
-    if (isSameFile(group.sourcePath(), m_file.LocalFileName()))
-        throw EncoderFailure(EngineError::OutputIsInput);
-    refuseNonRegular(group.sourcePath(), m_file.LocalFileName());
-    if (!profile.acceptsOutput(m_file.LocalFileName()))
-        throw EncoderFailure(EngineError::OutputTypeMismatch, outputMismatch(profile, m_file.LocalFileName()));
-
     EncodeJob job;
-    job.id = ++m_jobId;
     job.inputPath = group.sourcePath();
-    job.source = info;
-    job.profile = profile;
+    job.source = group.sourceInfo();
+    job.profile = group.Profile()->settings();
     job.outputPath = m_file.LocalFileName();
     job.threads = m_threads;
 
     m_errorState = 0;
     m_errorDescription.clear();
-    m_finished = false;
-    m_finishedNote.clear();
-    setRunState(RunStarting);
-    try {
-        startJob(job);
-    } catch (...) {
-        ++m_jobId;
-        setRunState(RunStopped);
-        throw;
-    }
+    m_encoder->start(std::move(job));
 }
 
 void EncoderEngine::Stop()
 {
-    if (!isActive())
-        return;
-    stopJob();
-    ++m_jobId; // whatever the worker queued before it ended is stale now
-    setRunState(RunStopped);
+    m_encoder->stop();
 }
 
-void EncoderEngine::setRunState(qint32 runState)
+// A failed job's error comes before its RunStopped.
+void EncoderEngine::onJobEnded(const JobOutcome &outcome)
 {
-    if (m_runState == runState)
-        return;
-    m_runState = runState;
-    Q_EMIT RunStateChanged(runState);
-}
-
-void EncoderEngine::postRunState(quint64 jobId, qint32 runState)
-{
-    QMetaObject::invokeMethod(
-        this,
-        [this, jobId, runState] {
-            if (jobId != m_jobId)
-                return;
-            if (runState == RunStopped && m_errorState == 0)
-                m_finished = true;
-            setRunState(runState);
-        },
-        Qt::QueuedConnection);
-}
-
-void EncoderEngine::postError(quint64 jobId, qint32 number, const QString &description)
-{
-    QMetaObject::invokeMethod(
-        this,
-        [this, jobId, number, description] {
-            if (jobId != m_jobId)
-                return;
-            m_errorState = number;
-            m_errorDescription = description;
-            Q_EMIT OnError(number);
-        },
-        Qt::QueuedConnection);
-}
-
-void EncoderEngine::postFinishedNote(quint64 jobId, const QString &note)
-{
-    QMetaObject::invokeMethod(
-        this,
-        [this, jobId, note] {
-            if (jobId == m_jobId)
-                m_finishedNote = note;
-        },
-        Qt::QueuedConnection);
-}
-
-void EncoderEngine::setStopFoundFinished(const QString &note)
-{
-    m_finished = true;
-    m_finishedNote = note;
-}
-
-bool isSameFile(const QString &a, const QString &b)
-{
-    struct stat sa {}, sb {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0)
-        return false;
-    if (::stat(QFile::encodeName(b).constData(), &sb) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (outcome.end == JobOutcome::End::Failed) {
+        m_errorState = outcome.number;
+        m_errorDescription = outcome.text;
+        Q_EMIT OnError(outcome.number);
+    }
+    Q_EMIT RunStateChanged(RunStopped);
+    Q_EMIT jobEnded(outcome);
 }
 
 } // namespace joblet

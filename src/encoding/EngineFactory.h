@@ -10,20 +10,20 @@
 
 namespace joblet {
 
-// Where engines come from. The program makes one (the real engine with the
-// profiles of its folders, read once) and hands it to whoever creates
-// engines or reads the catalogue; tests hand over one that makes fakes,
-// whose catalogue asks a fresh fake each time.
+// Where encoders come from, with the one catalogue of profiles and probes
+// they are configured from. The program makes one (the real encoder with
+// the profiles of its folders, read once) and hands it to whoever runs jobs
+// or reads the catalogue; tests hand over one that makes fakes.
 class EngineFactory {
 public:
-    using Creator = std::function<std::unique_ptr<EncoderEngine>()>;
+    using Creator = std::function<std::unique_ptr<Encoder>()>;
 
-    // The real engine with the built-in profiles and those of `profileFolders`.
+    // The real encoder with the built-in profiles and those of `profileFolders`.
     explicit EngineFactory(QStringList profileFolders = {});
-    explicit EngineFactory(Creator creator);
+    EngineFactory(std::shared_ptr<const MediaCatalogue> catalogue, Creator creator);
 
-    // A new engine; throws EncoderFailure (EngineError::NoEncoder unless the
-    // creator says otherwise).
+    // A new engine around a new encoder; throws EncoderFailure
+    // (EngineError::NoEncoder unless the creator says otherwise).
     std::unique_ptr<EncoderEngine> create() const;
 
     const QStringList &profileFolders() const { return m_profileFolders; }
@@ -36,8 +36,8 @@ public:
 
 private:
     QStringList m_profileFolders;
-    Creator m_creator;
     std::shared_ptr<const MediaCatalogue> m_catalogue;
+    Creator m_creator;
     int m_threads = 0;
 };
 

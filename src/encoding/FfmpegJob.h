@@ -3,7 +3,7 @@
 // What the threads of one encode share; see FfmpegTranscoder.h for who owns what.
 
 #include "BoundedQueue.h"
-#include "EncoderEngine.h"
+#include "Encoder.h"
 #include "EncoderFailure.h"
 #include "FfmpegTranscoder.h"
 #include "FfmpegUtil.h"

@@ -67,11 +67,8 @@ private:
         m_input.reset();
         if (m_job.stop)
             return; // Stop() reports the end itself
-        if (failure)
-            m_reports.error(failure->number(), failure->description());
-        else
-            m_reports.finished(m_note);
-        m_reports.stopped();
+        m_reports.ended(failure ? JobOutcome::failed(failure->number(), failure->description())
+                                : JobOutcome::finished(m_note));
     }
 
     void setUp()

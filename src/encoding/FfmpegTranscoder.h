@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EncoderEngine.h"
+#include "Encoder.h"
 
 #include <atomic>
 #include <functional>
@@ -33,10 +33,8 @@ struct TranscodeCounters {
 class FfmpegTranscoder {
 public:
     struct Reports {
-        std::function<void()> running;                          // files open, encoding begun
-        std::function<void(qint32, const QString &)> error;      // before `stopped`
-        std::function<void(const QString &)> finished;          // output in place, with a note or ""
-        std::function<void()> stopped;                          // ended on its own
+        std::function<void()> running;                  // files open, encoding begun
+        std::function<void(const JobOutcome &)> ended;  // ended on its own: done or failed
     };
 
     FfmpegTranscoder(EncodeJob job, std::shared_ptr<TranscodeCounters> counters, Reports reports);

@@ -1,12 +1,12 @@
 #include "SourceGroup.h"
 
-#include "EncoderEngine.h"
 #include "EncoderFailure.h"
+#include "MediaCatalogue.h"
 
 namespace joblet {
 
-SourceGroup::SourceGroup(EncoderEngine *engine, QString name)
-    : m_engine(engine)
+SourceGroup::SourceGroup(const MediaCatalogue &catalogue, QString name)
+    : m_catalogue(catalogue)
     , m_name(std::move(name))
 {
 }
@@ -15,7 +15,7 @@ void SourceGroup::AutoSetFileSource(const QString &path)
 {
     m_sourcePath.clear();
     m_info = {};
-    SourceInfo info = m_engine->inspectSource(path);
+    SourceInfo info = m_catalogue.probe(path);
     m_sourcePath = path;
     m_info = info;
 }
@@ -31,7 +31,7 @@ int SourceGroup::SourceCount(int mediaType) const
 
 SourceGroup &SourceGroupCollection::Add(const QString &name)
 {
-    m_groups.push_back(std::make_unique<SourceGroup>(m_engine, name));
+    m_groups.push_back(std::make_unique<SourceGroup>(m_catalogue, name));
     return *m_groups.back();
 }
 

@@ -10,7 +10,7 @@
 
 namespace joblet {
 
-class EncoderEngine;
+class MediaCatalogue;
 
 // What an engine found in an input file.
 struct SourceInfo {
@@ -24,11 +24,11 @@ struct SourceInfo {
 // One input file with the profile it is encoded with.
 class SourceGroup {
 public:
-    SourceGroup(EncoderEngine *engine, QString name);
+    SourceGroup(const MediaCatalogue &catalogue, QString name);
 
     QString Name() const { return m_name; }
 
-    // Opens the file through the engine; its streams become the sources.
+    // Opens the file through the catalogue; its streams become the sources.
     // Throws EncoderFailure; a failure leaves the group without a source.
     void AutoSetFileSource(const QString &path);
     // Sources of the given media type in the file; 0 before a source is set.
@@ -42,7 +42,7 @@ public:
     const SourceInfo &sourceInfo() const { return m_info; }
 
 private:
-    EncoderEngine *m_engine;
+    const MediaCatalogue &m_catalogue;
     QString m_name;
     QString m_sourcePath;
     SourceInfo m_info;
@@ -51,7 +51,7 @@ private:
 
 class SourceGroupCollection {
 public:
-    explicit SourceGroupCollection(EncoderEngine *engine) : m_engine(engine) {}
+    explicit SourceGroupCollection(const MediaCatalogue &catalogue) : m_catalogue(catalogue) {}
 
     SourceGroup &Add(const QString &name);
     // 0-based; throws EncoderFailure(InvalidArgument) when out of range.
@@ -59,7 +59,7 @@ public:
     int Count() const { return int(m_groups.size()); }
 
 private:
-    EncoderEngine *m_engine;
+    const MediaCatalogue &m_catalogue;
     std::vector<std::unique_ptr<SourceGroup>> m_groups; // stable addresses
 };
 

@@ -72,8 +72,7 @@ bool RunControl::stop()
     // The run, and with it a timed session, ends when the runner says so;
     // the job under way is no longer the report's once the user stops it.
     if (const EncoderEngine *engine = m_runner->Encoder()) {
-        const qint32 state = engine->RunState();
-        if (state == RunRunning || state == RunPaused)
+        if (const RunState state = engine->encoder().state(); state == RunState::Running || state == RunState::Paused)
             m_reporting = false;
     }
     return m_runner->stop();

@@ -51,11 +51,10 @@ void SessionRunner::start()
     m_running = true;
     m_row = 1;
     m_jobRow = 0;
-    m_concludePending = false;
     m_plan = RunPlan::of(*m_list);
+    m_outcome.reset();
     connect(m_engine.get(), &EncoderEngine::OnError, this, &SessionRunner::Encoder_OnError);
-    connect(m_engine.get(), &EncoderEngine::RunStateChanged, this,
-            &SessionRunner::onRunStateChanged);
+    connect(m_engine.get(), &EncoderEngine::jobEnded, this, &SessionRunner::onJobEnded);
     try {
         Q_EMIT engineCreated(m_engine.get());
         m_engine->SourceGroupCollection().Add(GroupName);
@@ -146,55 +145,27 @@ void SessionRunner::Encoder_OnError(qint32 hResult)
     Q_UNUSED(hResult) // the engine's own state is the one to trust
     if (EncoderEngine *engine = Encoder())
         m_encoderError = engine->ErrorState();
-    if (m_jobRow != 0 && m_encoderError != 0)
-        queueConclusion();
 }
 
-void SessionRunner::onRunStateChanged(qint32 state)
+void SessionRunner::onJobEnded(const JobOutcome &outcome)
 {
-    if (m_jobRow != 0 && (state == RunStopped || m_encoderError != 0))
-        queueConclusion();
-}
-
-void SessionRunner::queueConclusion()
-{
-    // The job ends outside the engine's own signal, so that the engine can
-    // be stopped or destroyed safely.
-    if (m_concludePending)
+    if (m_jobRow == 0 || m_outcome)
         return;
-    m_concludePending = true;
+    m_outcome = outcome;
+    // The row is written outside the engine's own signal, so that the engine
+    // can be stopped or destroyed safely.
     queue(&SessionRunner::concludeJob);
 }
 
 void SessionRunner::concludeJob()
 {
-    m_concludePending = false;
-    if (m_jobRow == 0)
+    if (m_jobRow == 0 || !m_outcome)
         return;
-    if (m_stopRequested) {
-        // A stop that came after the output was in place found the job done.
-        if (m_stopFoundFinished)
-            endJob(0, m_stopNote);
-        else
-            endJob(EngineError::Stopped, EngineError::describe(EngineError::Stopped));
-        return;
-    }
-    if (m_encoderError == 0) {
-        endJob(0, m_engine ? m_engine->FinishedNote() : QString());
-        return;
-    }
-    QString description;
-    if (m_engine) {
-        description = m_engine->ErrorDescription();
-        // The error event comes before the engine has wound the job down;
-        // left alone, the next job's Start would be refused as busy.
-        try {
-            m_engine->Stop();
-        } catch (const EncoderFailure &) {
-            // Start reports it if the engine is still not idle.
-        }
-    }
-    endJob(m_encoderError, description);
+    const JobOutcome outcome = *std::exchange(m_outcome, std::nullopt);
+    if (outcome.done())
+        endJob(0, outcome.note);
+    else
+        endJob(outcome.number, outcome.text);
 }
 
 void SessionRunner::endJob(qint32 number, const QString &description)
@@ -219,23 +190,20 @@ bool SessionRunner::stop()
     // The run ends whatever happens below, so a failing Stop cannot leave
     // it waiting for good.
     m_stopRequested = true;
-    m_stopFoundFinished = false;
-    queueConclusion();
-    bool wasActive = false;
+    // A starting engine is stopped too: left alone, its job could still
+    // put its output in place while the row reads stopped.
+    const bool wasActive = isActive(engine->encoder().state());
     try {
-        const qint32 state = engine->RunState();
-        // A starting engine is stopped too: left alone, its job could still
-        // put its output in place while the row reads stopped.
-        wasActive = state == RunStarting || state == RunRunning || state == RunPaused;
+        // The job's end comes from here, Done when the output was in place.
         engine->Stop();
-        // Only the engine knows whether the job got its output in place,
-        // also when its RunStopped came before this stop's conclusion.
-        m_stopFoundFinished = m_jobRow != 0 && engine->JobFinished();
-        m_stopNote = engine->FinishedNote();
     } catch (...) {
+        onJobEnded(JobOutcome::stopped());
         releaseEngine();
         throw;
     }
+    // The job's end, also one that came just before this stop and is still
+    // on its way here; between jobs this changes nothing.
+    onJobEnded(engine->encoder().lastOutcome());
     releaseEngine();
     return wasActive;
 }

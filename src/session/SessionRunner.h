@@ -4,9 +4,11 @@
 #include <QPointer>
 #include <QString>
 
+#include "encoding/Encoder.h"
 #include "session/RunPlan.h"
 
 #include <memory>
+#include <optional>
 
 namespace joblet {
 
@@ -85,8 +87,7 @@ Q_SIGNALS:
 private:
     void nextRow();
     void advance();
-    void onRunStateChanged(qint32 state);
-    void queueConclusion();
+    void onJobEnded(const JobOutcome &outcome);
     void concludeJob();
     void endJob(qint32 number, const QString &description);
     void endRun(Outcome outcome);
@@ -104,9 +105,8 @@ private:
     int m_jobRow = 0;
     int m_row = 0;
     RunPlan m_plan;
-    bool m_concludePending = false;
-    bool m_stopFoundFinished = false;
-    QString m_stopNote;
+    // How the job of m_jobRow ended, until the row is written.
+    std::optional<JobOutcome> m_outcome;
     qint32 m_encoderError = 0;
 };
 

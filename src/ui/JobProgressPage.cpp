@@ -25,7 +25,7 @@ const QString Unknown = QStringLiteral("\u2014");
 
 bool isActive(qint32 runState)
 {
-    return runState == RunStarting || runState == RunRunning || runState == RunPaused;
+    return joblet::isActive(RunState(runState));
 }
 
 // Paths are long and their interesting ends are at both sides, so they are

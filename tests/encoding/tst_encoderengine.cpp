@@ -7,14 +7,15 @@
 
 using namespace joblet;
 
-// The base class's contract; tst_ffmpegengine covers what needs real media.
+// The engine's and its encoder's contract; tst_ffmpegengine covers what
+// needs real media.
 class Tst_EncoderEngine : public QObject {
     Q_OBJECT
 
 private:
     std::shared_ptr<FakeEngineScript> m_script;
     std::unique_ptr<FakeEncoderEngine> m_engine;
-    QStringList m_events; // "state N" / "error N"
+    QStringList m_events; // "state N" / "error N" / "ended <end> <number> <note>"
     std::optional<QTemporaryDir> m_dir;
     QString m_input;
 
@@ -43,6 +44,9 @@ private Q_SLOTS:
                 [this](qint32 s) { m_events << QStringLiteral("state %1").arg(s); });
         connect(m_engine.get(), &EncoderEngine::OnError, this,
                 [this](qint32 n) { m_events << QStringLiteral("error %1").arg(n); });
+        connect(m_engine.get(), &EncoderEngine::jobEnded, this, [this](const JobOutcome &o) {
+            m_events << QStringLiteral("ended %1 %2 %3").arg(int(o.end)).arg(o.number).arg(o.done() ? o.note : o.text);
+        });
     }
 
     void startChecks_data()
@@ -79,34 +83,34 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QStringList>("events");
-        QTest::addColumn<qint32>("errorState");
         const qint32 n = EngineError::DecodeFailed;
-        QTest::newRow("finish") << int(FakeJobPlan::Finish) << QStringList{"state 1", "state 2", "state 5"} << 0;
+        QTest::newRow("finish") << int(FakeJobPlan::Finish)
+                                << QStringList{"state 1", "state 2", "state 5", "ended 0 0 cut short"};
         QTest::newRow("fail") << int(FakeJobPlan::Fail)
-                              << QStringList{"state 1", QStringLiteral("error %1").arg(n), "state 5"} << n;
-        QTest::newRow("fail at start") << int(FakeJobPlan::FailAtStart) << QStringList{"state 1", "state 5"} << 0;
+                              << QStringList{"state 1", QStringLiteral("error %1").arg(n), "state 5",
+                                             QStringLiteral("ended 2 %1 cut short").arg(n)};
+        // A job that never began never ends.
+        QTest::newRow("fail at start") << int(FakeJobPlan::FailAtStart) << QStringList{};
     }
 
     void jobOutcomes()
     {
         QFETCH(int, outcome);
-        QFETCH(qint32, errorState);
-        m_script->setJob(m_input, FakeJobPlan::Outcome(outcome), EngineError::DecodeFailed, "frame 12 is damaged");
+        QFETCH(QStringList, events);
+        m_script->setJob(m_input, FakeJobPlan::Outcome(outcome), EngineError::DecodeFailed, "cut short");
         prepare();
         QCOMPARE(startFailure(*m_engine), outcome == FakeJobPlan::FailAtStart ? EngineError::DecodeFailed : 0);
-        QTRY_COMPARE(m_engine->RunState(), RunStopped);
+        QTRY_COMPARE(m_events.size(), events.size());
         QCoreApplication::processEvents();
-        QTEST(m_events, "events"); // the error always before the RunStopped it caused
-        QCOMPARE(m_engine->ErrorState(), errorState);
-        QCOMPARE(m_engine->ErrorDescription(), QString(errorState ? "frame 12 is damaged" : ""));
-        QCOMPARE(m_engine->JobFinished(), outcome == FakeJobPlan::Finish);
+        QCOMPARE(m_events, events); // the error always before the RunStopped it caused, one end
+        QCOMPARE(m_engine->RunState(), RunStopped);
+        QCOMPARE(m_engine->ErrorState(), outcome == FakeJobPlan::Fail ? EngineError::DecodeFailed : 0);
 
-        // The next Start forgets the last job's outcome.
+        // The next Start forgets the last job's error.
         m_script->setJob(m_input, FakeJobPlan::Hang);
         m_engine->Start();
         QCOMPARE(m_engine->ErrorState(), 0);
         QVERIFY(m_engine->ErrorDescription().isEmpty());
-        QVERIFY(!m_engine->JobFinished());
     }
 
     void busyStartAndStaleReportsAfterStop()
@@ -121,18 +125,22 @@ private Q_SLOTS:
         QCOMPARE(m_engine->RunState(), RunRunning);
         QCOMPARE(m_script->log.count("Start " + m_input), 1);
 
-        m_engine->Stop();
-        QCOMPARE(m_engine->RunState(), RunStopped);
-        QVERIFY(!m_engine->jobRunning());
         m_events.clear();
+        m_engine->Stop();
+        QCOMPARE(m_events, QStringList({"state 5", QStringLiteral("ended 1 %1 %2").arg(EngineError::Stopped).arg(EngineError::describe(EngineError::Stopped))}));
         // The stopped job's worker reports late.
         m_engine->failJob(EngineError::WriteFailed);
         m_engine->finishJob();
         QCoreApplication::processEvents();
-        QCOMPARE(m_events, QStringList());
+        QCOMPARE(m_events.size(), 2);
         QCOMPARE(m_engine->ErrorState(), 0);
-        QVERIFY(!m_engine->JobFinished());
-        QCOMPARE(m_engine->RunState(), RunStopped);
+
+        // A stop that comes after the output is in place finds the job done.
+        m_script->stopFindsFinished = true;
+        m_engine->Start();
+        m_events.clear();
+        m_engine->Stop();
+        QCOMPARE(m_events, QStringList({"state 5", "ended 0 0 "}));
     }
 
     // Every number needs its own text, not the unknown-number one.

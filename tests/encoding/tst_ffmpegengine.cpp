@@ -1,7 +1,7 @@
 #include "MediaFixtures.h"
 
 #include "encoding/EncoderFailure.h"
-#include "encoding/FfmpegEngine.h"
+#include "encoding/EngineFactory.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -66,8 +66,14 @@ struct Recorder : QObject {
                 [this](qint32 n) { events << QStringLiteral("error %1").arg(quint32(n), 0, 16); });
         connect(&engine, &EncoderEngine::RunStateChanged, this,
                 [this](qint32 s) { events << QStringLiteral("state %1").arg(s); });
+        connect(&engine, &EncoderEngine::jobEnded, this, [this](const JobOutcome &o) {
+            events << QStringLiteral("ended");
+            last = o;
+        });
     }
     QStringList events;
+    JobOutcome last;
+    bool done() const { return last.done() && events.contains("ended"); }
 };
 
 } // namespace
@@ -80,10 +86,12 @@ class TestFfmpegEngine : public QObject {
     QTemporaryDir m_mediaDir;
     std::unique_ptr<MediaFixtures> m_media;
 
-    std::unique_ptr<FfmpegEngine> engineFor(const QString &input, const ProfileSettings &settings,
-                                            const QString &output)
+    const EngineFactory m_engines;
+
+    std::unique_ptr<EncoderEngine> engineFor(const QString &input, const ProfileSettings &settings,
+                                             const QString &output)
     {
-        auto engine = std::make_unique<FfmpegEngine>(ProfileCollection());
+        auto engine = m_engines.create();
         SourceGroup &group = engine->SourceGroupCollection().Add(QStringLiteral("g"));
         group.AutoSetFileSource(m_media->path(input));
         group.setProfile(EncoderProfile(settings));
@@ -201,7 +209,8 @@ private Q_SLOTS:
         QVERIFY2(!input.isEmpty(), qPrintable(m_media->lastError()));
         QTemporaryDir out;
         const QByteArray before = QFileInfo(input).isFile() ? test::readAll(input) : QByteArray();
-        FfmpegEngine engine {ProfileCollection()};
+        const std::unique_ptr<EncoderEngine> made = m_engines.create();
+        EncoderEngine &engine = *made;
         SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
         bool probed = false;
         try {
@@ -266,10 +275,10 @@ private Q_SLOTS:
         engine->Start();
         QVERIFY(waitFor(*engine));
         QCOMPARE(engine->ErrorState(), 0);
-        QVERIFY(engine->JobFinished());
+        QVERIFY(rec.done());
         if (seconds >= 0)
-            QVERIFY2(engine->FinishedNote().isEmpty(), qPrintable(engine->FinishedNote()));
-        QCOMPARE(rec.events, (QStringList {"state 1", "state 2", "state 5"}));
+            QVERIFY2(rec.last.note.isEmpty(), qPrintable(rec.last.note));
+        QCOMPARE(rec.events, (QStringList {"state 1", "state 2", "state 5", "ended"}));
         QCOMPARE(files(out.path()), QStringList {"result.wmv"});
 
         qint64 frames = 0;
@@ -298,6 +307,7 @@ private Q_SLOTS:
         const QString output = out.filePath("keep.wmv");
         const QByteArray earlier("an earlier result the user still wants");
         auto engine = engineFor(QStringLiteral("clip.avi"), profile(), output);
+        Recorder rec(*engine);
         QElapsedTimer whole;
         whole.start();
         engine->Start();
@@ -317,7 +327,8 @@ private Q_SLOTS:
             QVERIFY2(stop.elapsed() < watchdog(500), qPrintable(QStringLiteral("stop %1 took %2 ms").arg(i).arg(stop.elapsed())));
             QCOMPARE(engine->RunState(), RunStopped);
             QCOMPARE(files(out.path()), QStringList {"keep.wmv"});
-            const bool done = engine->JobFinished();
+            QCOMPARE(rec.events.last(), QStringLiteral("ended"));
+            const bool done = rec.done();
             finished += done;
             QCOMPARE(test::readAll(output) == earlier, !done);
             if (!done && delay > jobMs) // a busy machine: aim later
@@ -350,6 +361,7 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(m_media->path("long.avi"), input) && QDir().mkpath(folder));
         QVERIFY(test::writeFile(output, earlier));
         auto engine = engineFor(input, profile(), output);
+        Recorder rec(*engine);
         engine->Start();
         if (what != "stop starting")
             QVERIFY(waitFor(*engine, RunRunning));
@@ -371,7 +383,7 @@ private Q_SLOTS:
             QVERIFY(engine->Progress().encodedUs < 150 * 1000000LL); // of 300 s
         }
         if (what == "cut")
-            QVERIFY2(engine->FinishedNote().contains("of the 300.0 s"), qPrintable(engine->FinishedNote()));
+            QVERIFY2(rec.last.note.contains("of the 300.0 s"), qPrintable(rec.last.note));
         else if (what.startsWith("re"))
             QVERIFY2(engine->ErrorDescription().contains("removed"), qPrintable(engine->ErrorDescription()));
         else
@@ -414,7 +426,7 @@ private Q_SLOTS:
 
         QVERIFY(stopped);
         // RunRunning comes between the two only when the failure came late.
-        QStringList expected {"state 1", QStringLiteral("error %1").arg(quint32(number), 0, 16), "state 5"};
+        QStringList expected {"state 1", QStringLiteral("error %1").arg(quint32(number), 0, 16), "state 5", "ended"};
         if (rec.events.contains(QStringLiteral("state 2")))
             expected.insert(1, QStringLiteral("state 2"));
         QCOMPARE(rec.events, expected);

@@ -184,8 +184,8 @@ private Q_SLOTS:
         QVERIFY(none.names.isEmpty() && none.current.isEmpty());
     }
 
-    // A file on its way from the dialog to a row is opened once; a changed
-    // or missing file is asked again.
+    // A file on its way from the dialog to a row and into the run's job is
+    // opened once; a changed or missing file is asked again.
     void probeOnce()
     {
         FakeEngines fakes;
@@ -196,6 +196,7 @@ private Q_SLOTS:
         const MediaCatalogue &catalogue = fakes.factory().catalogue();
         catalogue.probe(clip);
         QCOMPARE(catalogue.probe(clip).videoCount, 1);
+        fakes.factory().create()->SourceGroupCollection().Add("Joblet").AutoSetFileSource(clip);
         QCOMPARE(fakes->log.count("AutoSetFileSource " + clip), 1);
         QVERIFY(joblet::test::writeFile(clip, "longer"));
         fakes->setSource(clip, 1, 0);
@@ -236,8 +237,8 @@ private Q_SLOTS:
         QCOMPARE(c.names, names);
         QTEST(c.current, "current");
 
-        FakeEncoderEngine engine(std::make_shared<FakeEngineScript>());
-        SourceGroup &group = engine.SourceGroupCollection().Add("SrcList");
+        const auto catalogue = fakeCatalogue(std::make_shared<FakeEngineScript>());
+        SourceGroup group(*catalogue, "SrcList");
         std::optional<EncoderProfile> found;
         QCOMPARE(GetProfile(wanted, found, ProfileCollection(list), group), match < 0 ? 1 : 0);
         const QString expected = match < 0 ? QString() : names.at(match);

@@ -57,7 +57,7 @@ struct Rig {
         if (row != 1 || event != "stop " + moment)
             return;
         if (moment == "starting")
-            QCOMPARE(engines->lastEngine->RunState(), RunStarting);
+            QCOMPARE(engines->lastEngine->state(), RunState::Starting);
         control.stop();
     }
     bool arm(int hour = 16, int minute = 5)

@@ -19,14 +19,6 @@ using namespace joblet;
 
 namespace {
 
-// Reports an error while its job still runs, as a real engine's worker does;
-// the stopped state follows only when the engine is told to stop.
-class EarlyErrorEngine : public FakeEncoderEngine {
-public:
-    using FakeEncoderEngine::FakeEncoderEngine;
-    void reportError(qint32 number) { postError(lastJob().id, number, EngineError::describe(number)); }
-};
-
 // A list, a runner over fake engines, and everything the runner signals, in order.
 class Harness : public QObject {
 public:
@@ -34,7 +26,7 @@ public:
     BatchList list;
     SessionRunner runner;
     QStringList events;
-    std::function<void(FakeEncoderEngine &, qint32)> onState; // the run's engine changed state
+    std::function<void(EncoderEngine &, qint32)> onState; // the run's engine changed state
     std::function<void(int)> onJobStarted;
 
     explicit Harness(const EngineFactory *engines = nullptr)
@@ -42,12 +34,9 @@ public:
     {
         connect(&runner, &SessionRunner::engineCreated, this, [this](EncoderEngine *engine) {
             events << QStringLiteral("created");
-            auto *fake = qobject_cast<FakeEncoderEngine *>(engine);
-            if (!fake)
-                return; // the real engine
-            connect(fake, &EncoderEngine::RunStateChanged, this, [this, fake](qint32 s) {
+            connect(engine, &EncoderEngine::RunStateChanged, this, [this, engine](qint32 s) {
                 if (onState)
-                    onState(*fake, s);
+                    onState(*engine, s);
             });
         });
         connect(&runner, &SessionRunner::jobStarted, this, [this](int row) {
@@ -145,7 +134,7 @@ private Q_SLOTS:
         h.fakes->setJob(h.input("b"), FakeJobPlan::Fail, EngineError::EncodeFailed);
         QStringList seen; // selected/highlighted row as each job runs
         int groups = 0;
-        h.onState = [&](FakeEncoderEngine &e, qint32) {
+        h.onState = [&](EncoderEngine &e, qint32) {
             groups = e.SourceGroupCollection().Count();
             QCOMPARE(h.runner.Encoder(), &e);
         };
@@ -167,31 +156,13 @@ private Q_SLOTS:
     {
         Harness h;
         h.add("a");
-        h.onState = [&](FakeEncoderEngine &, qint32 s) {
+        h.onState = [&](EncoderEngine &, qint32 s) {
             if (s == RunRunning && h.list.count() < 3)
                 h.add(QString("late%1").arg(h.list.count()));
         };
         QCOMPARE(h.run(), SessionRunner::Outcome::Finished);
         QCOMPARE(h.engineCalls("Start ").size(), 3);
         QCOMPARE(h.result(3), QString("Done"));
-    }
-
-    void errorBeforeTheEngineHasStopped()
-    {
-        FakeEngines fakes;
-        const EngineFactory early([script = fakes.sharedScript()] { return std::make_unique<EarlyErrorEngine>(script); });
-        Harness h(&early);
-        h.add("a");
-        h.add("b");
-        fakes->setJob(h.input("a"), FakeJobPlan::Hang);
-        h.onState = [&](FakeEncoderEngine &e, qint32 s) {
-            if (s == RunRunning && e.lastJob().inputPath == h.input("a"))
-                static_cast<EarlyErrorEngine &>(e).reportError(EngineError::DecodeFailed);
-        };
-        QCOMPARE(h.run(), SessionRunner::Outcome::Finished);
-        QCOMPARE(h.result(1), QString("Error:A04B0007"));
-        QCOMPARE(h.detail(1), EngineError::describe(EngineError::DecodeFailed));
-        QCOMPARE(h.result(2), QString("Done")); // not refused as busy
     }
 
     void startRefusals()

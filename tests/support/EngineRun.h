@@ -1,6 +1,7 @@
 #pragma once
 
-#include "encoding/FfmpegEngine.h"
+#include "encoding/FfmpegEncoder.h"
+#include "encoding/FfmpegProbe.h"
 #include "encoding/ProfileCatalogue.h"
 
 #include <QSignalSpy>
@@ -24,16 +25,18 @@ struct EngineOutcome {
 
 inline EngineOutcome encodeWith(const QString &input, const joblet::ProfileSettings &settings, const QString &output)
 {
-    joblet::FfmpegEngine engine {joblet::ProfileCollection()};
-    joblet::SourceGroup &group = engine.SourceGroupCollection().Add(QStringLiteral("g"));
-    group.AutoSetFileSource(input);
-    group.setProfile(joblet::EncoderProfile(settings));
-    engine.File().setLocalFileName(output);
-    QSignalSpy spy(&engine, &joblet::EncoderEngine::RunStateChanged);
-    engine.Start();
-    while (engine.RunState() != joblet::RunStopped && spy.wait(120000))
-        continue;
-    return {engine.ErrorState(), engine.FinishedNote()};
+    joblet::FfmpegEncoder encoder;
+    joblet::EncodeJob job;
+    job.inputPath = input;
+    job.source = joblet::probeMediaFile(input);
+    job.profile = settings;
+    job.outputPath = output;
+    QSignalSpy ended(&encoder, &joblet::Encoder::jobEnded);
+    encoder.start(job);
+    if (!ended.wait(120000))
+        return {-1, QStringLiteral("no end")};
+    const auto outcome = ended.first().first().value<joblet::JobOutcome>();
+    return {outcome.number, outcome.note};
 }
 
 } // namespace joblet::test

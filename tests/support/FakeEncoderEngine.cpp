@@ -53,8 +53,26 @@ void FakeEngineScript::setJob(const QString &path, FakeJobPlan::Outcome outcome,
     jobs.insert(path, FakeJobPlan{outcome, number, description});
 }
 
-FakeEncoderEngine::FakeEncoderEngine(std::shared_ptr<FakeEngineScript> script, QObject *parent)
-    : EncoderEngine(collectionOf(script->profiles), parent)
+std::shared_ptr<const MediaCatalogue> fakeCatalogue(std::shared_ptr<FakeEngineScript> script)
+{
+    return std::make_shared<const MediaCatalogue>(
+        [script] {
+            if (script->creationFailure != 0) // no encoder installed: no catalogue either
+                throw EncoderFailure(script->creationFailure);
+            return collectionOf(script->profiles);
+        },
+        [script](const QString &path) {
+            if (script->creationFailure != 0)
+                throw EncoderFailure(script->creationFailure);
+            script->log << QStringLiteral("AutoSetFileSource ") + path;
+            if (const auto it = script->sourceFailures.constFind(path); it != script->sourceFailures.constEnd())
+                throw failure(it->number, it->description);
+            return script->sources.value(path, SourceInfo {1, 1, 0, 320, 240});
+        });
+}
+
+FakeEncoder::FakeEncoder(std::shared_ptr<FakeEngineScript> script, QObject *parent)
+    : Encoder(parent)
     , m_script(std::move(script))
 {
     ++m_script->created;
@@ -62,21 +80,12 @@ FakeEncoderEngine::FakeEncoderEngine(std::shared_ptr<FakeEngineScript> script, Q
     m_script->lastEngine = this;
 }
 
-FakeEncoderEngine::~FakeEncoderEngine()
+FakeEncoder::~FakeEncoder()
 {
     --m_script->alive;
 }
 
-SourceInfo FakeEncoderEngine::inspectSource(const QString &path)
-{
-    m_script->log << QStringLiteral("AutoSetFileSource ") + path;
-    if (const auto it = m_script->sourceFailures.constFind(path);
-        it != m_script->sourceFailures.constEnd())
-        throw failure(it->number, it->description);
-    return m_script->sources.value(path, SourceInfo {1, 1, 0, 320, 240});
-}
-
-void FakeEncoderEngine::startJob(const EncodeJob &job)
+void FakeEncoder::startJob(const EncodeJob &job)
 {
     m_script->log << QStringLiteral("Start ") + job.inputPath;
     const FakeJobPlan plan = m_script->jobs.value(job.inputPath, m_script->defaultJob);
@@ -86,49 +95,50 @@ void FakeEncoderEngine::startJob(const EncodeJob &job)
     m_running = true;
     switch (plan.outcome) {
     case FakeJobPlan::Finish:
-        if (!plan.description.isEmpty())
-            postFinishedNote(job.id, plan.description);
-        finishJob();
+        postRunning(job.id);
+        finishJob(plan.description);
         break;
     case FakeJobPlan::Fail:
         failJob(plan.number, plan.description);
         break;
     case FakeJobPlan::Hang:
     case FakeJobPlan::FailAtStart:
-        postRunState(job.id, RunRunning);
+        postRunning(job.id);
         break;
     }
 }
 
-void FakeEncoderEngine::stopJob()
+void FakeEncoder::stopJob()
 {
     m_script->log << QStringLiteral("Stop");
     m_running = false;
     if (m_script->stopFindsFinished)
-        setStopFoundFinished({});
+        finishedBeforeStop({});
 }
 
-void FakeEncoderEngine::finishJob()
+void FakeEncoder::finishJob(const QString &note)
 {
     m_running = false;
-    postRunState(m_job.id, RunRunning);
-    postRunState(m_job.id, RunStopped);
+    postEnded(m_job.id, JobOutcome::finished(note));
 }
 
-void FakeEncoderEngine::failJob(qint32 number, const QString &description)
+void FakeEncoder::failJob(qint32 number, const QString &description)
 {
     m_running = false;
-    postError(m_job.id, number,
-              description.isEmpty() ? EngineError::describe(number) : description);
-    postRunState(m_job.id, RunStopped);
+    postEnded(m_job.id, JobOutcome::failed(number, description.isEmpty() ? EngineError::describe(number) : description));
+}
+
+FakeEncoderEngine::FakeEncoderEngine(std::shared_ptr<FakeEngineScript> script, QObject *parent)
+    : EncoderEngine(fakeCatalogue(script), std::make_unique<FakeEncoder>(script), parent)
+{
 }
 
 FakeEngines::FakeEngines(std::shared_ptr<FakeEngineScript> script)
     : m_script(std::move(script))
-    , m_factory([script = m_script]() -> std::unique_ptr<EncoderEngine> {
+    , m_factory(fakeCatalogue(m_script), [script = m_script]() -> std::unique_ptr<Encoder> {
         if (script->creationFailure != 0)
             throw EncoderFailure(script->creationFailure);
-        return std::make_unique<FakeEncoderEngine>(script);
+        return std::make_unique<FakeEncoder>(script);
     })
 {
 }

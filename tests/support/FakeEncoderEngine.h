@@ -10,7 +10,7 @@
 
 #include <memory>
 
-class FakeEncoderEngine;
+class FakeEncoder;
 
 // The number Start (or start) throws, 0 when it does not.
 template <class T>
@@ -30,10 +30,10 @@ qint32 startFailure(T &starter)
 // What a fake engine does with a job, chosen per input path.
 struct FakeJobPlan {
     enum Outcome {
-        Finish,      // posts RunRunning, then RunStopped (a description: its note)
-        Fail,        // posts the error, then RunStopped
-        FailAtStart, // Start throws EncoderFailure(number, description)
-        Hang,        // posts RunRunning, then waits for finishJob/failJob/Stop
+        Finish,      // runs, then ends done (a description: its note)
+        Fail,        // ends failed
+        FailAtStart, // start throws EncoderFailure(number, description)
+        Hang,        // runs until finishJob/failJob/stop
     };
     Outcome outcome = Finish;
     qint32 number = 0;
@@ -72,7 +72,7 @@ struct FakeEngineScript {
     QStringList log;
     int created = 0;
     int alive = 0;
-    QPointer<FakeEncoderEngine> lastEngine;
+    QPointer<FakeEncoder> lastEngine;
 
     FakeEngineScript();
 
@@ -82,27 +82,27 @@ struct FakeEngineScript {
                 const QString &description = {});
 };
 
-class FakeEncoderEngine : public joblet::EncoderEngine {
+// An encoder that does what its script says with each job.
+class FakeEncoder : public joblet::Encoder {
     Q_OBJECT
 
 public:
-    explicit FakeEncoderEngine(std::shared_ptr<FakeEngineScript> script, QObject *parent = nullptr);
-    ~FakeEncoderEngine() override;
+    explicit FakeEncoder(std::shared_ptr<FakeEngineScript> script, QObject *parent = nullptr);
+    ~FakeEncoder() override;
 
-    // Reports about the most recently started job, as its worker would. After
-    // Stop that job is stale, so these show that late reports are dropped.
-    void finishJob();
+    // Ends the most recently started job, as its worker would. After a
+    // stop that job is stale, so these show that late reports are dropped.
+    void finishJob(const QString &note = {});
     void failJob(qint32 number, const QString &description = {});
 
-    // The job handed to the last successful Start.
+    // The job handed to the last successful start.
     const joblet::EncodeJob &lastJob() const { return m_job; }
     bool jobRunning() const { return m_running; }
 
     void setProgress(const joblet::EncodeProgress &progress) { m_progress = progress; }
-    joblet::EncodeProgress Progress() const override { return m_progress; }
+    joblet::EncodeProgress progress() const override { return m_progress; }
 
 protected:
-    joblet::SourceInfo inspectSource(const QString &path) override;
     void startJob(const joblet::EncodeJob &job) override;
     void stopJob() override;
 
@@ -111,6 +111,22 @@ private:
     joblet::EncodeJob m_job;
     bool m_running = false;
     joblet::EncodeProgress m_progress;
+};
+
+// The script's profiles and sources; every probe is logged.
+std::shared_ptr<const joblet::MediaCatalogue> fakeCatalogue(std::shared_ptr<FakeEngineScript> script);
+
+// An engine around a fake encoder, for tests that configure one themselves.
+class FakeEncoderEngine : public joblet::EncoderEngine {
+    Q_OBJECT
+
+public:
+    explicit FakeEncoderEngine(std::shared_ptr<FakeEngineScript> script, QObject *parent = nullptr);
+
+    FakeEncoder &fake() const { return static_cast<FakeEncoder &>(encoder()); }
+    void finishJob(const QString &note = {}) { fake().finishJob(note); }
+    void failJob(qint32 number, const QString &description = {}) { fake().failJob(number, description); }
+    void setProgress(const joblet::EncodeProgress &progress) { fake().setProgress(progress); }
 };
 
 // A factory that hands out fakes sharing one script.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EncoderEngine.h"
+#include "Encoder.h"
 
 #include <memory>
 
@@ -9,18 +9,17 @@ namespace joblet {
 class FfmpegTranscoder;
 struct TranscodeCounters;
 
-// The real engine, on the FFmpeg libraries.
-class FfmpegEngine : public EncoderEngine {
+// The real encoder, on the FFmpeg libraries.
+class FfmpegEncoder : public Encoder {
     Q_OBJECT
 
 public:
-    explicit FfmpegEngine(joblet::ProfileCollection profiles, QObject *parent = nullptr);
-    ~FfmpegEngine() override;
+    explicit FfmpegEncoder(QObject *parent = nullptr);
+    ~FfmpegEncoder() override;
 
-    EncodeProgress Progress() const override;
+    EncodeProgress progress() const override;
 
 protected:
-    SourceInfo inspectSource(const QString &path) override;
     void startJob(const EncodeJob &job) override;
     void stopJob() override;
 

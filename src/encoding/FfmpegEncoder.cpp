@@ -1,7 +1,6 @@
-#include "FfmpegEngine.h"
+#include "FfmpegEncoder.h"
 
 #include "EncoderFailure.h"
-#include "FfmpegProbe.h"
 #include "FfmpegTranscoder.h"
 
 extern "C" {
@@ -33,20 +32,20 @@ void quietLibraries()
 
 } // namespace
 
-FfmpegEngine::FfmpegEngine(joblet::ProfileCollection profiles, QObject *parent)
-    : EncoderEngine(std::move(profiles), parent)
+FfmpegEncoder::FfmpegEncoder(QObject *parent)
+    : Encoder(parent)
     , m_counters(std::make_shared<TranscodeCounters>())
 {
     quietLibraries();
 }
 
-FfmpegEngine::~FfmpegEngine()
+FfmpegEncoder::~FfmpegEncoder()
 {
     // The job's threads post to this object; they must be gone before it is.
     stopJob();
 }
 
-EncodeProgress FfmpegEngine::Progress() const
+EncodeProgress FfmpegEncoder::progress() const
 {
     EncodeProgress p;
     p.durationUs = m_counters->durationUs;
@@ -55,12 +54,7 @@ EncodeProgress FfmpegEngine::Progress() const
     return p;
 }
 
-SourceInfo FfmpegEngine::inspectSource(const QString &path)
-{
-    return probeMediaFile(path);
-}
-
-void FfmpegEngine::startJob(const EncodeJob &job)
+void FfmpegEncoder::startJob(const EncodeJob &job)
 {
     // A job that finished on its own may still be leaving its thread; it
     // was reported already.
@@ -76,24 +70,19 @@ void FfmpegEngine::startJob(const EncodeJob &job)
 
     const quint64 id = job.id;
     FfmpegTranscoder::Reports reports;
-    reports.running = [this, id] { postRunState(id, RunRunning); };
-    reports.error = [this, id](qint32 number, const QString &text) { postError(id, number, text); };
-    reports.finished = [this, id](const QString &note) {
-        if (!note.isEmpty())
-            postFinishedNote(id, note);
-    };
-    reports.stopped = [this, id] { postRunState(id, RunStopped); };
+    reports.running = [this, id] { postRunning(id); };
+    reports.ended = [this, id](const JobOutcome &outcome) { postEnded(id, outcome); };
 
     auto transcoder = std::make_unique<FfmpegTranscoder>(job, m_counters, std::move(reports));
     transcoder->start();
     m_job = std::move(transcoder);
 }
 
-void FfmpegEngine::stopJob()
+void FfmpegEncoder::stopJob()
 {
     if (m_job) {
         if (m_job->stop())
-            setStopFoundFinished(m_job->note());
+            finishedBeforeStop(m_job->note());
         m_job.reset();
     }
 }
