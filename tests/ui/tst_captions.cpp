@@ -6,15 +6,12 @@
 #include "ui/JobProgressPage.h"
 
 #include <QAccessible>
-#include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleOptionGroupBox>
-#include <QToolButton>
 #include <QTranslator>
-#include <QTreeView>
 
 using namespace joblet;
 
@@ -24,7 +21,6 @@ QString withoutKeys(QString caption)
 {
     return caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
 }
-QString shown(const QString &caption) { return withoutKeys(caption).trimmed(); }
 
 // Each caption of `window` that its control cannot show whole, with the
 // pixels it lacks; each named control that assistive tools cannot name, or
@@ -35,7 +31,7 @@ QStringList cutCaptions(QWidget *window)
     auto check = [&cut](QWidget *w, const QString &caption, int room) {
         const QFontMetrics fm(w->font());
         int needed = 0;
-        for (const QString &line : shown(caption).split(u'\n'))
+        for (const QString &line : withoutKeys(caption).trimmed().split(u'\n'))
             needed = qMax(needed, fm.horizontalAdvance(line));
         if (needed > room)
             cut << QStringLiteral("%1 \"%2\": %3 > %4").arg(w->objectName(), caption).arg(needed).arg(room);
@@ -51,11 +47,7 @@ QStringList cutCaptions(QWidget *window)
                 cut << w->objectName() + " is named \"" + name + '"';
         }
         // Where the style draws each kind of caption.
-        if (auto *box = qobject_cast<QCheckBox *>(w)) {
-            QStyleOptionButton option;
-            option.initFrom(box);
-            check(box, box->text(), box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width());
-        } else if (auto *push = qobject_cast<QPushButton *>(w)) {
+        if (auto *push = qobject_cast<QPushButton *>(w)) {
             QStyleOptionButton option;
             option.initFrom(push);
             option.features = push->isDefault() ? QStyleOptionButton::DefaultButton : QStyleOptionButton::None;

@@ -1,18 +1,14 @@
+#include "FileHelpers.h"
 #include "WindowFixture.h"
 
-#include "batch/BatchList.h"
 #include "batch/BatchListFile.h"
-#include "ui/FrmJobletIn.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
-#include <QToolButton>
 #include <QTreeView>
-#include <QtTest>
 
 Q_DECLARE_METATYPE(joblet::UiServices::AddItemEntry)
 
@@ -21,7 +17,6 @@ using namespace joblet;
 namespace {
 
 const QStringList listReady = panelButtons.mid(0, 7); // after a good Add or Load
-const QStringList startUp = {"CmdAdd", "CmdLoad"};
 
 BatchItem job(const QString &input, const QString &result = {})
 {
@@ -76,7 +71,7 @@ private Q_SLOTS:
         const QStringList removed{"CmdAdd", "CmdRemove", "CmdLoad"}, allRemoved{"CmdAdd", "CmdRemoveAll", "CmdLoad"};
         const QStringList cleared{"CmdAdd", "CmdClearResults", "CmdLoad", "CmdStart"};
         QTest::newRow("Add confirmed") << "CmdAdd" << 0 << 1 << listReady << "";
-        QTest::newRow("Add cancelled") << "CmdAdd" << 0 << 0 << startUp << "";
+        QTest::newRow("Add cancelled") << "CmdAdd" << 0 << 0 << QStringList{"CmdAdd", "CmdLoad"} << "";
         QTest::newRow("Add, row fails") << "CmdAdd" << 0 << 0 << listReady << "Error Populating the list";
         QTest::newRow("Remove the last row") << "CmdRemove" << 1 << 0 << removed << "";
         QTest::newRow("Remove, empty list") << "CmdRemove" << 0 << 0 << removed << "";
@@ -117,15 +112,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<UiServices::AddItemEntry>("entry");
         QTest::addColumn<QStringList>("row");
-        QTest::newRow("trimmed")
-            << UiServices::AddItemEntry{"  /in/a.avi ", " /out/a.wmv", " My Profile  "}
-            << QStringList{"/in/a.avi", "/out/a.wmv", "My Profile"};
+        QTest::newRow("spaces trimmed, a tab kept")
+            << UiServices::AddItemEntry{"\t/in/a.avi ", " /out/a.wmv", " My Profile  "}
+            << QStringList{"\t/in/a.avi", "/out/a.wmv", "My Profile"};
         // Not empty before trimming, so it is added, as an empty text.
         QTest::newRow("input of blanks only") << UiServices::AddItemEntry{"   ", "/out/x.wmv", "P"}
                                               << QStringList{"", "/out/x.wmv", "P"};
-        QTest::newRow("only spaces are trimmed")
-            << UiServices::AddItemEntry{"\t/in/a.avi ", "/out/a.wmv", "P"}
-            << QStringList{"\t/in/a.avi", "/out/a.wmv", "P"};
     }
     void addStoresTrimmedTexts()
     {
@@ -157,28 +149,24 @@ private Q_SLOTS:
         QCOMPARE(f.inputs(), QStringList({"/in/a.avi", "/in/c.avi"}));
     }
 
+    // Save writes what Load puts in place of the list, nothing selected (the
+    // highlight and buttons are the load table's); only Load insists on an
+    // existing file, and neither dialog keeps the last name.
     void saveThenLoad()
     {
         Fixture f;
-        f.list().append(QList<BatchItem>{job("/in/a.avi", "Done"), job("/in/b.avi"),
-                                         job("/in/c.avi", "Error:1")});
+        f.addJobs({"/in/a.avi", "/in/b.avi"});
         const QString file = f.dir.filePath("list.jlt");
         f.ui.fileAnswers << file << file;
         f.click("CmdSave");
-        // Something else in the list, which the load replaces.
         f.list().removeAll();
         f.addJobs({"/in/other.avi"});
         f.list().setSelectedRow(1);
         f.click("CmdLoad");
         f.expectMessage({});
-        QCOMPARE(f.inputs(), QStringList({"/in/a.avi", "/in/b.avi", "/in/c.avi"}));
-        // Highlighted, not selected.
-        QCOMPARE(f.list().highlightedRow(), 1);
+        QCOMPARE(f.inputs(), QStringList({"/in/a.avi", "/in/b.avi"}));
         QCOMPARE(f.list().selectedRow(), 0);
-        QVERIFY(!f.window.findChild<QTreeView *>("LvwJoblet")->selectionModel()->hasSelection());
-        QCOMPARE(f.enabledButtons(), listReady);
-
-        // Only Load insists on an existing file; neither dialog keeps the last name.
+        QVERIFY(!f.get<QTreeView>("LvwJoblet")->selectionModel()->hasSelection());
         QVERIFY(f.ui.dialogs.size() == 2 && f.ui.dialogs.at(0).save);
         for (const auto &d : f.ui.dialogs) {
             QVERIFY(d.dialog.fileName.isEmpty());
@@ -186,76 +174,60 @@ private Q_SLOTS:
         }
     }
 
-    // A cancelled dialog or a failed save: nothing written, nothing changed.
-    void fileDialogWithoutEffect_data()
+    // A cancelled dialog or a failed Save: nothing written, nothing changed.
+    // A failed Load keeps the rows read before the fault, yet enables nothing.
+    void fileCommand_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("Save cancelled") << "CmdSave" << "" << "";
-        QTest::newRow("Load cancelled") << "CmdLoad" << "" << "";
-        QTest::newRow("Save fails") << "CmdSave" << "no/such/folder/list.jlt" << "Error Saving List Entries";
-    }
-    void fileDialogWithoutEffect()
-    {
-        QFETCH(QString, command);
-        QFETCH(QString, answer);
-        QFETCH(QString, message);
-        Fixture f;
-        f.addJobs({"/in/a.avi", "/in/b.avi"});
-        f.button(command)->setEnabled(true);
-        const QStringList buttons = f.enabledButtons();
-        if (!answer.isEmpty())
-            f.ui.fileAnswers << f.dir.filePath(answer);
-        f.click(command); // no answer queued: cancelled
-        QCOMPARE(f.ui.dialogs.size(), 1);
-        QCOMPARE(f.inputs(), QStringList({"/in/a.avi", "/in/b.avi"}));
-        QCOMPARE(f.enabledButtons(), buttons);
-        f.expectMessage(message, UiServices::Icon::Critical, BatchListFile::CannotWrite);
-        QVERIFY(QDir(f.dir.path()).isEmpty());
-    }
-
-    // A failed Load keeps the rows read before the fault, yet enables nothing.
-    void loadOutcome_data()
-    {
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("answer"); // in the test's folder; empty: cancelled
+        QTest::addColumn<QByteArray>("content"); // of the file there; null: none
         QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("last");
+        QTest::addColumn<QString>("last"); // the last row's input
         QTest::addColumn<int>("failure");
         QByteArray full;
         for (int i = 1; i <= BatchList::MaxRows; ++i)
             full += "/in/" + QByteArray::number(i) + ".avi;/out/x.wmv;P;\r\n";
-        QTest::newRow("bad second line")
-            << QByteArray("/in/a.avi;/out/a.wmv;P;\r\n/in/b.avi;/out/b.wmv\r\n/in/c.avi;o;P;\r\n")
+        const QString old = "/in/old.avi";
+        QTest::newRow("Save cancelled") << "CmdSave" << "" << QByteArray() << 1 << old << 0;
+        QTest::newRow("Load cancelled") << "CmdLoad" << "" << QByteArray() << 1 << old << 0;
+        QTest::newRow("Save fails") << "CmdSave" << "no/such/folder/list.jlt" << QByteArray() << 1 << old
+                                    << int(BatchListFile::CannotWrite);
+        QTest::newRow("Load, bad second line")
+            << "CmdLoad" << "list.jlt" << QByteArray("/in/a.avi;/out/a.wmv;P;\r\n/in/b.avi;/out/b.wmv\r\n/in/c.avi;o;P;\r\n")
             << 1 << "/in/a.avi" << int(BatchListFile::BadLine);
-        QTest::newRow("missing file keeps the list")
-            << QByteArray() << 1 << "/in/old.avi" << int(BatchListFile::CannotOpen);
-        QTest::newRow("empty file") << QByteArray() << 0 << "" << 0;
-        QTest::newRow("full list") << full << int(BatchList::MaxRows) << "/in/32767.avi" << 0;
+        QTest::newRow("Load, missing file keeps the list")
+            << "CmdLoad" << "list.jlt" << QByteArray() << 1 << old << int(BatchListFile::CannotOpen);
+        QTest::newRow("Load, empty file") << "CmdLoad" << "list.jlt" << QByteArray("") << 0 << "" << 0;
+        QTest::newRow("Load, full list") << "CmdLoad" << "list.jlt" << full << int(BatchList::MaxRows)
+                                         << "/in/32767.avi" << 0;
     }
-    void loadOutcome()
+    void fileCommand()
     {
+        QFETCH(QString, command);
+        QFETCH(QString, answer);
         QFETCH(QByteArray, content);
         QFETCH(int, rows);
-        QFETCH(QString, last);
         QFETCH(int, failure);
         Fixture f;
         f.addJobs({"/in/old.avi"});
-        QFile file(f.dir.filePath("list.jlt"));
-        if (failure != BatchListFile::CannotOpen)
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        file.close();
-        f.ui.fileAnswers << file.fileName();
-        f.click("CmdLoad");
-
-        f.expectMessage(failure ? "Error Loading Saved Configuration" : "",
-                        UiServices::Icon::Critical, failure);
+        if (!content.isNull())
+            QVERIFY(test::writeFile(f.dir.filePath(answer), content));
+        if (!answer.isEmpty())
+            f.ui.fileAnswers << f.dir.filePath(answer);
+        f.button(command)->setEnabled(true);
+        const QStringList before = f.enabledButtons();
+        f.click(command); // no answer queued: cancelled
+        const QString failed = command == "CmdSave" ? "Error Saving List Entries" : "Error Loading Saved Configuration";
+        f.expectMessage(failure ? failed : "", UiServices::Icon::Critical, failure);
+        QCOMPARE(f.ui.dialogs.size(), 1);
         QCOMPARE(f.list().count(), rows);
         if (rows)
-            QCOMPARE(f.list().item(rows).inputFile, last);
-        const bool good = !failure && rows;
-        QCOMPARE(f.list().highlightedRow(), good ? 1 : 0);
-        QCOMPARE(f.enabledButtons(), good ? listReady : startUp);
+            QTEST(f.list().item(rows).inputFile, "last");
+        const bool loaded = command == "CmdLoad" && !answer.isEmpty() && !failure && rows;
+        QCOMPARE(f.list().highlightedRow(), loaded ? 1 : 0);
+        QCOMPARE(f.enabledButtons(), loaded ? listReady : before);
+        if (content.isNull())
+            QVERIFY(QDir(f.dir.path()).isEmpty());
     }
 
     // Files dropped on the list: media as Add names them with the window's
@@ -285,11 +257,10 @@ private Q_SLOTS:
         QVERIFY(QDir(f.dir.path()).mkdir("sub"));
         QList<QUrl> urls;
         for (const QString &name : files) {
-            QFile file(f.dir.filePath(name));
+            const QString path = f.dir.filePath(name);
             if (name != "sub")
-                QVERIFY(file.open(QIODevice::WriteOnly)
-                        && file.write("/in/x.avi;/out/x.wmv;P;\r\n/in/y.avi;/out/y.wmv;P;\r\n") > 0);
-            urls << QUrl::fromLocalFile(file.fileName());
+                QVERIFY(test::writeFile(path, "/in/x.avi;/out/x.wmv;P;\r\n/in/y.avi;/out/y.wmv;P;\r\n"));
+            urls << QUrl::fromLocalFile(path);
         }
         for (QString &input : inputs)
             if (!input.startsWith('/'))

@@ -109,7 +109,6 @@ private Q_SLOTS:
         // Which entry shows is the catalogue's choice, checked there.
         const QStringList some{"Radio:A", AudioVideo[0] + ":AV"};
         QTest::newRow("default present") << some << 0 << AudioVideo[0];
-        QTest::newRow("no profiles") << QStringList{} << 0 << "";
         QTest::newRow("no encoder") << some << qint32(EngineError::NoEncoder) << "";
     }
     void opening()
