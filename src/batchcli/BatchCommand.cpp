@@ -20,6 +20,7 @@
 #include "fileio/RegularFile.h"
 #include "fileio/TerminalText.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QDirIterator>
 #include <QEventLoop>
@@ -77,11 +78,6 @@ EngineFactory engineFactory(const QString &programFolder, QList<EncoderProfile> 
     return engines;
 }
 
-bool wantsHelp(const QStringList &args)
-{
-    return args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"));
-}
-
 int printHelp(const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stdout);
@@ -105,17 +101,16 @@ QStringList checkList(const ListDocument &doc, const EngineFactory &engines, con
     return lines;
 }
 
-int checkCommand(const QStringList &args, const QString &programFolder)
+int checkCommand(const QCommandLineParser &args, const QString &programFolder)
 {
-    if (wantsHelp(args))
-        return printHelp(checkUsage());
-    if (args.size() != 1 || args.first().startsWith(u'-'))
+    const QStringList lists = args.positionalArguments();
+    if (lists.size() != 1)
         return usageError(QStringLiteral("check takes one list file"));
     BatchListFile::Failure failure;
     // Rows a killed run finished are Done, though only its journal says so.
-    const std::optional<ListDocument> doc = readWithJournals(args.first(), &failure);
+    const std::optional<ListDocument> doc = readWithJournals(lists.first(), &failure);
     if (!doc) {
-        say(listFailure(args.first(), failure));
+        say(listFailure(lists.first(), failure));
         return BadUsage;
     }
     QList<EncoderProfile> profiles;
@@ -125,27 +120,37 @@ int checkCommand(const QStringList &args, const QString &programFolder)
     return problems.isEmpty() ? AllDone : SomeFailed;
 }
 
-int runList(const RunOptions &options, const QString &programFolder)
+int runList(const QCommandLineParser &args, const QString &programFolder)
 {
     SignalPipe signals_;
+    const QString jobsText = args.value(QStringLiteral("jobs"));
+    bool ok = true;
+    const int jobs =
+        jobsText == QLatin1String("auto") ? std::max(1, QThread::idealThreadCount() / 2) : jobsText.toInt(&ok);
+    if (!ok || jobs < 1 || jobs > MaxJobs)
+        return usageError(QStringLiteral("--jobs: \"%1\" is not auto or 1..%2").arg(jobsText).arg(MaxJobs));
     std::optional<Shard> shard = Shard();
     QString error;
-    if (!options.shard.isEmpty() && !(shard = Shard::parse(options.shard, &error)))
+    if (args.isSet(QStringLiteral("shard")) && !(shard = Shard::parse(args.value(QStringLiteral("shard")), &error)))
         return usageError(QStringLiteral("--shard: ") + error);
+    if (args.positionalArguments().size() != 1)
+        return usageError(QStringLiteral("run takes one list file"));
+    const QString listPath = args.positionalArguments().first();
+    const bool json = args.isSet(QStringLiteral("json"));
 
     BatchListFile::Failure failure;
-    std::optional<ListDocument> list = ListDocument::read(options.list, &failure);
+    std::optional<ListDocument> list = ListDocument::read(listPath, &failure);
     if (!list) {
-        say(listFailure(options.list, failure));
+        say(listFailure(listPath, failure));
         return BadUsage;
     }
-    if (options.json)
+    if (json)
         qInstallMessageHandler(jsonMessages);
-    const std::unique_ptr<RunReport> report = RunReport::create(options.json);
+    const std::unique_ptr<RunReport> report = RunReport::create(json);
     QList<EncoderProfile> profiles;
     EngineFactory engines = engineFactory(programFolder, &profiles);
-    if (options.check) {
-        const std::optional<ListDocument> withJournals = readWithJournals(options.list, &failure);
+    if (args.isSet(QStringLiteral("check"))) {
+        const std::optional<ListDocument> withJournals = readWithJournals(listPath, &failure);
         const QStringList problems = checkList(withJournals ? *withJournals : *list, engines,
                                                [&](int row) { return shard->takes(row); });
         for (const QString &line : problems)
@@ -156,16 +161,16 @@ int runList(const RunOptions &options, const QString &programFolder)
         }
     }
 
-    ResultStore store(std::move(*list), options.list, options.results);
+    ResultStore store(std::move(*list), listPath, args.value(QStringLiteral("results")));
     // Before anything is encoded: a run whose Results cannot be kept is no run.
     if (!store.open(&error)) {
         report->problem(error);
         return SomeFailed;
     }
     // Jobs side by side share the cores; one job alone lets its encoders take them all.
-    if (options.jobs > 1)
-        engines.setThreadCount(std::max(1, QThread::idealThreadCount() / options.jobs));
-    BatchRun run(store, engines, {options.jobs, *shard}, *report);
+    if (jobs > 1)
+        engines.setThreadCount(std::max(1, QThread::idealThreadCount() / jobs));
+    BatchRun run(store, engines, {jobs, *shard}, *report);
     QObject::connect(&signals_, &SignalPipe::received, &run, &BatchRun::interrupt);
 
     QEventLoop loop;
@@ -174,23 +179,9 @@ int runList(const RunOptions &options, const QString &programFolder)
     return loop.exec();
 }
 
-int mergeLists(const QStringList &args)
+int mergeLists(const QCommandLineParser &args, const QString &)
 {
-    if (wantsHelp(args))
-        return printHelp(mergeUsage());
-    QString results;
-    QStringList paths;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == QLatin1String("--results") && i + 1 < args.size())
-            results = args[++i];
-        else if (arg.startsWith(QLatin1String("--results=")))
-            results = arg.section(u'=', 1);
-        else if (arg.startsWith(u'-') && arg != QLatin1String("-"))
-            return usageError(QStringLiteral("merge: unknown option %1").arg(arg));
-        else
-            paths << arg;
-    }
+    const QStringList paths = args.positionalArguments();
     if (paths.size() < 2)
         return usageError(QStringLiteral("merge needs the list and at least one results file"));
 
@@ -211,6 +202,7 @@ int mergeLists(const QStringList &args)
         say(error);
         return BadUsage;
     }
+    const QString results = args.value(QStringLiteral("results"));
     if (!writeMerged(merged, results.isEmpty() ? paths.first() : results, &error)) {
         say(error);
         return SomeFailed;
@@ -221,15 +213,6 @@ int mergeLists(const QStringList &args)
     }
     return AllDone;
 }
-
-struct MakeOptions {
-    QString list;
-    std::optional<QString> profile; // none given: the one chosen last in the window
-    QString outputDir;
-    QStringList files;
-    bool recurse = false;
-    bool force = false;
-};
 
 // What is at a list's path before `make` writes there.
 enum class Existing { Nothing, List, Other };
@@ -291,58 +274,30 @@ QString profileRefusal(const QString &command, const QList<EncoderProfile> &prof
     return text + QStringLiteral(" (joblet-batch profiles lists them all)");
 }
 
-int makeList(const QStringList &args, const QString &programFolder)
+int makeList(const QCommandLineParser &args, const QString &programFolder)
 {
-    if (wantsHelp(args))
-        return printHelp(makeUsage());
-    MakeOptions options;
-    QStringList positional;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString arg = args[i];
-        QString value;
-        const bool takesValue = arg == QLatin1String("--profile") || arg == QLatin1String("--output-dir");
-        if (takesValue) {
-            if (i + 1 >= args.size())
-                return usageError(QStringLiteral("make: %1 needs a value").arg(arg));
-            value = args[++i];
-        } else if (arg.startsWith(QLatin1String("--")) && arg.contains(u'=')) {
-            value = arg.section(u'=', 1);
-            arg = arg.section(u'=', 0, 0);
-        }
-        if (arg == QLatin1String("--profile"))
-            options.profile = value;
-        else if (arg == QLatin1String("--output-dir"))
-            options.outputDir = value;
-        else if (arg == QLatin1String("-r") || arg == QLatin1String("--recursive"))
-            options.recurse = true;
-        else if (arg == QLatin1String("--force"))
-            options.force = true;
-        else if (arg.startsWith(u'-') && arg != QLatin1String("-"))
-            return usageError(QStringLiteral("make: unknown option %1").arg(arg));
-        else
-            positional << arg;
-    }
-    if (positional.size() < 2)
+    QStringList files = args.positionalArguments();
+    if (files.size() < 2)
         return usageError(QStringLiteral("make needs the list and at least one media file"));
-    options.list = positional.takeFirst();
-    options.files = positional;
+    const QString listPath = files.takeFirst();
     // The list's name forgotten, the first media file would be taken for it.
-    if (!options.list.endsWith(QLatin1String(".jlt"), Qt::CaseInsensitive))
-        return usageError(QStringLiteral("make: %1 is not a .jlt file; the list comes first").arg(options.list));
-    if (!options.outputDir.isEmpty() && !QFileInfo(options.outputDir).isDir())
-        return usageError(QStringLiteral("make: --output-dir %1 is not a folder").arg(options.outputDir));
-    const QString outputDir =
-        options.outputDir.isEmpty() ? QString() : QFileInfo(options.outputDir).absoluteFilePath();
+    if (!listPath.endsWith(QLatin1String(".jlt"), Qt::CaseInsensitive))
+        return usageError(QStringLiteral("make: %1 is not a .jlt file; the list comes first").arg(listPath));
+    QString outputDir = args.value(QStringLiteral("output-dir"));
+    if (!outputDir.isEmpty() && !QFileInfo(outputDir).isDir())
+        return usageError(QStringLiteral("make: --output-dir %1 is not a folder").arg(outputDir));
+    if (!outputDir.isEmpty())
+        outputDir = QFileInfo(outputDir).absoluteFilePath();
 
     QList<BatchItem> earlier;
     QString why;
-    switch (inspectList(options.list, &earlier, &why)) {
+    switch (inspectList(listPath, &earlier, &why)) {
     case Existing::Other:
-        say(QStringLiteral("%1: not replaced: %2").arg(options.list, why));
+        say(QStringLiteral("%1: not replaced: %2").arg(listPath, why));
         return BadUsage;
     case Existing::List:
-        if (!options.force) {
-            say(QStringLiteral("%1: a list is there already; --force replaces it").arg(options.list));
+        if (!args.isSet(QStringLiteral("force"))) {
+            say(QStringLiteral("%1: a list is there already; --force replaces it").arg(listPath));
             return BadUsage;
         }
         break;
@@ -351,8 +306,9 @@ int makeList(const QStringList &args, const QString &programFolder)
 
     QList<EncoderProfile> profiles;
     const EngineFactory engines = engineFactory(programFolder, &profiles);
-    const QString profile =
-        options.profile ? *options.profile : LastProfile().pick(ProfileCollection(profiles));
+    // None given: the one chosen last in the window.
+    const QString profile = args.isSet(QStringLiteral("profile")) ? args.value(QStringLiteral("profile"))
+                                                                  : LastProfile().pick(ProfileCollection(profiles));
     const ProfileCollection collection(profiles);
     const EncoderProfile *named = findProfile(collection, profile);
     if (!named)
@@ -363,8 +319,8 @@ int makeList(const QStringList &args, const QString &programFolder)
         bool named = true; // given by the user, not found in a folder
     };
     QList<Candidate> candidates;
-    for (const QString &file : std::as_const(options.files)) {
-        if (options.recurse && QFileInfo(file).isDir()) {
+    for (const QString &file : std::as_const(files)) {
+        if (args.isSet(QStringLiteral("recursive")) && QFileInfo(file).isDir()) {
             for (const QString &found : filesUnder(file))
                 candidates.append({found, false});
         } else {
@@ -423,20 +379,20 @@ int makeList(const QStringList &args, const QString &programFolder)
             continue;
         }
         if (!list.append(item)) {
-            say(QStringLiteral("%1: a list holds at most %2 rows").arg(options.list).arg(BatchList::MaxRows));
+            say(QStringLiteral("%1: a list holds at most %2 rows").arg(listPath).arg(BatchList::MaxRows));
             return BadUsage;
         }
     }
     if (list.count() == 0) {
-        say(QStringLiteral("%1: no media file to add; nothing written").arg(options.list));
+        say(QStringLiteral("%1: no media file to add; nothing written").arg(listPath));
         return BadUsage;
     }
     BatchListFile::Failure failure;
-    if (!BatchListFile::save(list, options.list, &failure)) {
-        say(QStringLiteral("%1: %2").arg(options.list, failure.text));
+    if (!BatchListFile::save(list, listPath, &failure)) {
+        say(QStringLiteral("%1: %2").arg(listPath, failure.text));
         return SomeFailed;
     }
-    say(QStringLiteral("wrote %1: %2 rows; %3 files left out").arg(options.list).arg(list.count()).arg(leftOut));
+    say(QStringLiteral("wrote %1: %2 rows; %3 files left out").arg(listPath).arg(list.count()).arg(leftOut));
     return namedRefused ? SomeFailed : AllDone;
 }
 
@@ -531,19 +487,13 @@ QJsonObject profileJson(const ProfileSettings &p)
     return object;
 }
 
-int listProfiles(const QStringList &args, const QString &programFolder)
+int listProfiles(const QCommandLineParser &args, const QString &programFolder)
 {
-    if (wantsHelp(args))
-        return printHelp(profilesUsage());
+    if (!args.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("profiles: unknown argument %1").arg(args.positionalArguments().first()));
     enum class Style { Table, Json, Names } style = Style::Table;
-    for (const QString &arg : args) {
-        if (arg == QLatin1String("--json"))
-            style = Style::Json;
-        else if (arg == QLatin1String("--names"))
-            style = Style::Names;
-        else
-            return usageError(QStringLiteral("profiles: unknown argument %1").arg(arg));
-    }
+    for (const QString &name : args.optionNames()) // the last of them counts
+        style = name == QLatin1String("json") ? Style::Json : Style::Names;
     QList<EncoderProfile> profiles;
     engineFactory(programFolder, &profiles);
     QString text;
@@ -570,171 +520,139 @@ int listProfiles(const QStringList &args, const QString &programFolder)
     return AllDone;
 }
 
-} // namespace
+// Each command with its help and its options, declared once: a flag's names
+// ("r|recursive": a one-letter name is the short form), or an option with a
+// value (and the value it has when not given). -h/--help is a plain option of
+// every command, so its help is the text here, not the parser's.
+struct Command {
+    const char *name;
+    const char *help;
+    QList<QCommandLineOption> options;
+    int (*body)(const QCommandLineParser &args, const QString &programFolder);
+};
 
-QString runUsage()
+QCommandLineOption flag(const char *names)
 {
-    return QStringLiteral(
-        "Usage: joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] [--check] LIST.jlt\n"
-        "Encodes every row of LIST.jlt whose Result is not \"Done\" and keeps each Result\n"
-        "as its job ends (in a journal beside the list, folded into it at the end).\n"
-        "  --jobs N     N jobs at once (auto: half the cores); default 1\n"
-        "  --shard K/N  only rows r with (r - 1) mod N = K - 1\n"
-        "  --results F  write the list with Results to F; LIST.jlt stays as it is\n"
-        "  --json       one JSON object per event on stderr\n"
-        "  --check      first check the rows as \"check\" does; start none if one fails\n"
-        "Exit: 0 every row Done, 1 a row failed, the check failed or Results could not\n"
-        "      be written,\n"
-        "      2 bad usage or unreadable list, 130/143 stopped by SIGINT/SIGTERM.\n");
+    return QCommandLineOption(QString::fromLatin1(names).split(u'|'));
 }
 
-QString mergeUsage()
+QCommandLineOption valued(const char *name, const char *byDefault = "")
 {
-    return QStringLiteral(
-        "Usage: joblet-batch merge [--results OUT.jlt] LIST.jlt RESULTS.jlt...\n"
-        "Puts every row's best Result (Done, then an error, then none; between two\n"
-        "errors the file named later) into LIST.jlt, or OUT.jlt. The files must hold\n"
-        "the same jobs in the same order. Exit: 0 every row Done, 1 not, 2 bad usage.\n");
+    return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value"),
+                              QString::fromLatin1(byDefault));
 }
 
-QString makeUsage()
+const QList<Command> &commands()
 {
-    return QStringLiteral(
-        "Usage: joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] [-r] [--force] FILES...\n"
-        "Writes LIST.jlt with one row per media file, the output named after it with\n"
-        "the profile's extension (.wma/.wmv by its streams for the ASF profiles), beside\n"
-        "it or in DIR (\"_1\" before the extension only where that name is the input),\n"
-        "and the profile NAME (an unknown one is refused with the nearest names); without\n"
-        "--profile, the profile last chosen in Joblet's window, else\n"
-        "\"Qimto Clipwright 320X240\".\n"
-        "  -r           FILES may be folders: every media file under them, sorted, links\n"
-        "               not followed; other files there are passed over quietly\n"
-        "  --force      replace LIST.jlt when it is a list already\n"
-        "LIST.jlt must end in .jlt; a file there that is not a list is never replaced.\n"
-        "A file that is the output of another row (of the list replaced, or of this\n"
-        "one) is left out. A FILE named that is not media is left out with the reason.\n"
-        "Prints \"wrote LIST.jlt: N rows; M files left out\".\n"
-        "Exit: 0 written, 1 a FILE named was not media, 2 bad usage, a LIST that is\n"
-        "not a list or a list without --force, or no media file.\n");
-}
-
-QString checkUsage()
-{
-    return QStringLiteral(
-        "Usage: joblet-batch check LIST.jlt\n"
-        "Checks every row whose Result is not \"Done\" without encoding: the input is a\n"
-        "media file that can be read, the profile exists and its streams are in the\n"
-        "input, the output's extension fits the profile, its folder exists and is\n"
-        "writable, it is not the input, and no other row writes it. Prints a line per\n"
-        "problem: \"row N (file): text (Error:<hex>)\".\n"
-        "Exit: 0 no problem, 1 some problem, 2 bad usage or unreadable list.\n");
-}
-
-QString profilesUsage()
-{
-    return QStringLiteral(
-        "Usage: joblet-batch profiles [--json | --names]\n"
-        "Prints every profile (the built-in ones, then those of the profile folders):\n"
-        "name, container, video codec, size, frame rate and amount, audio codec,\n"
-        "amount, sample rate and channels. --json prints them as a JSON array,\n"
-        "--names only the names, one a line.\n");
-}
-
-QString usageText()
-{
-    return QStringLiteral("Usage:\n"
-                          "  joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] [--check] LIST.jlt\n"
-                          "  joblet-batch merge [--results OUT.jlt] LIST.jlt RESULTS.jlt...\n"
-                          "  joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] [-r] [--force] FILES...\n"
-                          "  joblet-batch check LIST.jlt\n"
-                          "  joblet-batch profiles [--json | --names]\n"
-                          "  joblet-batch COMMAND --help | --help | --version\n");
-}
-
-bool parseRun(const QStringList &args, RunOptions *options, QString *error)
-{
-    const auto fail = [error](const QString &text) {
-        *error = text;
-        return false;
+    static const QList<Command> all{
+        {"run",
+         "Usage: joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] [--check] LIST.jlt\n"
+         "Encodes every row of LIST.jlt whose Result is not \"Done\" and keeps each Result\n"
+         "as its job ends (in a journal beside the list, folded into it at the end).\n"
+         "  --jobs N     N jobs at once (auto: half the cores); default 1\n"
+         "  --shard K/N  only rows r with (r - 1) mod N = K - 1\n"
+         "  --results F  write the list with Results to F; LIST.jlt stays as it is\n"
+         "  --json       one JSON object per event on stderr\n"
+         "  --check      first check the rows as \"check\" does; start none if one fails\n"
+         "Exit: 0 every row Done, 1 a row failed, the check failed or Results could not\n"
+         "      be written,\n"
+         "      2 bad usage or unreadable list, 130/143 stopped by SIGINT/SIGTERM.\n",
+         {valued("jobs", "1"), valued("shard"), valued("results"), flag("json"), flag("check")},
+         runList},
+        {"merge",
+         "Usage: joblet-batch merge [--results OUT.jlt] LIST.jlt RESULTS.jlt...\n"
+         "Puts every row's best Result (Done, then an error, then none; between two\n"
+         "errors the file named later) into LIST.jlt, or OUT.jlt. The files must hold\n"
+         "the same jobs in the same order. Exit: 0 every row Done, 1 not, 2 bad usage.\n",
+         {valued("results")},
+         mergeLists},
+        {"make",
+         "Usage: joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] [-r] [--force] FILES...\n"
+         "Writes LIST.jlt with one row per media file, the output named after it with\n"
+         "the profile's extension (.wma/.wmv by its streams for the ASF profiles), beside\n"
+         "it or in DIR (\"_1\" before the extension only where that name is the input),\n"
+         "and the profile NAME (an unknown one is refused with the nearest names); without\n"
+         "--profile, the profile last chosen in Joblet's window, else\n"
+         "\"Qimto Clipwright 320X240\".\n"
+         "  -r           FILES may be folders: every media file under them, sorted, links\n"
+         "               not followed; other files there are passed over quietly\n"
+         "  --force      replace LIST.jlt when it is a list already\n"
+         "LIST.jlt must end in .jlt; a file there that is not a list is never replaced.\n"
+         "A file that is the output of another row (of the list replaced, or of this\n"
+         "one) is left out. A FILE named that is not media is left out with the reason.\n"
+         "Prints \"wrote LIST.jlt: N rows; M files left out\".\n"
+         "Exit: 0 written, 1 a FILE named was not media, 2 bad usage, a LIST that is\n"
+         "not a list or a list without --force, or no media file.\n",
+         {valued("profile"), valued("output-dir"), flag("r|recursive"), flag("force")},
+         makeList},
+        {"check",
+         "Usage: joblet-batch check LIST.jlt\n"
+         "Checks every row whose Result is not \"Done\" without encoding: the input is a\n"
+         "media file that can be read, the profile exists and its streams are in the\n"
+         "input, the output's extension fits the profile, its folder exists and is\n"
+         "writable, it is not the input, and no other row writes it. Prints a line per\n"
+         "problem: \"row N (file): text (Error:<hex>)\".\n"
+         "Exit: 0 no problem, 1 some problem, 2 bad usage or unreadable list.\n",
+         {},
+         checkCommand},
+        {"profiles",
+         "Usage: joblet-batch profiles [--json | --names]\n"
+         "Prints every profile (the built-in ones, then those of the profile folders):\n"
+         "name, container, video codec, size, frame rate and amount, audio codec,\n"
+         "amount, sample rate and channels. --json prints them as a JSON array,\n"
+         "--names only the names, one a line.\n",
+         {flag("json"), flag("names")},
+         listProfiles},
     };
-    QStringList positional;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString arg = args[i];
-        QString value;
-        const bool takesValue = arg == QLatin1String("--jobs") || arg == QLatin1String("--shard")
-                                || arg == QLatin1String("--results");
-        if (takesValue) {
-            if (i + 1 >= args.size())
-                return fail(QStringLiteral("%1 needs a value").arg(arg));
-            value = args[++i];
-        } else if (arg.startsWith(QLatin1String("--")) && arg.contains(u'=')) {
-            value = arg.section(u'=', 1);
-            arg = arg.section(u'=', 0, 0);
-        }
-        if (arg == QLatin1String("--jobs")) {
-            bool ok = false;
-            options->jobs = value == QLatin1String("auto") ? std::max(1, QThread::idealThreadCount() / 2)
-                                                           : value.toInt(&ok);
-            if (value != QLatin1String("auto") && (!ok || options->jobs < 1 || options->jobs > MaxJobs))
-                return fail(QStringLiteral("--jobs: \"%1\" is not auto or 1..%2").arg(value).arg(MaxJobs));
-        } else if (arg == QLatin1String("--shard")) {
-            QString shardError;
-            if (!Shard::parse(value, &shardError))
-                return fail(QStringLiteral("--shard: ") + shardError);
-            options->shard = value;
-        } else if (arg == QLatin1String("--results")) {
-            if (value.isEmpty())
-                return fail(QStringLiteral("--results needs a file"));
-            options->results = value;
-        } else if (arg == QLatin1String("--json")) {
-            options->json = true;
-        } else if (arg == QLatin1String("--check")) {
-            options->check = true;
-        } else if (arg.startsWith(u'-')) {
-            return fail(QStringLiteral("unknown option %1").arg(arg));
-        } else {
-            positional << arg;
-        }
-    }
-    if (positional.size() != 1)
-        return fail(QStringLiteral("run takes one list file"));
-    options->list = positional.first();
-    return true;
+    return all;
 }
+
+} // namespace
 
 int runCommand(const QStringList &args, const QString &programFolder)
 {
     if (args.isEmpty())
         return usageError(QStringLiteral("no command"));
-    const QString &command = args.first();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h"))
-        return printHelp(usageText() + u'\n' + runUsage() + u'\n' + mergeUsage() + u'\n' + makeUsage() + u'\n'
-                         + checkUsage() + u'\n' + profilesUsage());
-    if (command == QLatin1String("--version")) {
+    const QString &name = args.first();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        QString text = QStringLiteral("Usage:\n"
+                                      "  joblet-batch run [--jobs N|auto] [--shard K/N] [--results OUT.jlt] [--json] [--check] LIST.jlt\n"
+                                      "  joblet-batch merge [--results OUT.jlt] LIST.jlt RESULTS.jlt...\n"
+                                      "  joblet-batch make LIST.jlt [--profile NAME] [--output-dir DIR] [-r] [--force] FILES...\n"
+                                      "  joblet-batch check LIST.jlt\n"
+                                      "  joblet-batch profiles [--json | --names]\n"
+                                      "  joblet-batch COMMAND --help | --help | --version\n");
+        for (const Command &command : commands())
+            text += u'\n' + QString::fromUtf8(command.help);
+        return printHelp(text);
+    }
+    if (name == QLatin1String("--version")) {
         std::fputs("joblet-batch " JOBLET_VERSION "\n", stdout);
         return AllDone;
     }
-    using Command = int (*)(const QStringList &, const QString &);
-    static const QHash<QString, Command> others{
-        {QStringLiteral("merge"), [](const QStringList &a, const QString &) { return mergeLists(a); }},
-        {QStringLiteral("make"), makeList},
-        {QStringLiteral("check"), checkCommand},
-        {QStringLiteral("profiles"), listProfiles},
-    };
-    if (const Command other = others.value(command)) {
-        // Only a run turns a signal into its own exit status.
-        SignalPipe::restoreDefaults();
-        return other(args.mid(1), programFolder);
+    const auto command = std::find_if(commands().begin(), commands().end(),
+                                      [&](const Command &c) { return name == QLatin1String(c.name); });
+    if (command == commands().end())
+        return usageError(QStringLiteral("unknown command %1").arg(name));
+
+    // Options anywhere among the files; "--" ends them.
+    QCommandLineParser parser;
+    const QCommandLineOption help = flag("h|help");
+    parser.addOption(help);
+    parser.addOptions(command->options);
+    const bool parsed = parser.parse(args); // args.first(), the command, stands for the program
+    if (parser.isSet(help))
+        return printHelp(QString::fromUtf8(command->help));
+    if (!parsed)
+        return usageError(name + QStringLiteral(": ") + parser.errorText());
+    for (const QCommandLineOption &option : command->options) {
+        if (!option.valueName().isEmpty() && parser.values(option).contains(QString()))
+            return usageError(QStringLiteral("%1: --%2 needs a value").arg(name, option.names().first()));
     }
-    if (command != QLatin1String("run"))
-        return usageError(QStringLiteral("unknown command %1").arg(command));
-    if (wantsHelp(args.mid(1)))
-        return printHelp(runUsage());
-    RunOptions options;
-    QString error;
-    if (!parseRun(args.mid(1), &options, &error))
-        return usageError(error);
-    return runList(options, programFolder);
+    // Only a run turns a signal into its own exit status.
+    if (command->body != runList)
+        SignalPipe::restoreDefaults();
+    return command->body(parser, programFolder);
 }
 
 } // namespace joblet::batchcli
