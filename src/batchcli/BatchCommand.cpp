@@ -19,6 +19,7 @@
 #include "encoding/SourceGroup.h"
 #include "fileio/RegularFile.h"
 #include "fileio/TerminalText.h"
+#include "session/ListPopulator.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -310,8 +311,7 @@ int makeList(const QCommandLineParser &args, const QString &programFolder)
     const QString profile = args.isSet(QStringLiteral("profile")) ? args.value(QStringLiteral("profile"))
                                                                   : LastProfile().pick(ProfileCollection(profiles));
     const ProfileCollection collection(profiles);
-    const EncoderProfile *named = findProfile(collection, profile);
-    if (!named)
+    if (!findProfile(collection, profile))
         return usageError(profileRefusal(QStringLiteral("make"), profiles, profile));
 
     struct Candidate {
@@ -333,12 +333,11 @@ int makeList(const QCommandLineParser &args, const QString &programFolder)
     QList<BatchItem> rows;
     for (const Candidate &candidate : std::as_const(candidates)) {
         QString refusal;
-        int audio = 0, video = 0;
+        BatchItem item;
         try {
-            const SourceInfo source = engines.catalogue().probe(candidate.input);
-            audio = source.audioCount;
-            video = source.videoCount;
-            if (audio + video == 0)
+            SourceInfo source;
+            item = newJob(engines.catalogue(), {candidate.input, QStringLiteral("None"), profile, outputDir}, &source);
+            if (source.audioCount + source.videoCount == 0)
                 refusal = QStringLiteral("no audio or video stream");
         } catch (const EncoderFailure &failure) {
             refusal = QStringLiteral("%1 (%2)").arg(failure.description(), resultText(failure.number()));
@@ -352,10 +351,6 @@ int makeList(const QCommandLineParser &args, const QString &programFolder)
             }
             continue;
         }
-        BatchItem item;
-        item.inputFile = candidate.input;
-        item.outputFile = OutputNaming::fromMedia(candidate.input, audio, video, named->settings(), outputDir);
-        item.profile = profile;
         rows.append(item);
     }
 
