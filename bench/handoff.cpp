@@ -1,10 +1,12 @@
 // One hand-off tick taking a 10 000-line file into a list of 22 767 rows:
-// the poller alone, then through the window's real Timer3 handler (offscreen,
-// shown, fake engines; Populate_List for every line). Prints the median of
-// several ticks; the last line is "window_tick_ms <x>" for scripts.
+// the poller alone, then through the window's real Timer3 handler and the
+// program's intake (offscreen, shown, fake engines; Populate_List for every
+// line). Prints the median of several ticks; the last line is
+// "window_tick_ms <x>" for scripts.
 
 #include "TestContext.h"
 
+#include "app/HandOffIntake.h"
 #include "app/HandOffPoller.h"
 #include "batch/BatchList.h"
 #include "ui/FrmJobletIn.h"
@@ -95,13 +97,8 @@ int main(int argc, char **argv)
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
             return 1;
-        HandOffPoller poller(std::chrono::milliseconds(0));
-        window.setHandOffPoll([&] {
-            poller.tick(file, [&] { return window.inputFiles(); },
-                        [&](const QString &input, const QString &output) {
-                            return window.addHandOffJob(input, output);
-                        });
-        });
+        HandOffIntake intake(file, window.list(), window.control(), std::chrono::milliseconds(0));
+        QObject::connect(&window, &FrmJobletIn::handOffDue, &intake, &HandOffIntake::poll);
         QElapsedTimer timer;
         timer.start();
         window.Timer3_Timer();

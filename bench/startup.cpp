@@ -83,7 +83,7 @@ int child(int argc, char **argv, bool joblet)
         const LastProfile lastProfile;
         dialogs = std::make_unique<DesktopUiServices>(*engines, lastProfile);
         auto *main = new FrmJobletIn({*engines, Clock::system(), *dialogs, paths.markerFile(),
-                                      paths.handOffFile(), ProgramPaths::reportsFolder(), lastProfile});
+                                      ProgramPaths::reportsFolder(), lastProfile});
         channel = std::make_unique<InstanceChannel>(instance.takeListeningSocket(), paths.handOffFile());
         recovery = std::make_unique<RecoveryFile>(main->list(), qEnvironmentVariable("BENCH_FOLDER") + "/recovery.jlt");
         inhibitor = std::make_unique<SleepInhibitor>();

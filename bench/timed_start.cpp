@@ -37,7 +37,7 @@ struct Bench {
     TestContext tc;
     OffsetClock clock;
     FrmJobletIn window {AppContext {tc.engines, clock, tc.ui, tc.programFolder.filePath("JobletRunning"),
-                                    tc.programFolder.filePath("tonvel.lst"), tc.programFolder.filePath("reports"),
+                                    tc.programFolder.filePath("reports"),
                                     LastProfile(tc.programFolder.filePath("last-profile"))}};
 
     Bench()

@@ -11,8 +11,8 @@
 namespace joblet {
 
 // Takes the paths other programs append to the hand-off file and adds one
-// job per path not yet in the list. Widget-free: the window hands in its
-// rows and its way of adding a job.
+// job per path not yet in the list. Widget-free: its owner (HandOffIntake)
+// hands in the list's rows and its way of adding a job.
 //
 // No completed line is lost to a writer that appends while a tick reads: a
 // tick first claims the file by renaming it to a private name beside it

@@ -1,5 +1,5 @@
 #include "DesktopWiring.h"
-#include "HandOffPoller.h"
+#include "HandOffIntake.h"
 #include "InstanceChannel.h"
 #include "ProgramPaths.h"
 #include "RunningMarker.h"
@@ -62,16 +62,11 @@ int main(int argc, char **argv)
     const EngineFactory engines(ProfileCatalogue::folders(paths->programFolder()));
     const LastProfile lastProfile;
     DesktopUiServices dialogs(engines, lastProfile);
-    FrmJobletIn window({engines, Clock::system(), dialogs, paths->markerFile(), paths->handOffFile(),
+    FrmJobletIn window({engines, Clock::system(), dialogs, paths->markerFile(),
                         ProgramPaths::reportsFolder(), lastProfile});
-    HandOffPoller poller;
-    window.setHandOffPoll([&] {
-        poller.tick(
-            paths->handOffFile(), [&] { return window.inputFiles(); },
-            [&](const QString &input, const QString &output) {
-                return window.addHandOffJob(input, output);
-            });
-    });
+    // What other starts hand over comes in at the window's hand-off ticks.
+    HandOffIntake handOff(paths->handOffFile(), window.list(), window.control());
+    QObject::connect(&window, &FrmJobletIn::handOffDue, &handOff, &HandOffIntake::poll);
     // A later start with no file asks for the window.
     InstanceChannel channel(instance.takeListeningSocket(), paths->handOffFile());
     QObject::connect(&channel, &InstanceChannel::raiseRequested, &window, [&window] { raiseWindow(window); });
@@ -88,9 +83,7 @@ int main(int argc, char **argv)
     // Once the window is painted; an unattended start leaves the rows for the
     // next ordinary one.
     QTimer::singleShot(0, &window, [&] {
-        if (offerRecovery(recovery, window.list(), dialogs, &window, line.startRun())
-            == RecoveryAnswer::Loaded)
-            window.enableListButtons();
+        offerRecovery(recovery, window.list(), dialogs, &window, line.startRun());
     });
     const int code = app.exec();
     if (termination.anyReceived())

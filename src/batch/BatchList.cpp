@@ -69,6 +69,15 @@ const BatchItem &BatchList::item(int number) const
     return m_items.at(number - 1);
 }
 
+QStringList BatchList::inputFiles() const
+{
+    QStringList inputs;
+    inputs.reserve(m_items.size());
+    for (const BatchItem &row : m_items)
+        inputs << row.inputFile;
+    return inputs;
+}
+
 QString BatchList::cell(int number, const QString &key) const
 {
     const QString *text = item(number).cell(key);

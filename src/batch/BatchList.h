@@ -39,6 +39,8 @@ public:
 
     int count() const { return int(m_items.size()); }
     const BatchItem &item(int number) const;
+    // The input path of every row, in row order.
+    QStringList inputFiles() const;
     // Cells by BatchItem key: "OutputFile", "Profile" or "Result".
     QString cell(int number, const QString &key) const;
     void setCell(int number, const QString &key, const QString &text);

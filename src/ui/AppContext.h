@@ -18,7 +18,6 @@ struct AppContext {
     const Clock &clock;
     UiServices &dialogs;
     QString markerFile;
-    QString handOffFile;
     // Where each timed session's report is also kept as a text file.
     QString reportsFolder;
     // The profile chosen last, which jobs added without a choice get.

@@ -443,31 +443,9 @@ void FrmJobletIn::Timer3_Timer()
     m_defaultProfile = CmbProfile->currentText().isEmpty() ? DefaultProfileName
                                                            : CmbProfile->currentText();
     // During a run the file waits for the first tick after it.
-    if (m_control->state() == RunControl::State::Running || !m_handOffPoll)
+    if (m_control->state() == RunControl::State::Running)
         return;
-    m_handOffPoll();
-}
-
-QStringList FrmJobletIn::inputFiles() const
-{
-    QStringList inputs;
-    inputs.reserve(m_list->count());
-    for (int row = 1; row <= m_list->count(); ++row)
-        inputs << m_list->item(row).inputFile;
-    return inputs;
-}
-
-void FrmJobletIn::enableListButtons()
-{
-    m_commands->enableListButtons();
-}
-
-bool FrmJobletIn::addHandOffJob(const QString &input, const QString &output)
-{
-    QString stored = output;
-    const bool added = m_control->addJob(input, stored, m_defaultProfile) == 0;
-    m_commands->enableListButtons();
-    return added;
+    Q_EMIT handOffDue(m_defaultProfile);
 }
 
 void FrmJobletIn::CommandLine_Job(const QString &InputFile, const QString &OutputFile, bool startRun)
@@ -480,7 +458,6 @@ void FrmJobletIn::CommandLine_Job(const QString &InputFile, const QString &Outpu
         QString output = OutputFile;
         if (m_control->addJob(InputFile, output, profile) != 0)
             return;
-        m_commands->enableListButtons();
         startWhenShown(startRun);
     } catch (const EncoderFailure &failure) {
         m_context.dialogs.failure(this, tr("Error Executing Application"),

@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -49,14 +48,6 @@ public:
     // A list the command line named, loaded as Load does.
     void CommandLine_List(const QString &path, bool startRun);
 
-    // Timer3's work is the program's hand-off poller, set once at start-up;
-    // it reads the rows' inputs and adds jobs through these two.
-    void setHandOffPoll(std::function<void()> poll) { m_handOffPoll = std::move(poll); }
-    QStringList inputFiles() const;
-    bool addHandOffJob(const QString &input, const QString &output);
-    // Rows arrived from outside the list commands (a recovered list).
-    void enableListButtons();
-
     BatchList &list() const { return *m_list; }
     // The run state's one owner; the window draws what it answers.
     RunControl &control() const { return *m_control; }
@@ -90,6 +81,11 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
     void Timer3_Timer();
+
+Q_SIGNALS:
+    // Timer3: the hand-off file is due a poll (never during a run); the jobs
+    // it adds get `profile`, the tick's DefaultProfile.
+    void handOffDue(const QString &profile);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -133,7 +129,6 @@ private:
     BatchList *m_list;
     RunControl *m_control;
     QString m_defaultProfile;
-    std::function<void()> m_handOffPoll;
     // A top-level window of its own, so that desktops that hide a minimised
     // window's transients leave it in view.
     QPointer<FrmReport> m_report;

@@ -35,6 +35,13 @@ ListCommands::ListCommands(BatchList &list, RunControl &control, UiServices &dia
     , m_dialogs(dialogs)
     , m_controls(controls)
 {
+    m_rowsAdded = QObject::connect(&m_list, &QAbstractItemModel::rowsInserted, m_controls.window,
+                                   [this] { enableListButtons(); });
+}
+
+ListCommands::~ListCommands()
+{
+    QObject::disconnect(m_rowsAdded);
 }
 
 void ListCommands::enableListButtons()
@@ -57,10 +64,12 @@ QString ListCommands::add()
         QString output = trimSpaces(entry.outputFile);
         const QString profile = trimSpaces(entry.profile);
         const bool added = m_control.addJob(input, output, profile) == 0;
-        if (!added)
+        if (!added) {
             m_dialogs.message(m_controls.window,
                                            tr("Error Populating the list"));
-        enableListButtons();
+            // The list buttons come on all the same, as for an added row.
+            enableListButtons();
+        }
         return added ? profile : QString();
     } catch (...) {
         // Add fails silently; a row that could not be added was reported above.
@@ -70,7 +79,7 @@ QString ListCommands::add()
 
 void ListCommands::addFiles(const QStringList &inputs, const QString &profile)
 {
-    bool failed = false, added = false;
+    bool failed = false;
     for (const QString &input : inputs) {
         const QFileInfo file(input);
         QString output = QStringLiteral("None");
@@ -78,13 +87,9 @@ void ListCommands::addFiles(const QStringList &inputs, const QString &profile)
         if (file.isSymLink() || !file.isFile()
             || m_control.addJob(input, output, profile) != 0)
             failed = true;
-        else
-            added = true;
     }
     if (failed)
         m_dialogs.message(m_controls.window, tr("Error Populating the list"));
-    if (added)
-        enableListButtons();
 }
 
 void ListCommands::remove()
@@ -158,7 +163,6 @@ bool ListCommands::loadFrom(const QString &path)
         return false;
     m_controls.list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list.setHighlightedRow(1);
-    enableListButtons();
     return true;
 }
 

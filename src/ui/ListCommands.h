@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 
@@ -32,7 +33,13 @@ public:
     };
 
     // New rows go through `control`, which refuses them during a run.
+    // Whatever adds rows to `list` (these commands, the command line, the
+    // hand-off, a recovered list) turns on the buttons a list with rows has:
+    // Remove, Remove All, Clear Results, Save and Start.
     ListCommands(BatchList &list, RunControl &control, UiServices &dialogs, const Controls &controls);
+    ~ListCommands();
+    ListCommands(const ListCommands &) = delete;
+    ListCommands &operator=(const ListCommands &) = delete;
 
     // The profile of the job it added; empty when none was added.
     QString add();
@@ -47,16 +54,15 @@ public:
     // its output named from its media and `profile`; one message when any
     // could not be added (not a regular file, or not media).
     void addFiles(const QStringList &inputs, const QString &profile);
-    // Once the list has a row: Remove, Remove All, Clear Results, Save and
-    // Start. The window's other entries that add rows use it too.
-    void enableListButtons();
 
 private:
+    void enableListButtons();
 
     BatchList &m_list;
     RunControl &m_control;
     UiServices &m_dialogs;
     Controls m_controls;
+    QMetaObject::Connection m_rowsAdded;
 };
 
 } // namespace joblet

@@ -1,10 +1,13 @@
+#include "app/HandOffIntake.h"
 #include "app/HandOffPoller.h"
 #include "app/HandOffWriter.h"
 
 #include "Unprivileged.h"
 
 #include "FileHelpers.h"
+#include "WindowFixture.h"
 
+#include <QComboBox>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -17,39 +20,27 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Stands for the window: its rows and its Populate_List.
-struct List {
-    QStringList inputs;
-    QStringList jobs; // "input|output"
-    int snapshots = 0;
-
-    HandOffPoller::InputsSource source()
-    {
-        return [this] {
-            ++snapshots;
-            return inputs;
-        };
-    }
-    HandOffPoller::AddJob adder()
-    {
-        return [this](const QString &input, const QString &output) {
-            inputs << input;
-            jobs << input + u'|' + output;
-            return true;
-        };
-    }
-};
-
-// A hand-off file in a folder of its own, the list and a poller over them.
+// A hand-off file in a folder of its own, a poller over it, and a list that
+// stands for the window's: its rows' inputs and the jobs added ("input|output").
 struct Rig {
     QTemporaryDir dir;
     QString file = dir.filePath("tonvel.lst");
     QString claimed = HandOffPoller::claimedFileFor(file);
-    List list;
+    QStringList inputs, jobs;
+    int snapshots = 0;
     HandOffPoller poller;
 
     explicit Rig(std::chrono::milliseconds quiet = 0ms) : poller(quiet) {}
-    int tick() { return poller.tick(file, list.source(), list.adder()); }
+    int tick()
+    {
+        return poller.tick(
+            file, [this] { ++snapshots; return inputs; },
+            [this](const QString &input, const QString &output) {
+                inputs << input;
+                jobs << input + u'|' + output;
+                return true;
+            });
+    }
 };
 
 } // namespace
@@ -75,18 +66,11 @@ private Q_SLOTS:
         QTest::newRow("wma rule, last line without end")
             << QStringList{} << QByteArray() << QByteArray("/m/Song.WMA\r\n/m/s.mp3")
             << QStringList{"/m/Song.WMA|/m/Song.WMA_1.wma", "/m/s.mp3|/m/s.wmv"};
-        QTest::newRow("CR alone ends a line") << QStringList{} << QByteArray() << QByteArray("/m/a.avi\r/m/b.avi\r")
-                                              << QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv"};
-        QTest::newRow("LF alone does not") << QStringList{} << QByteArray() << QByteArray("/m/a.avi\n/m/b.avi\n")
-                                           << QStringList{};
-        QTest::newRow("LF inside, CR LF after") << QStringList{} << QByteArray()
-                                                << QByteArray("/m/a.avi\n/m/b.avi\r\n/m/c.avi\r\n")
-                                                << QStringList{"/m/c.avi|/m/c.wmv"};
-        QTest::newRow("short and blank lines")
-            << QStringList{} << QByteArray() << QByteArray("ab\r\n   \r\n\r\n\r x  \r\n/m/d.avi\r\n")
-            << QStringList{"/m/d.avi|/m/d.wmv"};
-        QTest::newRow("tab is not a blank") << QStringList{} << QByteArray() << QByteArray("\t/m/e.avi \r\n")
-                                            << QStringList{"\t/m/e.avi|\t/m/e.wmv"};
+        // CR alone ends a line, LF alone does not (and a line holding one is
+        // no path); short and blank lines are none either; a tab is no blank.
+        QTest::newRow("line ends and no-paths") << QStringList{} << QByteArray()
+            << QByteArray("/m/a.avi\r/m/b.avi\n/m/c.avi\r\nab\r\n   \r\n\r\n\r x  \r\n\t/m/e.avi \r\n")
+            << QStringList{"/m/a.avi|/m/a.wmv", "\t/m/e.avi|\t/m/e.wmv"};
         QTest::newRow("no file") << QStringList{} << QByteArray() << QByteArray() << QStringList{};
         QTest::newRow("leftover first") << QStringList{} << QByteArray("/m/left.avi\r\n")
                                         << QByteArray("/m/new.avi\r\n")
@@ -101,11 +85,11 @@ private Q_SLOTS:
         Rig r;
         QVERIFY(leftover.isNull() || writeFile(r.claimed, leftover));
         QVERIFY(content.isNull() || writeFile(r.file, content));
-        r.list.inputs = rows;
+        r.inputs = rows;
         QCOMPARE(r.tick(), jobs.size());
-        QCOMPARE(r.list.jobs, jobs);
+        QCOMPARE(r.jobs, jobs);
         QVERIFY(!QFile::exists(r.file) && !QFile::exists(r.claimed));
-        QCOMPARE(r.list.snapshots > 0, !content.isEmpty() || !leftover.isEmpty()); // nothing read, no snapshot
+        QCOMPARE(r.snapshots > 0, !content.isEmpty() || !leftover.isEmpty()); // nothing read, no snapshot
     }
 
     void pathsAddedByAnEarlierFileAreSkipped()
@@ -115,7 +99,7 @@ private Q_SLOTS:
             QVERIFY(writeFile(r.file, line));
             r.tick();
         }
-        QCOMPARE(r.list.jobs, QStringList{"/m/a.avi|/m/a.wmv"});
+        QCOMPARE(r.jobs, QStringList{"/m/a.avi|/m/a.wmv"});
     }
 
     void lineStillBeingWrittenWaits()
@@ -123,13 +107,13 @@ private Q_SLOTS:
         Rig r(1h);
         QVERIFY(writeFile(r.file, "/m/a.avi\r\n/m/b.a"));
         r.tick();
-        QCOMPARE(r.list.jobs, QStringList{"/m/a.avi|/m/a.wmv"});
+        QCOMPARE(r.jobs, QStringList{"/m/a.avi|/m/a.wmv"});
         // The writer that opened the file before it was claimed goes on.
         QFile late(r.claimed);
         QVERIFY(late.open(QIODevice::Append) && late.write("vi\r\n/m/a.avi\r\n") > 0);
         late.close();
         r.tick();
-        QCOMPARE(r.list.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv", "/m/a.avi|/m/a.wmv"}));
+        QCOMPARE(r.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv", "/m/a.avi|/m/a.wmv"}));
         QVERIFY(QFile::exists(r.claimed)); // not quiet yet
     }
 
@@ -201,7 +185,7 @@ private Q_SLOTS:
                                       + "\r\n/m/b.avi\r\n"));
         for (int tick = 0; tick < 6; ++tick)
             r.tick();
-        QCOMPARE(r.list.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv"}));
+        QCOMPARE(r.jobs, (QStringList{"/m/a.avi|/m/a.wmv", "/m/b.avi|/m/b.wmv"}));
         QVERIFY(!QFileInfo::exists(r.claimed));
     }
 
@@ -209,8 +193,7 @@ private Q_SLOTS:
     // exactly one job, whole, in order, and nothing is left behind.
     void noLineLostToAWriter()
     {
-        QTemporaryDir dir;
-        const QString file = dir.filePath("tonvel.lst");
+        Rig r(HandOffPoller::DefaultQuietPeriod);
         constexpr int Lines = 10000;
         // Bursts of seven lines on one open file, each line in two writes.
         const QString script = QStringLiteral(
@@ -221,18 +204,15 @@ private Q_SLOTS:
             "      i=$((i+1)); j=$((j+1)); done; } >> \"$1\"\n"
             "done\n").arg(Lines);
         QProcess writer;
-        writer.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral("sh"), file});
+        writer.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral("sh"), r.file});
         QVERIFY(writer.waitForStarted());
 
-        List list;
-        HandOffPoller poller; // the real quiet period
         QEventLoop loop;
         QTimer ticker;
         ticker.setInterval(1);
         connect(&ticker, &QTimer::timeout, &loop, [&] {
-            poller.tick(file, list.source(), list.adder());
-            if (writer.state() == QProcess::NotRunning && !QFileInfo::exists(file)
-                && !QFileInfo::exists(HandOffPoller::claimedFileFor(file)))
+            r.tick();
+            if (writer.state() == QProcess::NotRunning && !QFileInfo::exists(r.file) && !QFileInfo::exists(r.claimed))
                 loop.quit();
         });
         QTimer::singleShot(120s, &loop, &QEventLoop::quit);
@@ -244,11 +224,28 @@ private Q_SLOTS:
         QStringList expected;
         for (int i = 1; i <= Lines; ++i)
             expected << QStringLiteral("/media/in/clip-%1.avi").arg(i, 5, 10, QLatin1Char('0'));
-        QCOMPARE(list.inputs, expected);
-        QVERIFY(!QFileInfo::exists(file));
-        QVERIFY(!QFileInfo::exists(HandOffPoller::claimedFileFor(file)));
+        QCOMPARE(r.inputs, expected);
+        QVERIFY(!QFileInfo::exists(r.file) && !QFileInfo::exists(r.claimed));
+    }
+
+    // The window's ticks, through the program's intake, add jobs with the
+    // tick's profile to the window's list, which turns its buttons on.
+    void windowTickAddsJobs()
+    {
+        WindowFixture f;
+        const QString file = f.tc.programFolder.filePath("tonvel.lst");
+        HandOffIntake intake(file, f.window.list(), f.window.control(), 0ms);
+        connect(&f.window, &FrmJobletIn::handOffDue, &intake, &HandOffIntake::poll);
+        f.get<QComboBox>("CmbProfile")->setCurrentText("Qimto Audio 32K Mono");
+        for (const char *content : {"/m/a.avi\r\n", "/m/A.avi\r\n/m/b.avi\r\n"}) {
+            QVERIFY(writeFile(file, content));
+            f.window.Timer3_Timer();
+        }
+        QCOMPARE(f.window.list().inputFiles(), (QStringList{"/m/a.avi", "/m/b.avi"}));
+        QCOMPARE(f.window.list().item(2).profile, QString("Qimto Audio 32K Mono"));
+        QCOMPARE(f.enabledButtons(), panelButtons.mid(0, 7));
     }
 };
 
-QTEST_GUILESS_MAIN(Tst_HandOffPoller)
+QTEST_MAIN(Tst_HandOffPoller)
 #include "tst_handoffpoller.moc"

@@ -1,15 +1,25 @@
+// Start-up: the command line, where the program's files are, the one
+// instance and what a second start hands over; the faults a start reports;
+// and the next ordinary start offering a killed session's list back (a kill
+// of the real program is tst_program's).
 #include "app/CommandLine.h"
-#include "app/HandOffPoller.h"
 #include "app/HandOffWriter.h"
 #include "app/InstanceChannel.h"
-#include "app/MarkerFile.h"
+#include "app/PathCheck.h"
 #include "app/ProgramPaths.h"
+#include "app/RunningMarker.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
+#include "app/StartupRecovery.h"
+#include "app/WindowStart.h"
+#include "batch/BatchList.h"
+#include "batch/RecoveryFile.h"
+#include "ui/FrmJobletIn.h"
 
 #include "Unprivileged.h"
 
 #include "FileHelpers.h"
+#include "TestContext.h"
 
 #include <QtTest>
 
@@ -62,6 +72,11 @@ struct Start {
     }
 };
 
+BatchItem job(const QString &input, const QString &result = QString())
+{
+    return {input, input + ".wmv", QStringLiteral("Profile"), result, QString()};
+}
+
 } // namespace
 
 class Tst_Startup : public QObject {
@@ -98,12 +113,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("run");
         QTest::newRow("path then token") << QStringList{"@/talk.avi", "<RUN>"} << Kind::Job
                                          << "@/talk.avi|@/talk.wmv" << true;
-        QTest::newRow("path alone") << QStringList{"@/talk.avi"} << Kind::Job << "@/talk.avi|@/talk.wmv" << false;
         QTest::newRow("token glued, WMA") << QStringList{"@/Song.WMA<RUN>"} << Kind::Job
                                           << "@/Song.WMA|@/Song.WMA_1.wma" << true;
         QTest::newRow("token first") << QStringList{"<RUN>", "@/x.avi"} << Kind::NoFile << "|" << true;
         QTest::newRow("token lower case") << QStringList{"@/x.avi", "<run>"} << Kind::NoFile << "|" << false;
-        QTest::newRow("missing file") << QStringList{"@/missing.avi"} << Kind::NoFile << "|" << false;
         QTest::newRow("a folder") << QStringList{"@"} << Kind::NoFile << "|" << false;
         QTest::newRow("empty") << QStringList{} << Kind::Empty << "|" << false;
         QTest::newRow("blank inside path") << QStringList{"@/my", "talk.avi"} << Kind::Job
@@ -111,8 +124,6 @@ private Q_SLOTS:
         QTest::newRow("relative path, kept") << QStringList{" talk.avi", "<RUN>"} << Kind::Job
                                              << "talk.avi|talk.wmv" << true;
         QTest::newRow("list file") << QStringList{"@/week.JLT", "<RUN>"} << Kind::List << "@/week.JLT|" << true;
-        QTest::newRow("help") << QStringList{"--help"} << Kind::Help << "|" << false;
-        QTest::newRow("version") << QStringList{"--version"} << Kind::Version << "|" << false;
     }
     void commandLine()
     {
@@ -166,25 +177,16 @@ private Q_SLOTS:
         const QString state = beside ? program : QStringLiteral("/u/data");
         QCOMPARE(paths.markerFile(), state + "/JobletRunning");
         QCOMPARE(paths.handOffFile(), state + "/tonvel.lst");
-        QCOMPARE(paths.profilesBesideProgram(), paths.programFolder() + "/profiles");
     }
 
-    void markerLine()
-    {
-        const QDateTime when(QDate(2031, 12, 24), QTime(13, 4, 5));
-        const QByteArray line = MarkerFile::line(when, QLocale(QLocale::English, QLocale::UnitedKingdom));
-        QVERIFY2(line.startsWith("\"24/12/2031, 13:04:05") && line.endsWith("\"\r\n"), line.constData());
-    }
-
-    // Taken once, released with its holder, and taken over from a crashed one.
-    void lockTakenOnce()
+    // Released with its holder, and taken over from a crashed one (that it
+    // is taken once is secondStart's).
+    void lockReleasedOrTakenOver()
     {
         const QString lock = m_dir.filePath(QStringLiteral("run/joblet.lock"));
         {
             SingleInstance first(lock, QString());
             QVERIFY(first.tryTake());
-            SingleInstance second(lock, QString());
-            QVERIFY(!second.tryTake());
         }
         const pid_t child = ::fork();
         if (child == 0) {
@@ -298,7 +300,136 @@ private Q_SLOTS:
         QVERIFY(help.out.contains(paths.markerFile()) && help.out.contains(paths.handOffFile()));
         QVERIFY(!second.held());
     }
+
+    // A path the existence test rejects is reported with its number while
+    // the window loads, before it is shown; one that names nothing is not.
+    void rejectedPath_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("number"); // 0: no file, nothing to report
+        QTest::addColumn<bool>("unprivileged");
+        QTest::newRow("loop of links") << "loop/a" << int(PathCheck::BadFileName) << false;
+        QTest::newRow("name too long") << QString(300, u'n') << int(PathCheck::BadFileName) << false;
+        QTest::newRow("folder not searchable") << "closed/talk.avi" << int(PathCheck::PermissionDenied) << true;
+        QTest::newRow("missing") << "missing.avi" << 0 << false;
+    }
+    void rejectedPath()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, number);
+        QFETCH(bool, unprivileged);
+        QDir(m_dir.path()).mkpath("loop");
+        QFile::link(m_dir.filePath("loop/b"), m_dir.filePath("loop/a"));
+        QFile::link(m_dir.filePath("loop/a"), m_dir.filePath("loop/b"));
+        QDir(m_dir.path()).mkpath("closed");
+        writeFile(m_dir.filePath("closed/talk.avi"), "media");
+        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                | QFileDevice::ExeOwner | QFileDevice::ExeOther);
+        QFile::setPermissions(m_dir.filePath("closed"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+        const QString full = m_dir.filePath(path);
+        auto parsed = [&] {
+            const CommandLine line = CommandLine::parse({"joblet", full, "<RUN>"});
+            return number ? line.kind() == Kind::Rejected && line.errorNumber() == number
+                          : line.kind() == Kind::NoFile;
+        };
+        QVERIFY(unprivileged ? holdsWithoutPrivilege(parsed) : parsed());
+        if (unprivileged)
+            return;
+        TestContext tc;
+        FrmJobletIn window(tc.context());
+        loadWindow(window, CommandLine::parse({"joblet", full}), tc.ui);
+        QCOMPARE(tc.ui.texts(), number ? QStringList{"Error Executing Application"} : QStringList());
+        QVERIFY(!number || tc.ui.messages.first().title == UiServices::errorTitle(number));
+        QVERIFY(!window.isVisible());
+    }
+
+    // The marker of a start goes with it when that start made it; one left
+    // by a crashed instance is not this start's to delete.
+    void markerOnlyWhileTheStartLives()
+    {
+        const QString path = m_dir.filePath("state/JobletRunning"); // its folder made too
+        {
+            const RunningMarker marker(path, QDateTime::currentDateTime());
+            QVERIFY(marker.madeHere() && QFile::exists(path));
+        }
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(writeFile(path, "crashed"));
+        { const RunningMarker marker(path, QDateTime::currentDateTime()); }
+        QCOMPARE(readAll(path), QByteArray("crashed"));
+        QFile::remove(path);
+    }
+
+    void recoveryOffer_data()
+    {
+        QTest::addColumn<bool>("unattended"); // asks nothing
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("rows");      // the list's Results afterwards
+        QTest::addColumn<QStringList>("fileAfter"); // after a normal close
+        const QStringList kept{"Done", "Error:A04B000A"};
+        QTest::newRow("yes") << false << int(QMessageBox::Yes) << QStringList{""} + kept << QStringList();
+        QTest::newRow("no") << false << int(QMessageBox::No) << QStringList{""} << QStringList();
+        // Kept for the next ordinary start, even after this one closes.
+        QTest::newRow("unattended") << true << int(QMessageBox::Yes) << QStringList{""} << kept;
+        QTest::newRow("ended under the question") << false << int(QMessageBox::NoButton) << QStringList{""} << kept;
+    }
+    // One question; Yes adds the rows with their Results after what the
+    // command line put in, No forgets them.
+    void recoveryOffer()
+    {
+        QFETCH(bool, unattended);
+        QFETCH(int, answer);
+        QFETCH(QStringList, fileAfter);
+        const QString path = m_dir.filePath("offer/recovery.jlt");
+        QVERIFY(RecoveryFile::write(path, {job("/m/a.avi", "Done"), job("/m/b.avi", "Error:A04B000A")}));
+
+        BatchList list;
+        QVERIFY(list.append(job("/m/command-line.avi")));
+        RecoveryFile file(list, path);
+        FakeUiServices dialogs;
+        dialogs.answers.enqueue(QMessageBox::StandardButton(answer));
+        offerRecovery(file, list, dialogs, nullptr, unattended);
+        QCOMPARE(dialogs.messages.size(), unattended ? 0 : 1);
+        QVERIFY(unattended || dialogs.messages.first().icon == UiServices::Icon::Question);
+        QStringList results;
+        for (int row = 1; row <= list.count(); ++row)
+            results << list.item(row).result;
+        QTEST(results, "rows");
+
+        file.closeNormally();
+        QStringList leftResults;
+        for (const BatchItem &item : RecoveryFile::read(path).value_or(QList<BatchItem>()))
+            leftResults << item.result;
+        QCOMPARE(leftResults, fileAfter);
+    }
+
+    // Edits and job ends reach the file without anyone asking, also while
+    // earlier rows are still carried over; a file not ours is not read.
+    void recoveryFileFollowsTheList()
+    {
+        const QString path = m_dir.filePath("keep/recovery.jlt");
+        QVERIFY(RecoveryFile::write(path, {job("/m/old.avi", "Done")}));
+        BatchList list;
+        RecoveryFile file(list, path);
+        QCOMPARE(file.carriedOver().size(), 1);
+        QVERIFY(list.append(QList<BatchItem>{job("/m/a.avi"), job("/m/b.avi")}));
+        list.setCell(2, BatchItem::ResultKey, QStringLiteral("Done"));
+        list.remove(1);
+        const QByteArray expected = RecoveryFile::format({job("/m/old.avi", "Done"), job("/m/b.avi", "Done")});
+        QTRY_COMPARE(readAll(path), expected);
+        QVERIFY(expected.endsWith(";Profile;Done\r\n"));
+
+        list.clearResults();
+        file.flush();
+        QCOMPARE(readAll(path), RecoveryFile::format({job("/m/old.avi", "Done"), job("/m/b.avi")}));
+
+        const QString link = m_dir.filePath("keep/link.jlt");
+        QVERIFY(QFile::link(path, link));
+        QVERIFY(!RecoveryFile::read(link));
+        QVERIFY(writeFile(m_dir.filePath("keep/bad.jlt"), "no fields\r\n"));
+        QVERIFY(!RecoveryFile::read(m_dir.filePath("keep/bad.jlt")));
+    }
 };
 
-QTEST_GUILESS_MAIN(Tst_Startup)
+QTEST_MAIN(Tst_Startup)
 #include "tst_startup.moc"

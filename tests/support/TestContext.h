@@ -19,8 +19,7 @@ struct TestContext {
 
     joblet::AppContext context()
     {
-        return {engines, clock, ui, programFolder.filePath("JobletRunning"),
-                programFolder.filePath("tonvel.lst"), programFolder.filePath("reports"),
+        return {engines, clock, ui, programFolder.filePath("JobletRunning"), programFolder.filePath("reports"),
                 joblet::LastProfile(programFolder.filePath("last-profile"))};
     }
 };
