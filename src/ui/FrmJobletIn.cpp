@@ -437,11 +437,15 @@ void FrmJobletIn::Timer2_Timer()
     setCaption(tr(InProgressCaption));
 }
 
+QString FrmJobletIn::chosenProfile() const
+{
+    return CmbProfile->currentText().isEmpty() ? DefaultProfileName : CmbProfile->currentText();
+}
+
 void FrmJobletIn::Timer3_Timer()
 {
     // Every tick fixes the profile of the jobs it may add.
-    m_defaultProfile = CmbProfile->currentText().isEmpty() ? DefaultProfileName
-                                                           : CmbProfile->currentText();
+    m_defaultProfile = chosenProfile();
     // During a run the file waits for the first tick after it.
     if (m_control->state() == RunControl::State::Running)
         return;

@@ -56,6 +56,9 @@ public:
     FrmReport *report() const;
 
     QString DefaultProfile() const { return m_defaultProfile; }
+    // The profile of jobs that arrive unattended (hand-off, drops): the
+    // hidden profile box's text, else the default name.
+    QString chosenProfile() const;
     void setDefaultProfile(const QString &name) { m_defaultProfile = name; }
     // While a schedule is armed and through the run it starts; such a run
     // fills and finally shows the report.

@@ -213,10 +213,7 @@ void FrmJobletIn::createButtons()
     LvwJoblet->viewport()->setAcceptDrops(true);
     LvwJoblet->viewport()->installEventFilter(new ListDrop(
         *m_commands, [this] { return m_control->state() == RunControl::State::Running; },
-        [this] {
-            return CmbProfile->currentText().isEmpty() ? DefaultProfileName
-                                                       : CmbProfile->currentText();
-        },
+        [this] { return chosenProfile(); },
         this));
     connect(CmdAdd, &QToolButton::clicked, this, &FrmJobletIn::CmdAdd_Click);
     connect(CmdRemove, &QToolButton::clicked, this, &FrmJobletIn::CmdRemove_Click);
