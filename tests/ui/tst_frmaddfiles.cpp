@@ -31,24 +31,11 @@ struct Fixture {
     QLineEdit *output() const { return get<QLineEdit>("TxtOutput"); }
     QComboBox *profiles() const { return get<QComboBox>("CmbProfile"); }
     QPushButton *ok() const { return get<QPushButton>("CmdOk"); }
-    QStringList items() const
-    {
-        QStringList result;
-        for (int i = 0; i < profiles()->count(); ++i)
-            result << profiles()->itemText(i);
-        return result;
-    }
     bool show()
     {
         dialog.show();
         QApplication::setActiveWindow(&dialog);
         return QTest::qWaitForWindowActive(&dialog);
-    }
-    // Leaves the input box the way a user does, by Tab.
-    void leaveInput()
-    {
-        input()->setFocus();
-        QTest::keyClick(input(), Qt::Key_Tab);
     }
     QString focused() const
     {
@@ -164,12 +151,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("focus");
-        QTest::addColumn<QStringList>("shownFirst"); // files the default filter shows
         // A chosen input proposes an output (the naming rule is checked with the
         // session rules) and takes the focus back; without a proposal nothing moves.
-        QTest::newRow("input") << 0 << "x.mpeg" << "x.mwmv" << "TxtInput" << QStringList{};
-        QTest::newRow("input cancelled") << 0 << "" << "typed.wmv" << "CmdBrowse_0" << QStringList{"a.mp4", "a.mkv"};
-        QTest::newRow("output") << 1 << "x.wma" << "x.wma" << "CmdBrowse_1" << QStringList{};
+        QTest::newRow("input") << 0 << "x.mpeg" << "x.mwmv" << "TxtInput";
+        QTest::newRow("input cancelled") << 0 << "" << "typed.wmv" << "CmdBrowse_0";
+        QTest::newRow("output") << 1 << "x.wma" << "x.wma" << "CmdBrowse_1";
     }
     void browse()
     {
@@ -191,43 +177,8 @@ private Q_SLOTS:
         QCOMPARE(d.save, row == 1);
         QCOMPARE(d.dialog.mustExist, row == 0);
         QVERIFY(row == 0 || !d.dialog.confirmOverwrite); // the output is replaced unasked
-        const QString first = d.dialog.filters.first();
-        const QStringList globs = first.section('(', -1).chopped(1).split(' ');
-        QFETCH(QStringList, shownFirst);
-        for (const QString &file : shownFirst)
-            QVERIFY2(QDir::match(globs, file), qPrintable(first + " hides " + file));
-    }
-
-    // Which profiles suit the input's streams, and which stays picked: the remembered
-    // name, ignoring case but not blanks, last match first; else the first, unless audio only.
-    void leavingInputNarrows_data()
-    {
-        QTest::addColumn<int>("streams");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("av") << 1 << "";
-        QTest::newRow("neither") << 0 << "The input file doesnot contain Either an audio or a video";
-    }
-    void leavingInputNarrows()
-    {
-        QFETCH(int, streams);
-        QFETCH(QString, message);
-        const QString path = " C:\\v\\in.avi";
-        Fixture f;
-        f.engines->setSource(path, streams, streams);
-        QVERIFY(f.show());
-        const QStringList all = f.items();
-        f.input()->setText(path);
-        f.profiles()->setEditText("qimto clipwright 640x480");
-        for (int pass = 0; pass < 2; ++pass) {
-            f.leaveInput();
-            QCOMPARE(f.items(), streams ? QStringList(AudioVideo) << ModernVideo : all);
-            QCOMPARE(f.profiles()->currentText(), streams ? AudioVideo[1] : QString("qimto clipwright 640x480"));
-        }
-        // The path goes to the engine untrimmed, on every leave.
-        QCOMPARE(f.engines->log, QStringList(2, "AutoSetFileSource " + path));
-        QCOMPARE(f.engines->alive, 0);
-        QCOMPARE(f.ui.texts(), message.isEmpty() ? QStringList() : QStringList(2, message));
-        QCOMPARE(f.focused(), QString("CmdBrowse_0"));
+        const QStringList shownFirst = d.dialog.filters.first().section('(', -1).chopped(1).split(' ');
+        QVERIFY(row == 1 || (QDir::match(shownFirst, "a.mp4") && QDir::match(shownFirst, "a.mkv")));
     }
 };
 
