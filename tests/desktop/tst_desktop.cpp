@@ -17,7 +17,6 @@ namespace {
 
 const QString Logind = QStringLiteral("org.freedesktop.login1");
 const QString Notifications = QStringLiteral("org.freedesktop.Notifications");
-const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 
 } // namespace
 
@@ -47,9 +46,9 @@ class Tst_Desktop : public QObject {
         return QDBusConnection::sessionBus().call(message);
     }
     // A method of the notification daemon mock's own interface.
-    static QDBusMessage server(const QString &method, const QVariantList &args = {})
+    static QDBusMessage server(const QString &method, const QVariantList &args)
     {
-        return call(Notifications, QStringLiteral("/org/freedesktop/Notifications"), MockInterface, method, args);
+        return call(Notifications, "/org/freedesktop/Notifications", "org.freedesktop.DBus.Mock", method, args);
     }
 
     int inhibitorCount()
