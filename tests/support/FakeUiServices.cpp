@@ -41,6 +41,5 @@ QString FakeUiServices::saveFile(QWidget *, const FileDialog &dialog)
 
 joblet::UiServices::AddItemEntry FakeUiServices::addItem(QWidget *)
 {
-    ++addItemCalls;
     return addItemAnswers.isEmpty() ? AddItemEntry {} : addItemAnswers.dequeue();
 }

@@ -43,6 +43,5 @@ public:
 
     // Answers to the add-item dialog; when empty, nothing entered.
     QQueue<AddItemEntry> addItemAnswers;
-    int addItemCalls = 0;
     AddItemEntry addItem(QWidget *parent) override;
 };
