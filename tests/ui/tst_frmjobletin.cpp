@@ -332,6 +332,7 @@ private Q_SLOTS:
         QTest::newRow("no engine") << "no engine" << true << "" << DefaultProfileName;
         QTest::newRow("chosen in an earlier run") << "kept other" << false << "Other" << "Other";
         QTest::newRow("chosen, since removed") << "kept gone" << false << DefaultProfileName << DefaultProfileName;
+        QTest::newRow("chosen in Add") << "Add other" << false << "Other" << "Other";
     }
     void commandLineJob()
     {
@@ -348,6 +349,12 @@ private Q_SLOTS:
             f.engines->creationFailure = EngineError::NoEncoder;
         if (setup.startsWith("kept")) // as an earlier process left it
             QVERIFY(LastProfile(f.tc.programFolder.filePath("last-profile")).remember(setup.section(' ', 1)));
+        if (setup == "Add other") {
+            f.ui.addItemAnswers << UiServices::AddItemEntry{"/in/a.avi", "None", "other"};
+            f.click("CmdAdd");
+            f.window.list().removeAll();
+            QCOMPARE(f.window.chosenProfile(), QString("Other")); // for drops and hand-off
+        }
         QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
         f.window.CommandLine_Job("/in/talk.avi", "/in/talk.wmv", run);
         QTEST(f.window.DefaultProfile(), "defaultProfile");
