@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
+#include <QRegularExpression>
 
 using namespace joblet;
 
@@ -17,20 +17,11 @@ class Tst_Translations : public QObject {
 private slots:
     // A text added or changed without its translation shows in English; one
     // whose source went away is dead weight. lupdate over a copy finds both.
-    void everyTextHasItsTranslation_data()
-    {
-        QTest::addColumn<QString>("name");
-        const QStringList files = QDir(JOBLET_SOURCE_DIR "/translations").entryList({"*.ts"}, QDir::Files);
-        QVERIFY(files.contains("joblet_de.ts"));
-        for (const QString &name : files)
-            QTest::newRow(qPrintable(name)) << name;
-    }
     void everyTextHasItsTranslation()
     {
-        QFETCH(QString, name);
         QTemporaryDir dir;
-        const QString ts = dir.filePath(name);
-        QVERIFY(QFile::copy(JOBLET_SOURCE_DIR "/translations/" + name, ts));
+        const QString ts = dir.filePath("joblet_de.ts");
+        QVERIFY(QFile::copy(JOBLET_SOURCE_DIR "/translations/joblet_de.ts", ts));
         QFile::setPermissions(ts, QFile::ReadOwner | QFile::WriteOwner);
         QProcess lupdate;
         lupdate.setWorkingDirectory(JOBLET_SOURCE_DIR);
@@ -41,25 +32,16 @@ private slots:
 
         QFile file(ts);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QXmlStreamReader xml(&file);
-        QString context, source;
+        // A translation marked (unfinished, vanished, obsolete) or left empty.
+        static const QRegularExpression message(R"(<source>(.*?)</source>.*?<translation( type="\w+")?>(</translation>)?)",
+                                                QRegularExpression::DotMatchesEverythingOption);
         QStringList faults;
         int messages = 0;
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            if (xml.name() == u"name")
-                context = xml.readElementText();
-            else if (xml.name() == u"source")
-                source = xml.readElementText(QXmlStreamReader::IncludeChildElements);
-            else if (xml.name() == u"translation") {
-                ++messages;
-                const QString type = xml.attributes().value("type").toString();
-                if (!type.isEmpty() || xml.readElementText(QXmlStreamReader::IncludeChildElements).isEmpty())
-                    faults << context + ": " + source + " (" + (type.isEmpty() ? "empty" : type) + ")";
-            }
+        for (const auto &m : message.globalMatch(QString::fromUtf8(file.readAll()))) {
+            ++messages;
+            if (m.hasCaptured(2) || m.hasCaptured(3))
+                faults << m.captured(1) + m.captured(2);
         }
-        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QVERIFY(messages > 100);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     }
