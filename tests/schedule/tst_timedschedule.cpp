@@ -47,11 +47,9 @@ private Q_SLOTS:
         QTest::newRow("same minute") << "14:30:40" << QTime(14, 30) << int(Check::Refused) << 15 << 0;
         QTest::newRow("early hour, not 23") << "14:30:40" << QTime(0, 10) << int(Check::Refused) << 15 << 0;
         QTest::newRow("next minute") << "14:30:40" << QTime(14, 31) << int(Check::Today) << -1 << 0;
-        QTest::newRow("later hour") << "14:30:40" << QTime(15, 10) << int(Check::Today) << -1 << 0;
         QTest::newRow("hour 23 from 22") << "22:59:00" << QTime(23, 0) << int(Check::Today) << -1 << 0;
         QTest::newRow("23 during 23") << "23:10:05" << QTime(23, 50) << int(Check::Refused) << 0 << 0;
         QTest::newRow("1:00 during 23") << "23:10:05" << QTime(1, 0) << int(Check::NextDay) << -1 << 1;
-        QTest::newRow("0:00 during 23") << "23:10:05" << QTime(0, 0) << int(Check::NextDay) << -1 << 1;
     }
     void futureCheck()
     {
@@ -82,9 +80,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("ticks");
         QTest::newRow("as before") << "14:20:15" << "16:05"
                                    << QStringList {"14:20:15 16:05 01:44:45", "15:30:10 16:05 00:34:50"};
-        QTest::newRow("no 60 seconds") << "14:20:00" << "16:05" << QStringList {"14:20:00 16:05 01:45:00"};
         QTest::newRow("no 60 minutes") << "14:59:30" << "16:00" << QStringList {"14:59:30 16:00 01:00:30"};
-        QTest::newRow("no hour short") << "14:10:00" << "16:50" << QStringList {"14:10:00 16:50 02:40:00"};
         QTest::newRow("one second left")
             << "16:00:00" << "16:05"
             << QStringList {"16:04:58.999 16:05 00:00:02", "16:04:59.100 16:05 00:00:01 fire", "16:05:00 16:05 -"};
@@ -94,8 +90,6 @@ private Q_SLOTS:
                             "+1 00:59:59 1:00 00:00:01 fire"};
         QTest::newRow("missed tick") << "16:00:00" << "16:05"
                                      << QStringList {"16:04:58 16:05 00:00:02", "16:05:07 16:05 00:00:00 fire"};
-        QTest::newRow("asleep overnight") << "16:00:00" << "16:05" << QStringList {"+1 09:00:00 16:05 00:00:00 fire"};
-        QTest::newRow("answered late") << "14:30:50" << "14:31" << QStringList {"14:31:20 14:31 00:00:00 fire"};
         QTest::newRow("clock set back, then forward")
             << "14:00:00" << "16:05"
             << QStringList {"14:00:00 16:05 02:05:00", "12:00:00 16:05 04:05:00", "17:30:00 16:05 00:00:00 fire"};
@@ -174,11 +168,6 @@ private Q_SLOTS:
         // The next line writes everything again, the failed line included.
         QVERIFY(report.addLine(QStringLiteral("next")));
         QCOMPARE(readAll(report.path()), QByteArray("start\r\na line longer than the cap allows\r\nnext\r\n"));
-
-        // A folder below a file cannot be made, not even by root.
-        SessionReportFile blocked(report.path() + QStringLiteral("/reports"), clock);
-        QVERIFY(!blocked.begin(QStringLiteral("start")));
-        QVERIFY(!blocked.errorString().isEmpty());
     }
 };
 
