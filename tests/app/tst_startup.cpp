@@ -195,16 +195,13 @@ private Q_SLOTS:
     void lockInOnePlace()
     {
         const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard(
+            [&] { saved.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", saved); });
         QTemporaryDir runtime;
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         const QString withRuntime = SingleInstance::defaultLockFile();
         qputenv("XDG_RUNTIME_DIR", "/nonexistent/runtime");
-        const QString without = SingleInstance::defaultLockFile();
-        if (saved.isNull())
-            qunsetenv("XDG_RUNTIME_DIR");
-        else
-            qputenv("XDG_RUNTIME_DIR", saved);
-        QCOMPARE(withRuntime, without);
+        QCOMPARE(SingleInstance::defaultLockFile(), withRuntime);
         QVERIFY(!withRuntime.startsWith(runtime.path()));
     }
 
