@@ -7,7 +7,6 @@
 #include "app/InstanceChannel.h"
 #include "app/PathCheck.h"
 #include "app/ProgramPaths.h"
-#include "app/RunningMarker.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/StartupRecovery.h"
@@ -297,22 +296,6 @@ private Q_SLOTS:
         QCOMPARE(tc.ui.texts(), QStringList{"Error Executing Application"});
         QCOMPARE(tc.ui.messages.first().title, UiServices::errorTitle(PathCheck::BadFileName));
         QVERIFY(!window.isVisible());
-    }
-
-    // The marker of a start goes with it when that start made it; one left
-    // by a crashed instance is not this start's to delete.
-    void markerOnlyWhileTheStartLives()
-    {
-        const QString path = m_dir.filePath("state/JobletRunning"); // its folder made too
-        {
-            const RunningMarker marker(path, QDateTime::currentDateTime());
-            QVERIFY(marker.madeHere() && QFile::exists(path));
-        }
-        QVERIFY(!QFile::exists(path));
-        QVERIFY(writeFile(path, "crashed"));
-        { const RunningMarker marker(path, QDateTime::currentDateTime()); }
-        QCOMPARE(readAll(path), QByteArray("crashed"));
-        QFile::remove(path);
     }
 
     void recoveryOffer_data()
