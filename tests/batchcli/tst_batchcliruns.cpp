@@ -196,8 +196,6 @@ private Q_SLOTS:
               "make: Unexpected value after '--force'.");
         fault("bad --jobs", {"run", "--jobs=257", "list.jlt"}, "--jobs: \"257\" is not auto or 1..256");
         fault("run: no list", {"run"}, "run takes one list file");
-        QTest::newRow("-h over a fault") << QStringList{"make", "-h", "new.jlt", "--fast"} << one << 0
-                                         << "Usage: joblet-batch make LIST.jlt [--profile NAME]";
         // After "--" a name starting with '-' is a file; so is "-".
         QTest::newRow("check -- -list.jlt") << QStringList{"check", "--", "-list.jlt"} << one << 1
                                             << "row 1 (in.avi): ";
@@ -214,9 +212,6 @@ private Q_SLOTS:
         // Checked before any job: the cause named, no row run.
         QTest::newRow("results folder missing") << QStringList{"run", "--results", "gone/out", "list.jlt"} << one << 1
                                                 << "gone does not exist";
-        QTest::newRow("Result too long for its line")
-            << QStringList{"run", "list.jlt"} << QByteArray(BatchListFile::MaxLineChars - 8, 'x') + ";o;P;\r\n" << 1
-            << "longer than 32767 characters";
     }
     void commandLine()
     {
