@@ -56,10 +56,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content");  // null: no file
         QTest::addColumn<QStringList>("jobs");
 
-        QTest::newRow("case and blank duplicates")
-            << QStringList{" /m/Talk.AVI  ", "/m/b.avi"} << QByteArray()
-            << QByteArray("  /M/talk.avi \r\n/m/B.AVI\r\n/m/c.avi\r\n")
-            << QStringList{"/m/c.avi|/m/c.wmv"};
+        QTest::newRow("case and blank duplicates") << QStringList{" /m/Talk.AVI  ", "/m/b.avi"} << QByteArray()
+            << QByteArray("  /M/talk.avi \r\n/m/B.AVI\r\n/m/c.avi\r\n") << QStringList{"/m/c.avi|/m/c.wmv"};
         // CR alone ends a line, LF alone does not (and a line holding one is
         // no path); short and blank lines are none either; a tab is no blank;
         // the last line needs no end.

@@ -63,8 +63,7 @@ private Q_SLOTS:
                              QString::fromUtf8("/\xf0\x9f\x8e\xb5"), QString::fromUtf8("Profil \xc3\x84"))};
         QTest::newRow("two jobs, non-ASCII in the locale's 8-bit text")
             << two << QByteArray("D:\\Clips\\talk.avi;D:\\Clips\\talk.wmv;Qimto Clipwright 320X240;\r\n"
-                                 "/m\xc3\xbcsik/\xe6\x97\xa5.wav;/\xf0\x9f\x8e\xb5;Profil \xc3\x84;\r\n")
-            << rows(two);
+                                 "/m\xc3\xbcsik/\xe6\x97\xa5.wav;/\xf0\x9f\x8e\xb5;Profil \xc3\x84;\r\n") << rows(two);
     }
     void saveThenLoad()
     {
@@ -99,8 +98,7 @@ private Q_SLOTS:
         QTest::newRow("CR LF and LF mixed, no final CR LF")
             << QByteArray("a;b;c;\nd;e;f;\r\ng;h;i;") << 0 << QStringList {"a|b|c", "d|e|f", "g|h|i"};
         QTest::newRow("lone CR is text") << QByteArray("a\rb;c;d\r;\r\n") << 0 << QStringList {"a\rb|c|d\r"};
-        QTest::newRow("NUL and invalid bytes are text")
-            << QByteArray("a\0b;\xff;c;\r\n", 10) << 0
+        QTest::newRow("NUL and invalid bytes are text") << QByteArray("a\0b;\xff;c;\r\n", 10) << 0
             << QStringList {QStringLiteral("a") + QChar(0) + "b|" + QChar(0xFFFD) + "|c"};
         QTest::newRow("bad second line keeps the first")
             << QByteArray("a;b;c;\r\nd;e\r\ng;h;i;\r\n") << bad << QStringList {"a|b|c"};

@@ -164,8 +164,7 @@ private Q_SLOTS:
             << 1 << QStringList{"in/clip.avi>out/clip.wmv", "../../tone.wav>out/tone.wma"};
         QTest::newRow("-r: sorted, outputs, links and hidden files left out")
             << QStringList{"w/four.mp4", "w/four_1.mp4", "w/b/a.mp4", "w/.hidden/h.mp4", "w/link.mp4->w/b/a.mp4",
-                           "w/linked->w/b", "w/notes.txt"}
-            << QStringList{"-r", "--profile", Mp4Profile, "@w"} << 0
+                           "w/linked->w/b", "w/notes.txt"} << QStringList{"-r", "--profile", Mp4Profile, "@w"} << 0
             << QStringList{"w/b/a.mp4>w/b/a_1.mp4", "w/four.mp4>w/four_1.mp4"};
     }
     void makeRows()

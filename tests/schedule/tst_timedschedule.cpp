@@ -81,25 +81,21 @@ private Q_SLOTS:
         QTest::newRow("as before") << "14:20:15" << "16:05"
                                    << QStringList {"14:20:15 16:05 01:44:45", "15:30:10 16:05 00:34:50"};
         QTest::newRow("no 60 minutes") << "14:59:30" << "16:00" << QStringList {"14:59:30 16:00 01:00:30"};
-        QTest::newRow("one second left")
-            << "16:00:00" << "16:05"
+        QTest::newRow("one second left") << "16:00:00" << "16:05"
             << QStringList {"16:04:58.999 16:05 00:00:02", "16:04:59.100 16:05 00:00:01 fire", "16:05:00 16:05 -"};
-        QTest::newRow("next day waits")
-            << "23:10:00" << "1:00"
+        QTest::newRow("next day waits") << "23:10:00" << "1:00"
             << QStringList {"23:10:00 1:00 01:50:00", "23:10:59 1:00 01:49:01", "+1 00:59:58 1:00 00:00:02",
                             "+1 00:59:59 1:00 00:00:01 fire"};
         QTest::newRow("missed tick") << "16:00:00" << "16:05"
                                      << QStringList {"16:04:58 16:05 00:00:02", "16:05:07 16:05 00:00:00 fire"};
-        QTest::newRow("clock set back, then forward")
-            << "14:00:00" << "16:05"
+        QTest::newRow("clock set back, then forward") << "14:00:00" << "16:05"
             << QStringList {"14:00:00 16:05 02:05:00", "12:00:00 16:05 04:05:00", "17:30:00 16:05 00:00:00 fire"};
         // 2026-03-29 02:00 CET becomes 03:00 CEST.
         QTest::newRow("daylight saving starts")
             << "-73 01:30:00" << "4:00" << QStringList {"-73 01:30:00 4:00 01:30:00", "-73 03:59:59 4:00 00:00:01 fire"};
         QTest::newRow("start in the skipped hour")
             << "-73 01:00:00" << "2:30" << QStringList {"-73 01:00:00 2:30 01:00:00", "-73 01:59:59 2:30 00:00:01 fire"};
-        QTest::newRow("selection moved while armed")
-            << "14:00:00" << "16:05"
+        QTest::newRow("selection moved while armed") << "14:00:00" << "16:05"
             << QStringList {"14:00:00 15:10 01:10:00", "14:00:01 13:00 22:59:59", "14:00:02 16:05 02:04:58"};
     }
     void countdown()
