@@ -202,8 +202,6 @@ private Q_SLOTS:
         QTest::newRow("unreadable list: -") << QStringList{"run", "-"} << one << 2 << "joblet-batch: -: ";
         QTest::newRow("bad line") << QStringList{"run", "list.jlt"} << QByteArray("a;b;c;Done\r\nd;e\r\n") << 2
                                   << "list.jlt: line 2: ";
-        QTest::newRow("every row done") << QStringList{"run", "list.jlt"} << QByteArray("gone.avi;x.wmv;P;Done\r\n")
-                                        << 0 << "";
         QTest::newRow("a row fails") << QStringList{"run", "--jobs", "auto", "list.jlt"} << one << 1
                                      << "row 1 (in.avi): Error:80070002";
         QTest::newRow("merge of other jobs")
