@@ -43,7 +43,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("verdict");
         QTest::addColumn<int>("hourToSelect");
         QTest::addColumn<int>("dayOffset");
-        QTest::newRow("earlier hour") << "14:30:40" << QTime(13, 45) << int(Check::Refused) << 15 << 0;
         QTest::newRow("same minute") << "14:30:40" << QTime(14, 30) << int(Check::Refused) << 15 << 0;
         QTest::newRow("early hour, not 23") << "14:30:40" << QTime(0, 10) << int(Check::Refused) << 15 << 0;
         QTest::newRow("next minute") << "14:30:40" << QTime(14, 31) << int(Check::Today) << -1 << 0;
