@@ -7,7 +7,6 @@
 
 #include "FileSizeCap.h"
 
-#include <stdexcept>
 #include <unistd.h>
 
 using namespace joblet;
@@ -31,14 +30,6 @@ QStringList rows(const Items &items)
     return out;
 }
 
-Items jobs(int n)
-{
-    Items items;
-    for (int i = 1; i <= n; ++i)
-        items << job(QStringLiteral("/in/%1.avi").arg(i), QStringLiteral("/out/%1.wmv").arg(i), "P");
-    return items;
-}
-
 QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -53,9 +44,8 @@ private Q_SLOTS:
     void saveThenLoad_data()
     {
         QTest::addColumn<Items>("items");
-        QTest::addColumn<QByteArray>("bytes"); // null: not checked
+        QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("loaded");
-        QTest::newRow("empty list, empty file") << Items() << QByteArray("") << QStringList();
         // No trimming or escaping: a ';' in the input moves the fields on when read back.
         QTest::newRow("fields as they stand") << Items {job(" a;b ", "", "\"p\""), job("  ", " x ", "\t")}
                                               << QByteArray(" a;b ;;\"p\";\r\n  ; x ;\t;\r\n")
@@ -65,10 +55,7 @@ private Q_SLOTS:
                              QString::fromUtf8("/\xf0\x9f\x8e\xb5"), QString::fromUtf8("Profil \xc3\x84"))};
         QTest::newRow("two jobs, non-ASCII in the locale's 8-bit text")
             << two << QByteArray("D:\\Clips\\talk.avi;D:\\Clips\\talk.wmv;Qimto Clipwright 320X240;\r\n"
-                                 "/m\xc3\xbcsik/\xe6\x97\xa5.wav;/\xf0\x9f\x8e\xb5;Profil \xc3\x84;\r\n")
-            << rows(two);
-        const Items full(BatchList::MaxRows, job("/in/a.avi", "/out/a.wmv", "P"));
-        QTest::newRow("full list") << full << QByteArray() << rows(full);
+                                 "/m\xc3\xbcsik/\xe6\x97\xa5.wav;/\xf0\x9f\x8e\xb5;Profil \xc3\x84;\r\n") << rows(two);
     }
     void saveThenLoad()
     {
@@ -83,17 +70,12 @@ private Q_SLOTS:
         const QString path = dir.filePath(name);
         QVERIFY(writeFile(path, QByteArray(4096, 'x'))); // a longer earlier file leaves no tail
 
-        BatchListFile::Failure failure {99, "stale"};
-        QVERIFY(BatchListFile::save(list, path, &failure));
-        QCOMPARE(failure.number, 0);
-        if (!bytes.isNull())
-            QCOMPARE(readAll(path), bytes);
+        QVERIFY(BatchListFile::save(list, path, nullptr));
+        QCOMPARE(readAll(path), bytes);
         QCOMPARE(entries(dir.path()), QStringList {name});
 
         Items loaded {job("stale", "stale", "stale")};
-        failure = {99, "stale"};
-        QVERIFY(BatchListFile::load(path, &loaded, &failure));
-        QCOMPARE(failure.number, 0);
+        QVERIFY(BatchListFile::load(path, &loaded, nullptr));
         QTEST(rows(loaded), "loaded");
     }
 
@@ -105,40 +87,29 @@ private Q_SLOTS:
         const int bad = BatchListFile::BadLine, tooLong = BatchListFile::LineTooLong;
         const int max = BatchListFile::MaxLines;
         QTest::newRow("more than three fields") << QByteArray("a;b;c;d;e\r\n") << 0 << QStringList {"a|b|c"};
-        QTest::newRow("three empty fields") << QByteArray(";;;\r\n") << 0 << QStringList {"||"};
         QTest::newRow("CR LF and LF mixed, no final CR LF")
             << QByteArray("a;b;c;\nd;e;f;\r\ng;h;i;") << 0 << QStringList {"a|b|c", "d|e|f", "g|h|i"};
         QTest::newRow("lone CR is text") << QByteArray("a\rb;c;d\r;\r\n") << 0 << QStringList {"a\rb|c|d\r"};
-        QTest::newRow("NUL and invalid bytes are text")
-            << QByteArray("a\0b;\xff;c;\r\n", 10) << 0
+        QTest::newRow("NUL and invalid bytes are text") << QByteArray("a\0b;\xff;c;\r\n", 10) << 0
             << QStringList {QStringLiteral("a") + QChar(0) + "b|" + QChar(0xFFFD) + "|c"};
         QTest::newRow("bad second line keeps the first")
             << QByteArray("a;b;c;\r\nd;e\r\ng;h;i;\r\n") << bad << QStringList {"a|b|c"};
         QTest::newRow("final empty line keeps every job")
             << QByteArray("a;b;c;\r\nd;e;f;\r\n\r\n") << bad << QStringList {"a|b|c", "d|e|f"};
-        QTest::newRow("bad last line without CR LF") << QByteArray("a;b;c;\r\nx;y") << bad << QStringList {"a|b|c"};
 
         const QByteArray longest = QByteArray(BatchListFile::MaxLineChars - 3, 'x') + ";;;";
         QTest::newRow("longest line") << longest + "\r\n" << 0
                                       << QStringList {QString(BatchListFile::MaxLineChars - 3, u'x') + "||"};
         QTest::newRow("line one character too long") << "a;b;c;\r\n" + longest + "y\r\n" << tooLong
                                                       << QStringList {"a|b|c"};
-        // Counted in characters, not bytes.
-        QTest::newRow("longest line of 2-byte characters")
-            << QByteArray("\xc3\xa9").repeated(BatchListFile::MaxLineChars - 3) + ";;;" << 0
-            << QStringList {QString(BatchListFile::MaxLineChars - 3, QChar(0xE9)) + "||"};
         // A large file without line breaks (a video picked by mistake).
         const QByteArray first = "a;b;c;\r\n";
-        QTest::newRow("endless line of 3-byte characters")
-            << first + QByteArray("\xe6\x97\xa5").repeated(1000000) << tooLong << QStringList {"a|b|c"};
         QTest::newRow("endless line of invalid bytes")
             << first + QByteArray("\xf8\x88\x80\x80\x80").repeated(600000) << tooLong << QStringList {"a|b|c"};
 
         const QByteArray full = QByteArray("a;b;c;\r\n").repeated(max);
         QTest::newRow("one line too many") << full + "a;b;c;\r\n" << int(BatchListFile::TooManyLines)
                                            << QStringList(max, "a|b|c");
-        QTest::newRow("the line too many is also too long")
-            << full + QByteArray(300000, 'x') << int(BatchListFile::TooManyLines) << QStringList(max, "a|b|c");
 
         // The file reader's 1 MiB blocks: a CR LF split between the first two, an é between the next.
         const int block = 1 << 20;
@@ -174,20 +145,6 @@ private Q_SLOTS:
             QCOMPARE(failure.number, error);
             QCOMPARE(::rows(items), rows);
         }
-    }
-
-    void loadCannotOpen()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("sub"));
-        for (const char *name : {"missing.jlt", "sub"}) {
-            Items items {job("stale", "", "")};
-            BatchListFile::Failure failure;
-            QVERIFY2(!BatchListFile::load(dir.filePath(name), &items, &failure), name);
-            QCOMPARE(failure.number, qint32(BatchListFile::CannotOpen));
-            QVERIFY(items.isEmpty());
-        }
-        QCOMPARE(entries(dir.path()), QStringList {"sub"});
     }
 
     // A failed save leaves the earlier file as it was and nothing beside it.
@@ -228,71 +185,21 @@ private Q_SLOTS:
 
         QVERIFY(!ok);
         QCOMPARE(failure.number, qint32(BatchListFile::CannotWrite));
-        QVERIFY(!failure.text.isEmpty());
         QCOMPARE(readAll(dir.filePath("list.jlt")), earlier);
         QCOMPARE(entries(dir.path()), QStringList {"list.jlt"});
     }
 
     void rowLimit()
     {
+        const auto jobs = [](int n) { return Items(n, job("/in/a.avi", "/out/a.wmv", "P")); };
         BatchList list;
-        QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
         QVERIFY(!list.append(jobs(BatchList::MaxRows + 1)));
         QVERIFY(list.append(jobs(BatchList::MaxRows - 1)));
         QVERIFY(!list.append(jobs(2))); // all or nothing
         QVERIFY(list.append(job("/in/last.avi", "/out/last.wmv", "P")));
         QCOMPARE(list.count(), BatchList::MaxRows);
-        QCOMPARE(inserted.size(), 2);
-        QCOMPARE(inserted.at(0).at(2).toInt(), BatchList::MaxRows - 2); // one signal for the lot
     }
 
-    void cells()
-    {
-        BatchList list;
-        QVERIFY(list.append(jobs(3)));
-        QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
-        list.setCell(2, BatchItem::ResultKey, "Error:C00D1B71");
-        list.setResultDetail(2, "damaged");
-        list.setCell(3, BatchItem::ProfileKey, "Qimto Audio 32K Mono");
-        QCOMPARE(changed.size(), 3);
-        QCOMPARE(changed.at(2).at(0).toModelIndex(), list.index(2, BatchList::ProfileColumn));
-        const QModelIndex result = list.index(1, BatchList::ResultColumn);
-        QCOMPARE(result.data().toString(), QStringLiteral("Error:C00D1B71"));
-        QCOMPARE(result.data(Qt::ToolTipRole).toString(), QStringLiteral("damaged"));
-        QVERIFY(!list.index(0, BatchList::ResultColumn).data(Qt::ToolTipRole).isValid());
-        // The view elides paths; their tips show them whole.
-        for (int column : {BatchList::InputColumn, BatchList::OutputColumn})
-            QCOMPARE(list.index(1, column).data(Qt::ToolTipRole), list.index(1, column).data());
-
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, list.cell(1, "Input"));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, list.cell(1, "result"));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, list.setCell(0, BatchItem::ResultKey, "Done"));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, list.item(4));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, list.setSelectedRow(4));
-
-        list.clearResults();
-        QVERIFY(list.cell(2, BatchItem::ResultKey).isEmpty());
-        QVERIFY(list.item(2).resultDetail.isEmpty());
-    }
-
-    void removalKeepsMarksOnTheirJobs()
-    {
-        BatchList list;
-        QVERIFY(list.append(jobs(5)));
-        list.setSelectedRow(4);
-        list.setHighlightedRow(2);
-        list.remove(3);
-        QCOMPARE(list.item(3).inputFile, QStringLiteral("/in/4.avi"));
-        QCOMPARE(list.selectedRow(), 3);
-        QCOMPARE(list.highlightedRow(), 2);
-        list.remove(2);
-        QCOMPARE(list.highlightedRow(), 0);
-        QSignalSpy selected(&list, &BatchList::selectedRowChanged);
-        list.removeAll();
-        QCOMPARE(list.count(), 0);
-        QCOMPARE(list.selectedRow(), 0);
-        QCOMPARE(selected.size(), 1);
-    }
 };
 
 QTEST_GUILESS_MAIN(Tst_BatchListFile)

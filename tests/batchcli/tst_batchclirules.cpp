@@ -83,15 +83,10 @@ private Q_SLOTS:
         check("a Done row is not checked", {"@gone.avi;@gone/a.mp4;Nope;Done"}, "");
         check("input missing", {"@gone.avi;@out/a.wmv;P;"}, "1 Error:80070002");
         check("input not media", {"@notes.avi;@out/a.wmv;P;"}, "1 Error:C00D1B71");
-        check("input a folder", {"@out;@out/a.wmv;P;"}, "1 Error:A04B0011");
         check("profile unknown", {"@clip.avi;@out/a.wmv;Nope;"}, "1 Error:A04B0003");
-        check("profile without the input's streams", {"@tone.wav;@out/a.wmv;Qimto Video Only 320X240;"},
-              "1 Error:A04B0005");
-        check("output type", {"@clip.avi;@out/a.wmv;" + Mp4Profile + ';'}, "1 Error:A04B0012");
         check("output folder missing", {"@clip.avi;@gone/a.wmv;P;"}, "1 Error:80070003");
         check("output folder not writable", {"@clip.avi;@locked/a.wmv;P;"}, "1 Error:80070005");
         check("output a folder", {"@clip.avi;@out/sub;P;"}, "1 Error:A04B0011");
-        check("output empty", {"@clip.avi;;P;"}, "1 Error:A04B0004");
         check("output is the input, spelt otherwise", {"@clip.avi;@out/../clip.avi;P;"}, "1 Error:A04B0006");
         check("two rows, one output",
               {"@clip.avi;@out/a.wmv;P;", "@tone.wav;@out/sub/../a.wmv;P;", "@clip.avi;@out/a.wmv;P;Done"},
@@ -124,9 +119,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("before"); // "->": a link to a list
         QTest::addColumn<bool>("force");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("list name left out") << "clip.mp4" << QByteArray("RIFF\0\0\0\0AVI ") << true << 2;
         QTest::newRow("media under the list's name") << "video.jlt" << QByteArray("RIFF\0\0\0\0AVI ") << true << 2;
-        QTest::newRow("another file") << "notes.jlt" << QByteArray("shopping\nmilk\n") << true << 2;
         QTest::newRow("a list, unasked") << "old.jlt" << QByteArray("a;b;c;\r\n") << false << 2;
         QTest::newRow("a list, --force") << "old.jlt" << QByteArray("a;b;c;\r\n") << true << 0;
         QTest::newRow("a link to a list") << "link.jlt" << QByteArray("->") << true << 2;
@@ -163,27 +156,13 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("args"); // "@" is the folder made
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("rows");
-        const QStringList clip{"in/clip.mp4"};
-        QTest::newRow("--output-dir: no _1") << clip << QStringList{"--profile", Mp4Profile, "--output-dir", "@out", "@in/clip.mp4"}
-                                             << 0 << QStringList{"in/clip.mp4>out/clip.mp4"};
-        QTest::newRow("beside the input: _1") << clip << QStringList{"--profile", Mp4Profile, "@in/clip.mp4"} << 0
-                                              << QStringList{"in/clip.mp4>in/clip_1.mp4"};
-        QTest::newRow("--output-dir of the input: _1")
-            << clip << QStringList{"--profile", Mp4Profile, "--output-dir", "@in", "@in/clip.mp4"} << 0
-            << QStringList{"in/clip.mp4>in/clip_1.mp4"};
         QTest::newRow("ASF: by the streams, in DIR")
             << QStringList{"in/clip.avi"} << QStringList{"--output-dir", "@out", "@in/clip.avi", "@../../tone.wav", "@../../notes.avi"}
             << 1 << QStringList{"in/clip.avi>out/clip.wmv", "../../tone.wav>out/tone.wma"};
-        QTest::newRow("a folder without -r is no media")
-            << clip << QStringList{"@in"} << 2 << QStringList{};
         QTest::newRow("-r: sorted, outputs, links and hidden files left out")
             << QStringList{"w/four.mp4", "w/four_1.mp4", "w/b/a.mp4", "w/.hidden/h.mp4", "w/link.mp4->w/b/a.mp4",
-                           "w/linked->w/b", "w/notes.txt"}
-            << QStringList{"-r", "--profile", Mp4Profile, "@w"} << 0
+                           "w/linked->w/b", "w/notes.txt"} << QStringList{"-r", "--profile", Mp4Profile, "@w"} << 0
             << QStringList{"w/b/a.mp4>w/b/a_1.mp4", "w/four.mp4>w/four_1.mp4"};
-        QTest::newRow("-r: an earlier ASF output too")
-            << QStringList{"w/clip.avi", "w/clip.wmv"} << QStringList{"-r", "@w"} << 0
-            << QStringList{"w/clip.avi>w/clip.wmv"};
     }
     void makeRows()
     {
@@ -197,10 +176,9 @@ private Q_SLOTS:
         for (QString &arg : args)
             arg.replace(u'@', root + u'/');
         QCOMPARE(runCommand(QStringList{"make", list} + args, QString()), exitCode);
-        QStringList got;
         QList<BatchItem> items;
-        if (exitCode != 2)
-            QVERIFY(BatchListFile::load(list, &items, nullptr));
+        QVERIFY(BatchListFile::load(list, &items, nullptr));
+        QStringList got;
         for (const BatchItem &item : std::as_const(items))
             got << QDir(root).relativeFilePath(item.inputFile) + u'>' + QDir(root).relativeFilePath(item.outputFile);
         QCOMPARE(got.join(u' '), rows.join(u' '));
@@ -210,14 +188,11 @@ private Q_SLOTS:
     // else is refused with the reason.
     void shards()
     {
-        const auto twoOfThree = Shard::parse(QStringLiteral("2/3"), nullptr);
-        QVERIFY(twoOfThree && Shard::parse(QStringLiteral("8/8"), nullptr));
         QList<int> taken;
-        for (int row = 1; row <= 7; ++row) {
-            if (twoOfThree->takes(row))
-                taken << row;
-        }
-        QCOMPARE(taken, QList<int>({2, 5}));
+        for (int row = 1; row <= 7; ++row)
+            taken << (Shard::parse(QStringLiteral("2/3"), nullptr)->takes(row) ? row : 0);
+        QCOMPARE(taken, QList<int>({0, 2, 0, 0, 5, 0, 0}));
+        QVERIFY(Shard::parse(QStringLiteral("8/8"), nullptr));
         for (const char *text : {"0/2", "3/2", "2", "/2", "1/", "a/b", "1/0", "-1/2", "", "1/2/3"}) {
             QString error;
             QVERIFY2(!Shard::parse(QString::fromLatin1(text), &error) && !error.isEmpty(), text);
@@ -229,12 +204,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("results"); // the list's, then each results file's
         QTest::addColumn<QString>("merged");
         QTest::newRow("Done over error") << QStringList{"", "Done", "Error:80070002"} << "Done";
-        QTest::newRow("Done over later error") << QStringList{"Done", "Error:1"} << "Done";
-        QTest::newRow("error over empty") << QStringList{"Error:1", ""} << "Error:1";
         QTest::newRow("empty gives way") << QStringList{"", "", "Error:A04B000A"} << "Error:A04B000A";
         QTest::newRow("later error wins a tie") << QStringList{"Error:1", "Error:A04B000A"} << "Error:A04B000A";
-        QTest::newRow("nothing anywhere") << QStringList{"", ""} << "";
-        QTest::newRow("done is exact") << QStringList{"done", "Error:1"} << "Error:1";
     }
     void mergeConflicts()
     {
@@ -264,16 +235,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("after");
         QTest::newRow("CR LF") << QByteArray("a;b;c;\r\nd;e;f;\r\n") << 2 << "Done"
                                << QByteArray("a;b;c;\r\nd;e;f;Done\r\n");
-        QTest::newRow("LF only") << QByteArray("a;b;c;\nd;e;f;\n") << 1 << "Error:1"
-                                 << QByteArray("a;b;c;Error:1\nd;e;f;\n");
         QTest::newRow("no last break") << QByteArray("a;b;c;\r\nd;e;f;") << 2 << "Done"
                                        << QByteArray("a;b;c;\r\nd;e;f;Done");
         QTest::newRow("8-bit path") << QByteArray("caf\xe9.avi;caf\xe9.wmv;P;\r\n") << 1 << "Done"
                                     << QByteArray("caf\xe9.avi;caf\xe9.wmv;P;Done\r\n");
         QTest::newRow("replaces a Result") << QByteArray("a;b;c;Error:A04B000A\r\n") << 1 << "Done"
                                            << QByteArray("a;b;c;Done\r\n");
-        QTest::newRow("clears a Result") << QByteArray("a;b;c;Done\r\n") << 1 << ""
-                                         << QByteArray("a;b;c;\r\n");
         const QByteArray longest = QByteArray(BatchListFile::MaxLineChars - 8, 'x') + ";o;p;\r\n";
         QTest::newRow("never makes a line too long") << longest << 1 << "Error:A04B000A" << longest;
     }
@@ -296,15 +263,12 @@ private Q_SLOTS:
     }
 
     // A killed run's journal counts only the whole lines of rows that still
-    // hold the same job, folded into the list when the next run opens it; a
-    // results file of the same jobs is where a run resumes, another list there
-    // is replaced. (The leftovers of killed saves, a Result too long for its
-    // line: tst_batchcliruns.)
-    void journalsAndResultsFiles()
+    // hold the same job, folded into the list when the next run opens it.
+    // (The leftovers of killed saves: tst_batchcliruns.)
+    void journalFoldedIntoTheList()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("l.jlt"));
-        const QString out = dir.filePath(QStringLiteral("out.jlt"));
         QVERIFY(test::writeFile(path, "a;b;c;\r\nd;e;f;\r\ng;h;i;\r\n"));
         const auto list = ListDocument::read(path, nullptr);
         QVERIFY(list);
@@ -317,18 +281,6 @@ private Q_SLOTS:
         ResultStore store(*list, path, QString());
         QVERIFY2(store.open(&error), qPrintable(error));
         QCOMPARE(test::readAll(path), QByteArray("a;b;c;Done\r\nd;e;f;\r\ng;h;i;\r\n"));
-
-        QVERIFY(test::writeFile(out, "a;b;c;Done\r\nd;e;f;Error:1\r\ng;h;i;\r\n"));
-        ResultStore resumed(*list, path, out);
-        QVERIFY2(resumed.open(&error), qPrintable(error));
-        QCOMPARE(resumed.start().result(2), QStringLiteral("Error:1"));
-        QVERIFY(resumed.fold(&error));
-        QVERIFY(test::writeFile(out, "x;y;z;Done\r\n"));
-        ResultStore replaced(*list, path, out);
-        QVERIFY(replaced.open(&error));
-        QCOMPARE(replaced.start().result(1), QString());
-        QVERIFY(replaced.record(1, QStringLiteral("Error:1"), &error) && replaced.fold(&error));
-        QCOMPARE(test::readAll(out), QByteArray("a;b;c;Error:1\r\nd;e;f;\r\ng;h;i;\r\n"));
     }
 };
 
