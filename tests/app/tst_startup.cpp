@@ -138,6 +138,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("beside");
         QTest::newRow("portable, the user's own") << "portable" << 0700 << true;
         QTest::newRow("group-writable") << "shared" << 0775 << false;
+        QTest::newRow("writable by others") << "open" << 0757 << false;
         QTest::newRow("read-only") << "readonly" << 0555 << false;
         QTest::newRow("a system install, root's too") << "/usr/bin" << -1 << false;
         QTest::newRow("another user's") << "other" << 0755 << false;
