@@ -1,6 +1,5 @@
 #include "MediaFixtures.h"
 
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,11 +13,6 @@ namespace {
 QString num(double v)
 {
     return QString::number(v, 'f', 3);
-}
-
-QString sizeArg(QSize s)
-{
-    return QStringLiteral("%1x%2").arg(s.width()).arg(s.height());
 }
 
 // Same bytes on every run, so that a failure can be reproduced.
@@ -63,129 +57,39 @@ bool MediaFixtures::ffmpeg(const QStringList &args)
     return true;
 }
 
-QString MediaFixtures::make(const QString &name, const QStringList &args)
+QString MediaFixtures::makeOne(const QString &name, const QStringList &args)
 {
     const QString out = path(name);
     return ffmpeg(args + Exact + QStringList {out}) ? out : QString();
 }
 
+bool MediaFixtures::make(const QList<QStringList> &files)
+{
+    for (const QStringList &f : files) {
+        if (!ffmpeg(f.mid(1) << path(f.first())))
+            return false;
+    }
+    return true;
+}
+
 QString MediaFixtures::audioVideoClip(const QString &name, double seconds, QSize size, int fps)
 {
-    return make(name, {"-f", "lavfi", "-i",
-                       QStringLiteral("testsrc=size=%1:rate=%2:duration=%3").arg(sizeArg(size)).arg(fps).arg(num(seconds)),
-                       "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(num(seconds)),
-                       "-ac", "2", "-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame", "-b:a", "128k"});
+    return makeOne(name, {"-f", "lavfi", "-i",
+                          QStringLiteral("testsrc=size=%1x%2:rate=%3:duration=%4")
+                              .arg(size.width()).arg(size.height()).arg(fps).arg(num(seconds)),
+                          "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(num(seconds)),
+                          "-ac", "2", "-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame", "-b:a", "128k"});
 }
 
 QString MediaFixtures::audioOnly(const QString &name, double seconds)
 {
-    return make(name, {"-f", "lavfi", "-i", QStringLiteral("sine=frequency=1000:sample_rate=48000:duration=%1").arg(num(seconds)),
-                       "-ac", "1", "-c:a", "pcm_s16le"});
-}
-
-QString MediaFixtures::videoOnly(const QString &name, double seconds, QSize size)
-{
-    return make(name, {"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=25:duration=%2").arg(sizeArg(size), num(seconds)),
-                       "-c:v", "mpeg4", "-q:v", "4"});
-}
-
-QString MediaFixtures::stillImage(const QString &name, QSize size)
-{
-    return make(name, {"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=1:duration=1").arg(sizeArg(size)),
-                       "-frames:v", "1", "-update", "1"});
-}
-
-QString MediaFixtures::subtitlesOnly(const QString &name)
-{
-    const QString srt = writeFile(name + QStringLiteral(".srt"),
-                                  "1\n00:00:00,000 --> 00:00:01,000\nFirst line\n\n"
-                                  "2\n00:00:01,500 --> 00:00:03,000\nSecond line\n");
-    if (srt.isEmpty())
-        return {};
-    const QString out = make(name, {"-i", srt, "-c:s", "srt"});
-    QFile::remove(srt);
-    return out;
+    return makeOne(name, {"-f", "lavfi", "-i", QStringLiteral("sine=frequency=1000:sample_rate=48000:duration=%1").arg(num(seconds)),
+                          "-ac", "1", "-c:a", "pcm_s16le"});
 }
 
 QString MediaFixtures::textFile(const QString &name)
 {
     return writeFile(name, "Shopping list\n- milk\n- bread\n- a new video camera\n");
-}
-
-QString MediaFixtures::emptyFile(const QString &name)
-{
-    return writeFile(name, QByteArray());
-}
-
-QString MediaFixtures::truncatedMp4(const QString &name)
-{
-    const QString whole = make(QStringLiteral("whole-") + name,
-                               {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-c:v", "mpeg4"});
-    return whole.isEmpty() ? QString() : truncateCopy(whole, name, 0.5);
-}
-
-QString MediaFixtures::truncatedAvi(const QString &name, double seconds)
-{
-    const QString whole = audioVideoClip(QStringLiteral("whole-") + name, seconds);
-    return whole.isEmpty() ? QString() : truncateCopy(whole, name, 0.6);
-}
-
-QString MediaFixtures::timestampJump(const QString &name, double seconds, bool spike)
-{
-    const QString base = make(QStringLiteral("base-") + name,
-                              {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=2", "-f", "lavfi", "-i",
-                               "sine=sample_rate=44100:duration=2", "-c:v", "mpeg4", "-c:a", "libmp3lame"});
-    if (base.isEmpty())
-        return {};
-    // Only the presentation time for a spike: decoding order stays valid.
-    const QString edit = spike ? QStringLiteral("setts=pts='if(eq(N\\,30)\\,PTS+%1/TB\\,PTS)'")
-                               : QStringLiteral("setts=ts='if(gte(N\\,30)\\,TS+%1/TB\\,TS)'");
-    const QString out = make(name, {"-i", base, "-c", "copy", "-bsf:v", edit.arg(num(seconds))});
-    QFile::remove(base);
-    return out;
-}
-
-QString MediaFixtures::wav(const QString &name, int channels, int sampleRate, double seconds)
-{
-    const quint32 frames = quint32(qMax(1.0, seconds * qMax(sampleRate, 1)));
-    const quint32 dataBytes = frames * quint32(channels) * 2;
-    QByteArray bytes;
-    QDataStream s(&bytes, QIODevice::WriteOnly);
-    s.setByteOrder(QDataStream::LittleEndian);
-    s.writeRawData("RIFF", 4);
-    s << quint32(36 + dataBytes);
-    s.writeRawData("WAVEfmt ", 8);
-    s << quint32(16) << quint16(1) << quint16(channels) << quint32(sampleRate)
-      << quint32(sampleRate * channels * 2) << quint16(channels * 2) << quint16(16);
-    s.writeRawData("data", 4);
-    s << dataBytes;
-    bytes.append(QByteArray(qsizetype(dataBytes), '\0'));
-    return writeFile(name, bytes);
-}
-
-QString MediaFixtures::headerOnlyAsf(const QString &name)
-{
-    const QString whole = make(QStringLiteral("whole-") + name, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
-                                                                "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "wmv2",
-                                                                "-c:a", "wmav2", "-f", "asf"});
-    QFile in(whole);
-    if (whole.isEmpty() || !in.open(QIODevice::ReadOnly))
-        return {};
-    // The header object's size sits after its 16-byte GUID; the data
-    // object's own 50-byte header follows it.
-    const QByteArray head = in.read(24);
-    if (head.size() < 24) {
-        m_lastError = QStringLiteral("short ASF file");
-        return {};
-    }
-    quint64 headerSize = 0;
-    for (int i = 7; i >= 0; --i)
-        headerSize = (headerSize << 8) | quint8(head[16 + i]);
-    in.seek(0);
-    const QByteArray kept = in.read(qint64(headerSize) + 50);
-    in.close();
-    QFile::remove(whole);
-    return writeFile(name, kept);
 }
 
 QString MediaFixtures::writeFile(const QString &name, const QByteArray &data)
@@ -197,19 +101,6 @@ QString MediaFixtures::writeFile(const QString &name, const QByteArray &data)
         return {};
     }
     return out;
-}
-
-QString MediaFixtures::truncateCopy(const QString &from, const QString &name, double keep)
-{
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
-        m_lastError = QStringLiteral("cannot read %1: %2").arg(from, in.errorString());
-        return {};
-    }
-    const QByteArray head = in.read(qint64(double(in.size()) * keep));
-    in.close();
-    QFile::remove(from);
-    return writeFile(name, head);
 }
 
 // What rides beside the picture and the sound.
@@ -230,7 +121,7 @@ QString MediaFixtures::filmWithSubtitles(const QString &name, double startSecond
     const QString meta = writeFile(name + QStringLiteral(".txt"), chapters);
     if (srt.isEmpty() || meta.isEmpty())
         return {};
-    const QString out = make(name, {
+    const QString out = makeOne(name, {
         "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "lavfi", "-i",
         "sine=sample_rate=48000:duration=1", "-i", srt, "-i", meta, "-map", "0", "-map", "1", "-map", "2",
         "-map_metadata", "3", "-map_chapters", "3", "-c:v", "mpeg4", "-c:a", "pcm_s16le", "-c:s", "srt",
@@ -243,7 +134,7 @@ QString MediaFixtures::filmWithSubtitles(const QString &name, double startSecond
 
 QString MediaFixtures::taggedSongWithCover(const QString &name)
 {
-    return make(name, {"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=1", "-f", "lavfi", "-i",
+    return makeOne(name, {"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=1", "-f", "lavfi", "-i",
                        "testsrc=size=64x64:rate=1:duration=1", "-map", "0", "-map", "1", "-frames:v", "1", "-c:a",
                        "libmp3lame", "-c:v", "png", "-disposition:v", "attached_pic", "-metadata", "title=Song",
                        "-metadata", "artist=Band", "-metadata", "album=Record", "-metadata", "track=3", "-metadata",
