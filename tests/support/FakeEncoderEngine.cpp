@@ -44,7 +44,7 @@ void FakeEngineScript::setSourceFailure(const QString &path, qint32 number,
                                         const QString &description)
 {
     sources.remove(path);
-    sourceFailures.insert(path, FakeFailure{number, description});
+    sourceFailures.insert(path, FakeJobPlan{FakeJobPlan::Fail, number, description});
 }
 
 void FakeEngineScript::setJob(const QString &path, FakeJobPlan::Outcome outcome, qint32 number,
@@ -92,7 +92,6 @@ void FakeEncoder::startJob(const EncodeJob &job)
     if (plan.outcome == FakeJobPlan::FailAtStart)
         throw failure(plan.number, plan.description);
     m_job = job;
-    m_running = true;
     switch (plan.outcome) {
     case FakeJobPlan::Finish:
         postRunning(job.id);
@@ -111,20 +110,17 @@ void FakeEncoder::startJob(const EncodeJob &job)
 void FakeEncoder::stopJob()
 {
     m_script->log << QStringLiteral("Stop");
-    m_running = false;
     if (m_script->stopFindsFinished)
         finishedBeforeStop({});
 }
 
 void FakeEncoder::finishJob(const QString &note)
 {
-    m_running = false;
     postEnded(m_job.id, JobOutcome::finished(note));
 }
 
 void FakeEncoder::failJob(qint32 number, const QString &description)
 {
-    m_running = false;
     postEnded(m_job.id, JobOutcome::failed(number, description.isEmpty() ? EngineError::describe(number) : description));
 }
 
