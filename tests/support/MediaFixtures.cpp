@@ -16,8 +16,7 @@ QString num(double v)
 }
 
 // Same bytes on every run, so that a failure can be reproduced.
-const QStringList Exact {QStringLiteral("-fflags"), QStringLiteral("+bitexact"), QStringLiteral("-flags:v"),
-                         QStringLiteral("+bitexact"), QStringLiteral("-flags:a"), QStringLiteral("+bitexact")};
+const QStringList Exact {"-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact"};
 
 } // namespace
 
@@ -45,10 +44,7 @@ bool MediaFixtures::ffmpeg(const QStringList &args)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(ffmpegExecutable(), QStringList {QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"),
-                                             QStringLiteral("-loglevel"), QStringLiteral("error"),
-                                             QStringLiteral("-y")}
-                                    + args);
+    p.start(ffmpegExecutable(), QStringList {"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + args);
     if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         m_lastError = QStringLiteral("ffmpeg %1 failed: %2 %3")
                           .arg(args.join(QLatin1Char(' ')), p.errorString(), QString::fromLocal8Bit(p.readAll()));
