@@ -12,14 +12,6 @@ EncoderFailure failure(qint32 number, const QString &description)
     return description.isEmpty() ? EncoderFailure(number) : EncoderFailure(number, description);
 }
 
-ProfileCollection collectionOf(const QList<ProfileSettings> &settings)
-{
-    QList<EncoderProfile> profiles;
-    for (const ProfileSettings &s : settings)
-        profiles << EncoderProfile(s);
-    return ProfileCollection(profiles);
-}
-
 } // namespace
 
 FakeEngineScript::FakeEngineScript()
@@ -29,15 +21,8 @@ FakeEngineScript::FakeEngineScript()
 
 void FakeEngineScript::setSource(const QString &path, int audio, int video)
 {
-    SourceInfo info;
-    info.audioCount = audio;
-    info.videoCount = video;
-    if (video > 0) {
-        info.width = 320;
-        info.height = 240;
-    }
     sourceFailures.remove(path);
-    sources.insert(path, info);
+    sources.insert(path, SourceInfo {audio, video, 0, video > 0 ? 320 : 0, video > 0 ? 240 : 0});
 }
 
 void FakeEngineScript::setSourceFailure(const QString &path, qint32 number,
@@ -59,7 +44,10 @@ std::shared_ptr<const MediaCatalogue> fakeCatalogue(std::shared_ptr<FakeEngineSc
         [script] {
             if (script->creationFailure != 0) // no encoder installed: no catalogue either
                 throw EncoderFailure(script->creationFailure);
-            return collectionOf(script->profiles);
+            QList<EncoderProfile> profiles;
+            for (const ProfileSettings &s : script->profiles)
+                profiles << EncoderProfile(s);
+            return ProfileCollection(profiles);
         },
         [script](const QString &path) {
             if (script->creationFailure != 0)
