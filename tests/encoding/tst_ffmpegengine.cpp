@@ -168,6 +168,9 @@ private Q_SLOTS:
         refused("text named .avi", m.textFile(), EngineError::UnrecognisedMedia);
         refused("mp4 without index", m.path("cut.mp4"), EngineError::UnrecognisedMedia);
         refused("no streams in common", m.path("tone.wav"), EngineError::NoMatchingStreams, {}, profile(true, false));
+        ProfileSettings mp4 = profile();
+        mp4.container = Container::Mp4;
+        refused("output type cannot hold the profile", m.path("clip.avi"), EngineError::OutputTypeMismatch, {}, mp4);
         // Before any large allocation.
         refused("WAV claiming 1 Hz", m.path("1hz.wav"), EngineError::UnsupportedFormat);
         refused("WAV of 65 channels", m.path("65ch.wav"), EngineError::UnsupportedChannelLayout);

@@ -8,7 +8,6 @@
 #include "MediaFixtures.h"
 #include "ReadBack.h"
 
-#include "batch/OutputNaming.h"
 #include "encoding/EncoderFailure.h"
 #include "encoding/FfmpegAudio.h"
 #include "encoding/FfmpegEncoder.h"
@@ -33,21 +32,15 @@ using joblet::test::ReadBack;
 
 namespace {
 
-ProfileSettings builtInProfile(const QString &name)
-{
-    for (const ProfileSettings &p : ProfileCatalogue::builtIn()) {
-        if (p.name == name)
-            return p;
-    }
-    return {};
-}
-
 // One job through the real encoder, waited for on the event loop.
 JobOutcome encodeWith(const QString &input, const QString &profile, const QString &output)
 {
+    ProfileSettings settings;
+    for (const ProfileSettings &p : ProfileCatalogue::builtIn())
+        settings = p.name == profile ? p : settings;
     FfmpegEncoder encoder;
     QSignalSpy ended(&encoder, &Encoder::jobEnded);
-    encoder.start({.inputPath = input, .source = probeMediaFile(input), .profile = builtInProfile(profile),
+    encoder.start({.inputPath = input, .source = probeMediaFile(input), .profile = settings,
                    .outputPath = output});
     return ended.wait(120000) ? ended.first().first().value<JobOutcome>() : JobOutcome::failed(-1, "no end");
 }
@@ -408,31 +401,6 @@ private Q_SLOTS:
         QCOMPARE(level.size(), 2);
         QVERIFY2(level[0] <= 0.0, qPrintable(QString::number(level[0])));
         QVERIFY2(std::abs(level[1] - (-0.5 - 10 * std::log10(2.0))) <= 0.5, qPrintable(QString::number(level[1])));
-    }
-
-    // An explicit name whose type cannot hold the profile's streams is
-    // refused at Start, before anything is written; the names follow the
-    // profile from the one place.
-    void refusesAndNames()
-    {
-        const ProfileSettings mp4 = builtInProfile("MP4 H.264 720p");
-        QTemporaryDir out;
-        try {
-            encodeWith(m_media->path("clip.mkv"), mp4.name, out.filePath("talk.wmv"));
-            QFAIL("not refused");
-        } catch (const EncoderFailure &e) {
-            QCOMPARE(quint32(e.number()), quint32(EngineError::OutputTypeMismatch));
-            QVERIFY2(e.description().contains("talk.wmv") && e.description().contains("MP4 H.264 720p"),
-                     qPrintable(e.description()));
-            QCOMPARE(OutputNaming::refusal(mp4, "talk.wmv"), e.description());
-        }
-        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.v1.avi", 1, 1, mp4), QStringLiteral("/m/talk.v1.mp4"));
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.MP4", 1, 1, mp4), QStringLiteral("/m/talk_1.mp4"));
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.avi", 1, 0, builtInProfile("Audio AAC 192 kbps")),
-                 QStringLiteral("/m/talk.m4a"));
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.avi", 1, 0, builtInProfile("Qimto Audio 64K Stereo")),
-                 OutputNaming::fromMedia("/m/talk.avi", 1, 0));
     }
 };
 

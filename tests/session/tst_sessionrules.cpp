@@ -17,8 +17,10 @@ class Tst_SessionRules : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Output "None" names the output from the input's streams (.wma for audio
-    // alone, else .wmv, after the last dot anywhere); any other text is kept.
+    // Output "None" names the output from the input's streams: for an ASF
+    // profile or an unknown one .wma for audio alone, else .wmv, after the
+    // last dot anywhere; for another its own type, never the input's name.
+    // Any other text is kept.
     void naming_data()
     {
         QTest::addColumn<QString>("input");
@@ -26,13 +28,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("streams"); // one 'a' or 'v' per stream
         QTest::addColumn<QString>("failure"); // "create", "open" or none
         QTest::addColumn<QString>("stored");  // empty: no row added
-        QTest::newRow("last of two dots, two audio streams") << "/a/b.c.mp3" << "None" << "aa" << "" << "/a/b.c.wma";
-        QTest::newRow("audio and video") << "/clips/intro.avi" << "None" << "av" << "" << "/clips/intro.wmv";
-        QTest::newRow("no dot") << "/media/talk" << "None" << "v" << "" << "/media/talk.wmv";
-        QTest::newRow("dot only in folder") << "/take.2/clip" << "None" << "v" << "" << "/take.wmv";
-        QTest::newRow("'none' is a path") << "/a/b.avi" << "none" << "av" << "" << "none";
-        QTest::newRow("no engine") << "/a/b.avi" << "None" << "av" << "create" << "";
-        QTest::newRow("unreadable input") << "/a/b.avi" << "None" << "av" << "open" << "";
+        QTest::addColumn<QString>("profile");
+        QTest::newRow("last of two dots, two audio streams")
+            << "/a/b.c.mp3" << "None" << "aa" << "" << "/a/b.c.wma" << "Qimto Audio 64K Stereo";
+        QTest::newRow("audio and video") << "/clips/intro.avi" << "None" << "av" << "" << "/clips/intro.wmv" << "P";
+        QTest::newRow("no dot") << "/media/talk" << "None" << "v" << "" << "/media/talk.wmv" << "P";
+        QTest::newRow("dot only in folder") << "/take.2/clip" << "None" << "v" << "" << "/take.wmv" << "P";
+        QTest::newRow("'none' is a path") << "/a/b.avi" << "none" << "av" << "" << "none" << "P";
+        QTest::newRow("no engine") << "/a/b.avi" << "None" << "av" << "create" << "" << "P";
+        QTest::newRow("unreadable input") << "/a/b.avi" << "None" << "av" << "open" << "" << "P";
+        const QString mp4 = "MP4 H.264 720p";
+        QTest::newRow("a profile's own type") << "/m/talk.v1.avi" << "None" << "av" << "" << "/m/talk.v1.mp4" << mp4;
+        QTest::newRow("never the input's name") << "/m/talk.MP4" << "None" << "av" << "" << "/m/talk_1.mp4" << mp4;
+        QTest::newRow("audio alone") << "/m/talk.avi" << "None" << "a" << "" << "/m/talk.m4a" << "Audio AAC 192 kbps";
     }
     void naming()
     {
@@ -41,6 +49,7 @@ private Q_SLOTS:
         QFETCH(QString, streams);
         QFETCH(QString, failure);
         QFETCH(QString, stored);
+        QFETCH(QString, profile);
         FakeEngines fakes;
         fakes->setSource(input, streams.count('a'), streams.count('v'));
         if (failure == "create")
@@ -50,14 +59,14 @@ private Q_SLOTS:
 
         BatchList list;
         QString outputFile = output;
-        QCOMPARE(Populate_List(list, fakes, input, outputFile, "P"), stored.isEmpty() ? 1 : 0);
+        QCOMPARE(Populate_List(list, fakes, input, outputFile, profile), stored.isEmpty() ? 1 : 0);
         // Only "None" opens the input, and only once.
         QCOMPARE(fakes->log.filter("AutoSetFileSource").size(), output == "None" && failure != "create" ? 1 : 0);
         QCOMPARE(outputFile, stored.isEmpty() ? output : stored); // left alone unless added
         QCOMPARE(list.count(), stored.isEmpty() ? 0 : 1);
         if (!stored.isEmpty())
             QCOMPARE(QStringList({list.item(1).inputFile, list.item(1).outputFile, list.item(1).profile}),
-                     QStringList({input, stored, "P"}));
+                     QStringList({input, stored, profile}));
     }
 
     // The new row goes last, duplicates included, yet row 1 gets the marks;
