@@ -80,19 +80,12 @@ void FakeEncoder::startJob(const EncodeJob &job)
     if (plan.outcome == FakeJobPlan::FailAtStart)
         throw failure(plan.number, plan.description);
     m_job = job;
-    switch (plan.outcome) {
-    case FakeJobPlan::Finish:
+    if (plan.outcome != FakeJobPlan::Fail)
         postRunning(job.id);
+    if (plan.outcome == FakeJobPlan::Finish)
         finishJob(plan.description);
-        break;
-    case FakeJobPlan::Fail:
+    else if (plan.outcome == FakeJobPlan::Fail)
         failJob(plan.number, plan.description);
-        break;
-    case FakeJobPlan::Hang:
-    case FakeJobPlan::FailAtStart:
-        postRunning(job.id);
-        break;
-    }
 }
 
 void FakeEncoder::stopJob()
