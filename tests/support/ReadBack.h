@@ -29,8 +29,8 @@ struct ReadBack {
     ReadBack(const ReadBack &) = delete;
     ReadBack &operator=(const ReadBack &) = delete;
 
-    // "<demuxer> <codec WxH sar a:b>|<codec rate channels>...", and whether
-    // HEVC carries the hvc1 tag, the only one some players take.
+    // "<demuxer> <codec WxH sar a:b>|<codec rate channels>...", and the
+    // hvc1 tag, the only one for HEVC some players take.
     QString streams() const
     {
         QStringList parts {ic ? QString::fromLatin1(ic->iformat->name) : QStringLiteral("unreadable")};
@@ -41,9 +41,7 @@ struct ReadBack {
                          + (par->codec_type == AVMEDIA_TYPE_VIDEO
                                 ? QStringLiteral(" %1x%2 sar %3:%4").arg(par->width).arg(par->height).arg(sar.num).arg(sar.den)
                                 : QStringLiteral(" %1 %2").arg(par->sample_rate).arg(par->ch_layout.nb_channels))
-                         + (par->codec_id != AV_CODEC_ID_HEVC                   ? ""
-                            : par->codec_tag == MKTAG('h', 'v', 'c', '1') ? " hvc1"
-                                                                              : " not hvc1");
+                         + (par->codec_tag == MKTAG('h', 'v', 'c', '1') ? " hvc1" : "");
         }
         return parts.join(u' ');
     }
