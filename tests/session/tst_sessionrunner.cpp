@@ -87,7 +87,6 @@ private Q_SLOTS:
         QTest::newRow("unknown profile") << "Nothing Like It" << finish << 0
                                          << "No installed profile is named \"Nothing Like It\"." << "Error:1" << false;
         QTest::newRow("error event") << def << fail << EngineError::DecodeFailed << why << "Error:A04B0007" << true;
-        QTest::newRow("error event, small") << def << fail << 91 << why << "Error:5B" << true;
         QTest::newRow("start fails") << def << int(FakeJobPlan::FailAtStart) << EngineError::NoMatchingStreams << why
                                      << "Error:A04B0005" << true;
         QTest::newRow("input unusable") << def << -1 << EngineError::UnrecognisedMedia << why << "Error:C00D1B71" << false;
