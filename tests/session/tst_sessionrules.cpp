@@ -111,22 +111,13 @@ private Q_SLOTS:
         QTEST(OutputNaming::fromHandOff(input), "handOff");
     }
 
-    // Percent clamped to 0..100; -1: unknown.
-    void progress_figures_data()
+    // Percent clamped to 0..100, none without a length; hours unpadded, seconds cut.
+    void progressFigures()
     {
-        QTest::addColumn<qint64>("encodedUs");
-        QTest::addColumn<qint64>("durationUs");
-        QTest::addColumn<int>("percent");
-        QTest::newRow("quarter") << 15'000'000LL << 60'000'000LL << 25;
-        QTest::newRow("overshoot") << 61'000'000LL << 60'000'000LL << 100;
-        QTest::newRow("no duration") << 5'000'000LL << 0LL << -1;
-    }
-    void progress_figures()
-    {
-        QFETCH(qint64, encodedUs);
-        QFETCH(qint64, durationUs);
-        QTEST(ProgressFigures::percentDone(encodedUs, durationUs).value_or(-1), "percent");
-        QCOMPARE(ProgressFigures::clockText(3'723'999), QString("1:02:03")); // hours unpadded, seconds cut
+        QCOMPARE(ProgressFigures::percentDone(15'000'000, 60'000'000).value_or(-1), 25);
+        QCOMPARE(ProgressFigures::percentDone(61'000'000, 60'000'000).value_or(-1), 100);
+        QCOMPARE(ProgressFigures::percentDone(5'000'000, 0).value_or(-1), -1);
+        QCOMPARE(ProgressFigures::clockText(3'723'999), QString("1:02:03"));
     }
 
     // Readings of one job as (wall ms, encoded media ms); a negative media
@@ -207,28 +198,20 @@ private Q_SLOTS:
         QVERIFY2(check(batch, batchLeftMs), qPrintable(QString::number(batch.value_or(-1))));
     }
 
-    // How each row ended, counted and named by file; the rest not reached.
-    void endSummary_data()
-    {
-        using End = RunTally::End;
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QList<int>>("ends"); // one End per row from row 1
-        QTest::addColumn<QString>("text");
-        QTest::newRow("done now, skipped, failed")
-            << 5 << QList<int>{int(End::DoneNow), int(End::Skipped), int(End::DoneNow), int(End::Failed), int(End::DoneNow)}
-            << "5 rows: 3 Done now, 1 already Done (skipped), 1 failed (row 4 f4.mp4)";
-        QTest::newRow("stopped is not failed, the rest not reached")
-            << 4 << QList<int>{int(End::DoneNow), int(End::Stopped)}
-            << "4 rows: 1 Done now, 1 stopped (row 2 f2.mp4), 2 not reached";
-    }
+    // How each row ended, counted and named by file; stopped is not failed,
+    // and the rest are not reached.
     void endSummary()
     {
-        QFETCH(int, rows);
-        QFETCH(QList<int>, ends);
-        RunTally tally(rows);
-        for (int i = 0; i < ends.size(); ++i)
-            tally.add(i + 1, QString("/media/f%1.mp4").arg(i + 1), RunTally::End(ends.at(i)));
-        QTEST(tally.text(), "text");
+        using End = RunTally::End;
+        const auto text = [](int rows, const QList<End> &ends) {
+            RunTally tally(rows);
+            for (int i = 0; i < ends.size(); ++i)
+                tally.add(i + 1, QString("/media/f%1.mp4").arg(i + 1), ends.at(i));
+            return tally.text();
+        };
+        QCOMPARE(text(5, {End::DoneNow, End::Skipped, End::DoneNow, End::Failed, End::DoneNow}),
+                 QString("5 rows: 3 Done now, 1 already Done (skipped), 1 failed (row 4 f4.mp4)"));
+        QCOMPARE(text(4, {End::DoneNow, End::Stopped}), QString("4 rows: 1 Done now, 1 stopped (row 2 f2.mp4), 2 not reached"));
     }
 };
 
