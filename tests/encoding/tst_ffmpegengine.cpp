@@ -1,3 +1,5 @@
+#include "FileHelpers.h"
+#include "FileSizeCap.h"
 #include "MediaFixtures.h"
 #include "ReadBack.h"
 
@@ -6,11 +8,7 @@
 
 #include <QtTest>
 
-#include "FileHelpers.h"
-#include "FileSizeCap.h"
-
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace joblet;
 using joblet::test::MediaFixtures;

@@ -15,8 +15,6 @@
 #include "encoding/ProfileCatalogue.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/pixdesc.h>
 }
@@ -24,7 +22,6 @@ extern "C" {
 #include <QtTest>
 
 #include <cmath>
-#include <utility>
 
 using namespace joblet;
 using joblet::test::MediaFixtures;
