@@ -38,7 +38,7 @@ private Q_SLOTS:
     {
         for (const ProfileSettings &p : ProfileCatalogue::builtIn()) {
             if (p.container != Container::Asf)
-                continue; // encoded one by one in tst_keep
+                continue; // tst_keep encodes one of each kind
             QString t = "Name=" + p.name + '\n';
             if (p.hasVideo())
                 t += QStringLiteral("VideoWidth=%1\nVideoHeight=%2\nVideoFrameRate=%3\nVideoBitRate=%4\n")
