@@ -142,23 +142,6 @@ private Q_SLOTS:
         m_engine->Stop();
         QCOMPARE(m_events, QStringList({"state 5", "ended 0 0 "}));
     }
-
-    // Every number needs its own text, not the unknown-number one.
-    void describeKnowsEveryNumber()
-    {
-        using namespace EngineError;
-        const QList<qint32> numbers{FileNotFound, PathNotFound, AccessDenied, DiskFull, UnrecognisedMedia,
-                                    NoEncoder, NoSource, NoProfile, NoOutput, NoMatchingStreams, OutputIsInput,
-                                    DecodeFailed, EncodeFailed, WriteFailed, Stopped, Busy, InvalidArgument, Internal,
-                                    NothingEncoded, UnsupportedFormat, UnsupportedChannelLayout, NotRegularFile,
-                                    OutputTypeMismatch, PictureTooSmall, OutputShared};
-        QSet<QString> texts{describe(0)};
-        for (qint32 n : numbers) {
-            texts << describe(n);
-            QCOMPARE(QString::fromStdString(EncoderFailure(n).what()), describe(n));
-        }
-        QCOMPARE(texts.size(), numbers.size() + 1);
-    }
 };
 
 QTEST_GUILESS_MAIN(Tst_EncoderEngine)

@@ -4,16 +4,17 @@
 // what rides beside (subtitles, chapters, tags, cover); and the container
 // and codecs each profile writes.
 
-#include "EngineRun.h"
+#include "FileHelpers.h"
 #include "MediaFixtures.h"
+#include "ReadBack.h"
 
-#include "batch/OutputNaming.h"
 #include "encoding/EncoderFailure.h"
 #include "encoding/FfmpegAudio.h"
+#include "encoding/FfmpegEncoder.h"
+#include "encoding/FfmpegProbe.h"
+#include "encoding/ProfileCatalogue.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/pixdesc.h>
 }
@@ -21,112 +22,64 @@ extern "C" {
 #include <QtTest>
 
 #include <cmath>
-#include <utility>
 
 using namespace joblet;
 using joblet::test::MediaFixtures;
-using joblet::test::builtInProfile;
-using joblet::test::encodeWith;
+using joblet::test::ReadBack;
 
 namespace {
 
-// An output opened for reading back; ic null when it cannot be.
-struct Opened {
-    explicit Opened(const QString &path)
-    {
-        if (avformat_open_input(&ic, QFile::encodeName(path).constData(), nullptr, nullptr) == 0
-            && avformat_find_stream_info(ic, nullptr) < 0)
-            avformat_close_input(&ic);
-    }
-    ~Opened() { avformat_close_input(&ic); }
-    AVFormatContext *ic = nullptr;
-};
-
-// Frees what a read-back decodes with.
-struct Decoding {
-    ~Decoding()
-    {
-        avcodec_free_context(&dec);
-        av_packet_free(&pkt);
-        av_frame_free(&frame);
-    }
-    bool open(const AVCodecParameters *par)
-    {
-        dec = avcodec_alloc_context3(avcodec_find_decoder(par->codec_id));
-        return dec && avcodec_parameters_to_context(dec, par) >= 0 && avcodec_open2(dec, nullptr, nullptr) >= 0;
-    }
-    AVCodecContext *dec = nullptr;
-    AVPacket *pkt = av_packet_alloc();
-    AVFrame *frame = av_frame_alloc();
-};
+// One job through the real encoder, waited for on the event loop.
+JobOutcome encodeWith(const QString &input, const QString &profile, const QString &output)
+{
+    ProfileSettings settings;
+    for (const ProfileSettings &p : ProfileCatalogue::builtIn())
+        settings = p.name == profile ? p : settings;
+    FfmpegEncoder encoder;
+    QSignalSpy ended(&encoder, &Encoder::jobEnded);
+    encoder.start({.inputPath = input, .source = probeMediaFile(input), .profile = settings,
+                   .outputPath = output});
+    return ended.wait(120000) ? ended.first().first().value<JobOutcome>() : JobOutcome::failed(-1, "no end");
+}
 
 QString seconds(int64_t ts, AVRational timeBase)
 {
     return QString::number(double(ts) * av_q2d(timeBase), 'f', 1);
 }
 
-// "<demuxer> <codec WxH sar a:b tag>|<codec>...", "moov first" where MP4's
-// index leads, and the length.
-QString streamsOf(AVFormatContext *ic, const QString &path, double *length)
+// The streams, and "moov first" where MP4's index leads.
+QString streamsOf(const ReadBack &back, const QString &path)
 {
-    *length = ic->duration == AV_NOPTS_VALUE ? 0 : double(ic->duration) / AV_TIME_BASE;
-    QStringList parts {QString::fromLatin1(ic->iformat->name)};
-    for (unsigned i = 0; i < ic->nb_streams; ++i) {
-        const AVCodecParameters *par = ic->streams[i]->codecpar;
-        QString s = QString::fromLatin1(avcodec_get_name(par->codec_id));
-        if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
-            const AVRational sar = par->sample_aspect_ratio.num > 0 ? par->sample_aspect_ratio : AVRational {1, 1};
-            s += QStringLiteral(" %1x%2 sar %3:%4").arg(par->width).arg(par->height).arg(sar.num).arg(sar.den);
-            if (par->codec_id == AV_CODEC_ID_HEVC) // Apple's players take hvc1 only
-                s += par->codec_tag == MKTAG('h', 'v', 'c', '1') ? " hvc1" : " not hvc1";
-        }
-        parts << s;
-    }
-    QFile f(path);
-    const QByteArray head = f.open(QIODevice::ReadOnly) ? f.read(1 << 20) : QByteArray();
-    const qsizetype moov = head.indexOf("moov"), mdat = head.indexOf("mdat");
-    if (moov >= 0 && (mdat < 0 || moov < mdat))
-        parts << QStringLiteral("moov first");
-    return parts.join(u' ');
+    const QByteArray file = test::readAll(path);
+    const qsizetype moov = file.indexOf("moov"), mdat = file.indexOf("mdat");
+    return back.streams() + (moov >= 0 && (mdat < 0 || moov < mdat) ? " moov first" : "");
 }
 
 // The video stream: "WxH pixfmt trc order frames" and the marks that matter.
-QString videoOf(AVFormatContext *ic)
+QString videoOf(ReadBack &back)
 {
-    const int index = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int index = av_find_best_stream(back.ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (index < 0)
         return QStringLiteral("no video");
-    const AVStream *st = ic->streams[index];
+    const AVStream *st = back.ic->streams[index];
     const AVCodecParameters *par = st->codecpar;
     bool mastering = av_stream_get_side_data(st, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, nullptr) != nullptr;
     const bool matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr) != nullptr;
-    // Where the container says nothing of HDR, the first decoded picture may.
-    Decoding d;
-    d.open(par);
     int frames = 0;
-    bool decoded = false;
     bool bars = false; // the first picture has black columns at both sides
-    for (; av_read_frame(ic, d.pkt) >= 0; av_packet_unref(d.pkt)) {
-        if (d.pkt->stream_index != index)
-            continue;
-        ++frames;
-        if (decoded || avcodec_send_packet(d.dec, d.pkt) < 0)
-            continue;
-        while (avcodec_receive_frame(d.dec, d.frame) >= 0) {
-            const AVFrame *f = d.frame;
-            if (!decoded && f->format == AV_PIX_FMT_YUV420P) {
-                bool edgeDark = true, middleDark = true;
-                for (int y = 0; y < f->height; ++y) {
-                    const uint8_t *row = f->data[0] + y * f->linesize[0];
-                    edgeDark = edgeDark && row[0] <= 20 && row[f->width - 1] <= 20;
-                    middleDark = middleDark && row[f->width / 2] <= 20;
-                }
-                bars = edgeDark && !middleDark;
+    back.decode(AVMEDIA_TYPE_VIDEO, [&](const AVFrame *f) {
+        if (frames++ == 0 && f->format == AV_PIX_FMT_YUV420P) {
+            bool edgeDark = true, middleDark = true;
+            for (int y = 0; y < f->height; ++y) {
+                const uint8_t *row = f->data[0] + y * f->linesize[0];
+                edgeDark = edgeDark && row[0] <= 20 && row[f->width - 1] <= 20;
+                middleDark = middleDark && row[f->width / 2] <= 20;
             }
-            decoded = true;
-            mastering = mastering || av_frame_get_side_data(f, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA);
+            bars = edgeDark && !middleDark;
         }
-    }
+        // Where the container says nothing of HDR, the pictures may.
+        mastering = mastering || av_frame_get_side_data(f, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA);
+    });
     const char *order = par->field_order == AV_FIELD_PROGRESSIVE ? "progressive"
                       : par->field_order == AV_FIELD_UNKNOWN     ? "unknown"
                                                                  : "interlaced";
@@ -139,27 +92,28 @@ QString videoOf(AVFormatContext *ic)
         .arg(matrix ? " matrix" : "", mastering ? " mastering" : "", bars ? " bars" : "");
 }
 
+// A tag's value, or "-".
+QString tag(const AVDictionary *tags, const char *key)
+{
+    const AVDictionaryEntry *e = av_dict_get(tags, key, nullptr, 0);
+    return e ? QString::fromUtf8(e->value) : QStringLiteral("-");
+}
+
 // The audio tracks in file order: "language/title", "*" for the default.
 QString tracksOf(AVFormatContext *ic)
 {
     QStringList tracks;
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
         const AVStream *st = ic->streams[i];
-        if (st->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
-            continue;
-        const AVDictionaryEntry *lang = av_dict_get(st->metadata, "language", nullptr, 0);
-        const AVDictionaryEntry *title = av_dict_get(st->metadata, "title", nullptr, 0);
-        QString t = lang ? QString::fromUtf8(lang->value) : QStringLiteral("?");
-        if (title)
-            t += u'/' + QString::fromUtf8(title->value);
-        tracks << t + (st->disposition & AV_DISPOSITION_DEFAULT ? "*" : "");
+        if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            tracks << tag(st->metadata, "language") + u'/' + tag(st->metadata, "title")
+                          + (st->disposition & AV_DISPOSITION_DEFAULT ? "*" : "");
     }
     return tracks.join(u' ');
 }
 
 // Subtitle streams (codec, language, title, dispositions, cues and when the
-// first shows), covers, chapters and when they start, and the music tags
-// wherever the container keeps them.
+// first shows), covers, chapters and when they start, and the music tags.
 QString sideOf(AVFormatContext *ic)
 {
     QList<int> cues(int(ic->nb_streams));
@@ -174,38 +128,29 @@ QString sideOf(AVFormatContext *ic)
     }
     av_packet_free(&pkt);
     QStringList parts;
-    const AVDictionary *tags = ic->metadata;
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
         const AVStream *st = ic->streams[i];
-        const auto tag = [st](const char *key) {
-            const AVDictionaryEntry *e = av_dict_get(st->metadata, key, nullptr, 0);
-            return e ? QString::fromUtf8(e->value) : QStringLiteral("-");
-        };
         if (st->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
             parts << QStringLiteral("%1 %2 %3%4%5 %6 cues from %7")
-                         .arg(QLatin1String(avcodec_get_name(st->codecpar->codec_id)), tag("language"), tag("title"),
+                         .arg(QLatin1String(avcodec_get_name(st->codecpar->codec_id)), tag(st->metadata, "language"), tag(st->metadata, "title"),
                               st->disposition & AV_DISPOSITION_DEFAULT ? " default" : "",
                               st->disposition & AV_DISPOSITION_FORCED ? " forced" : "")
                          .arg(cues[int(i)])
                          .arg(first[int(i)]);
         else if (st->disposition & AV_DISPOSITION_ATTACHED_PIC)
             parts << QStringLiteral("cover %1").arg(QLatin1String(avcodec_get_name(st->codecpar->codec_id)));
-        else if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && !av_dict_get(tags, "title", nullptr, 0))
-            tags = st->metadata; // Ogg keeps them there
     }
     QStringList chapters;
     for (unsigned i = 0; i < ic->nb_chapters; ++i) {
         const AVChapter *c = ic->chapters[i];
-        const AVDictionaryEntry *e = av_dict_get(c->metadata, "title", nullptr, 0);
-        chapters << QStringLiteral("%1@%2").arg(e ? QString::fromUtf8(e->value) : QStringLiteral("-"),
-                                                seconds(c->start, c->time_base));
+        chapters << tag(c->metadata, "title") + u'@' + seconds(c->start, c->time_base);
     }
     if (!chapters.isEmpty())
         parts << QStringLiteral("chapters ") + chapters.join(u' ');
     QStringList music;
     for (const char *key : {"title", "artist", "album", "track", "date"}) {
-        if (const AVDictionaryEntry *e = av_dict_get(tags, key, nullptr, 0))
-            music << QStringLiteral("%1=%2").arg(QLatin1String(key), QString::fromUtf8(e->value));
+        if (av_dict_get(ic->metadata, key, nullptr, 0))
+            music << QLatin1String(key) + u'=' + tag(ic->metadata, key);
     }
     parts << music.join(u' ');
     return parts.join(QStringLiteral(" | "));
@@ -215,35 +160,22 @@ QString sideOf(AVFormatContext *ic)
 // the player would hear it; empty when it cannot be.
 QList<double> levelOf(const QString &path)
 {
-    const Opened in(path);
-    const int index = in.ic ? av_find_best_stream(in.ic, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : -1;
-    Decoding d;
-    if (index < 0 || !d.open(in.ic->streams[index]->codecpar))
-        return {};
+    ReadBack back(path);
     double peak = 0, sumSquares = 0;
     qint64 count = 0;
-    for (bool more = true; more;) {
-        more = av_read_frame(in.ic, d.pkt) >= 0;
-        if (more && d.pkt->stream_index != index) {
-            av_packet_unref(d.pkt);
-            continue;
-        }
-        avcodec_send_packet(d.dec, more ? d.pkt : nullptr);
-        av_packet_unref(d.pkt);
-        while (avcodec_receive_frame(d.dec, d.frame) >= 0) {
-            if (d.frame->format != AV_SAMPLE_FMT_FLTP)
-                return {};
-            for (int c = 0; c < d.frame->ch_layout.nb_channels; ++c) {
-                const auto *s = reinterpret_cast<const float *>(d.frame->extended_data[c]);
-                for (int i = 0; i < d.frame->nb_samples; ++i) {
-                    peak = std::max(peak, double(std::abs(s[i])));
-                    sumSquares += double(s[i]) * s[i];
-                }
+    bool planarFloat = true;
+    const bool decoded = back.decode(AVMEDIA_TYPE_AUDIO, [&](const AVFrame *f) {
+        planarFloat = planarFloat && f->format == AV_SAMPLE_FMT_FLTP;
+        for (int c = 0; planarFloat && c < f->ch_layout.nb_channels; ++c) {
+            const auto *s = reinterpret_cast<const float *>(f->extended_data[c]);
+            for (int i = 0; i < f->nb_samples; ++i) {
+                peak = std::max(peak, double(std::abs(s[i])));
+                sumSquares += double(s[i]) * s[i];
             }
-            count += qint64(d.frame->nb_samples) * d.frame->ch_layout.nb_channels;
+            count += f->nb_samples;
         }
-    }
-    if (count == 0)
+    });
+    if (!decoded || !planarFloat || count == 0)
         return {};
     return {20 * std::log10(peak), 10 * std::log10(sumSquares / double(count))};
 }
@@ -258,23 +190,6 @@ int combedFrames(const QString &path)
     const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Multi frame detection: TFF: *(\\d+) BFF: *(\\d+)"))
                                           .match(QString::fromLocal8Bit(p.readAll()));
     return m.hasMatch() ? m.captured(1).toInt() + m.captured(2).toInt() : -1;
-}
-
-using Matrix = QList<QList<double>>;
-
-// "stereo|c0=0.5*c0+0.5*c2|c1=..." as gains [output][input].
-Matrix parsePan(const QString &arg, int inChannels)
-{
-    const QStringList outputs = arg.split(u'|').mid(1);
-    Matrix m(outputs.size(), QList<double>(inChannels, 0.0));
-    for (qsizetype o = 0; o < outputs.size(); ++o) {
-        for (const QString &term : outputs[o].section(u'=', 1).split(u'+')) {
-            const int in = term.section(u'*', 1).mid(1).toInt();
-            if (in >= 0 && in < inChannels)
-                m[o][in] += term.section(u'*', 0, 0).toDouble();
-        }
-    }
-    return m;
 }
 
 } // namespace
@@ -292,8 +207,19 @@ private Q_SLOTS:
         av_log_set_level(AV_LOG_QUIET);
         m_media = std::make_unique<MediaFixtures>(m_dir.path());
         MediaFixtures &m = *m_media;
-        const QString plain = m.path("plain.mp4");
-        const QStringList fixtures[] = {
+        // Subtitles in French: two cues from 0.1 s and a third of 100 KiB that no real subtitle is.
+        const QString srt = m.writeFile("film.srt", "1\n00:00:00,100 --> 00:00:00,400\nBonjour\n\n"
+                                                    "2\n00:00:00,500 --> 00:00:00,900\n<i>Au revoir</i>\n\n"
+                                                    "3\n00:00:00,920 --> 00:00:00,980\n"
+                                                        + QByteArray(100 * 1024, 'x') + "\n");
+        QByteArray chapters = ";FFMETADATA1\ntitle=A Film\n";
+        for (int i = 0; i < 3; ++i) // where the clock below starts, since they are not moved with it
+            chapters += QStringLiteral("[CHAPTER]\nTIMEBASE=1/1000\nSTART=%1\nEND=%2\ntitle=%3\n")
+                            .arg(100 + i * 300).arg(400 + i * 300).arg(QStringList {"One", "Two", "Three"}[i]).toUtf8();
+        const QString meta = m.writeFile("film.txt", chapters);
+        QVERIFY2(!srt.isEmpty() && !meta.isEmpty(), qPrintable(m.lastError()));
+        const QString plain = m.path("plain.mp4"), small = "testsrc=size=160x120:rate=25:duration=";
+        QVERIFY2(m.make({
             {"plain.mp4", "-f", "lavfi", "-i", "testsrc=size=320x180:rate=25:duration=1", "-c:v", "mpeg4"},
             // A phone holds the camera upright and says so in a matrix.
             {"phone.mp4", "-i", plain, "-c", "copy", "-metadata:s:v:0", "rotate=90"},
@@ -302,7 +228,6 @@ private Q_SLOTS:
             // 30, then 15, then 10 pictures a second.
             {"vfr.mkv", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=3", "-vf",
              "select='lt(t,1)+between(t,1,2)*not(mod(n,2))+gte(t,2)*not(mod(n,3))'", "-fps_mode", "vfr", "-c:v", "mpeg4"},
-            {"24fps.mkv", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=24:duration=3", "-c:v", "mpeg4"},
             {"hdr.mkv", "-f", "lavfi", "-i", "testsrc2=size=256x144:rate=24:duration=1", "-pix_fmt", "yuv420p10le",
              "-c:v", "libx265", "-x265-params",
              "log-level=error:hdr10=1:master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)"
@@ -311,25 +236,36 @@ private Q_SLOTS:
             {"tiny.mkv", "-f", "lavfi", "-i", "testsrc=size=2x2:rate=25:duration=1", "-c:v", "ffv1"},
             {"odd.mkv", "-f", "lavfi", "-i", "testsrc=size=853x479:rate=25:duration=0.2", "-c:v", "ffv1"},
             // One second: 25 small pictures and 48 kHz stereo.
-            {"clip.mkv", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "lavfi", "-i",
+            {"clip.mkv", "-f", "lavfi", "-i", small + "1", "-f", "lavfi", "-i",
              "sine=frequency=440:sample_rate=48000:duration=1", "-ac", "2", "-c:v", "mpeg4", "-c:a", "pcm_s16le"},
             // Portrait, odd width, pixels wider than tall: fits 720 high,
             // keeping the 1441:1920 the picture shows.
             {"portrait.mkv", "-f", "lavfi", "-i", "testsrc=size=1081x1920:rate=10:duration=1", "-f", "lavfi", "-i",
              "sine=sample_rate=44100:duration=1", "-vf", "setsar=4/3", "-c:v", "ffv1", "-c:a", "pcm_s16le"},
-        };
-        for (const QStringList &f : fixtures)
-            QVERIFY2(m.ffmpeg(f.mid(1) << m.path(f.first())), qPrintable(m.lastError()));
-        // A clock that does not start at 0, as in broadcast recordings: what
-        // rides along must move with the picture and the sound.
-        QVERIFY2(!m.filmWithSubtitles(QStringLiteral("film.mkv"), 0.1).isEmpty(), qPrintable(m.lastError()));
-        QVERIFY2(!m.taggedSongWithCover().isEmpty(), qPrintable(m.lastError()));
-        // Ogg keeps the tags on the sound's stream.
-        QVERIFY2(m.ffmpeg({"-i", m.path("song.mp3"), "-map", "0:a", "-c:a", "libopus", m.path("song.opus")}),
+            // A clock that does not start at 0, as in broadcast recordings:
+            // what rides along must move with the picture and the sound.
+            {"film.mkv", "-f", "lavfi", "-i", small + "1", "-f", "lavfi", "-i", "sine=sample_rate=48000:duration=1",
+             "-i", srt, "-i", meta, "-map", "0", "-map", "1", "-map", "2", "-map_metadata", "3", "-map_chapters", "3",
+             "-c:v", "mpeg4", "-c:a", "pcm_s16le", "-c:s", "srt", "-metadata:s:s:0", "language=fre",
+             "-metadata:s:s:0", "title=Fran\u00e7ais", "-disposition:s:0", "default+forced", "-output_ts_offset", "0.1"},
+            {"song.mp3", "-f", "lavfi", "-i", "sine=sample_rate=44100:duration=1", "-f", "lavfi", "-i",
+             "testsrc=size=64x64:rate=1:duration=1", "-map", "0", "-map", "1", "-frames:v", "1", "-c:a", "libmp3lame",
+             "-c:v", "png", "-disposition:v", "attached_pic", "-metadata", "title=Song", "-metadata", "artist=Band",
+             "-metadata", "album=Record", "-metadata", "track=3", "-metadata", "date=2020"},
+            // Ogg keeps the tags on the sound's stream.
+            {"song.opus", "-i", m.path("song.mp3"), "-map", "0:a", "-c:a", "libopus"},
+            // An eng 5.1 AC-3 track and a deu stereo AAC track titled "Kommentar", the default.
+            {"deu-default.mkv", "-f", "lavfi", "-i", small + "2", "-f", "lavfi", "-i",
+             "sine=frequency=300:sample_rate=48000:duration=2", "-f", "lavfi", "-i",
+             "sine=frequency=500:sample_rate=48000:duration=2", "-map", "0:v", "-map", "1:a", "-map", "2:a", "-c:v",
+             "mpeg4", "-c:a:0", "ac3", "-ac:a:0", "6", "-c:a:1", "aac", "-ac:a:1", "2", "-metadata:s:a:0",
+             "language=eng", "-metadata:s:a:1", "language=deu", "-metadata:s:a:1", "title=Kommentar",
+             "-disposition:a:1", "default", "-disposition:a:0", "0"},
+            // Six channels of one sine 0.5 dB below full scale.
+            {"loud51.wav", "-f", "lavfi", "-i",
+             "aevalsrc=" + QStringList(6, "0.9441*sin(2*PI*330*t)").join(u'|') + ":channel_layout=5.1(side):sample_rate=48000:duration=3",
+             "-c:a", "pcm_s16le"}}),
                  qPrintable(m.lastError()));
-        for (const QString &made : {test::twoLanguageFilm(m, "eng-first.mkv", 0), test::twoLanguageFilm(m, "deu-default.mkv", 1),
-                                    test::surroundSine(m, "loud51.wav", -0.5), test::surroundSine(m, "quiet51.wav", -12)})
-            QVERIFY2(!made.isEmpty(), qPrintable(m.lastError()));
     }
 
     // Each row reads back one aspect of the output ("error N" when the
@@ -356,8 +292,6 @@ private Q_SLOTS:
         row("fields woven into frames", "dvd.mpg", h264, "dvd.mp4", "video", "720x576 yuv420p unknown progressive frames=25");
         row("variable rate keeps its pictures", "vfr.mkv", h264, "vfr.mp4", "video",
             "160x120 yuv420p unknown progressive frames=55");
-        row("MKV's last frame kept", "24fps.mkv", "WebM VP9 720p", "24fps.webm", "video",
-            "160x120 yuv420p unknown progressive frames=72");
         const QString hdr = "256x144 yuv420p10le smpte2084 progressive frames=24 mastering";
         row("HDR stays 10-bit with its mastering data", "hdr.mkv", "MP4 H.265 1080p", "hdr.mp4", "video", hdr);
         row("HDR in AV1 too", "hdr.mkv", "WebM AV1 1080p", "hdr.webm", "video", hdr);
@@ -367,41 +301,29 @@ private Q_SLOTS:
         row("too small for the encoder", "tiny.mkv", "MP4 H.265 1080p", "tiny.mp4", "video",
             QStringLiteral("error %1").arg(quint32(EngineError::PictureTooSmall), 0, 16));
 
-        // MP4 and M4A as written by the libraries have no place for a track's title.
-        row("MP4 keeps both tracks, languages and default", "eng-first.mkv", h264, "a.mp4", "tracks", "eng* deu");
-        row("MKV keeps both tracks", "eng-first.mkv", h264, "b.mkv", "tracks", "eng* deu/Kommentar");
-        row("the source's default track goes first", "deu-default.mkv", h264, "c.mkv", "tracks", "deu/Kommentar* eng");
-        row("audio-only takes the default track only", "deu-default.mkv", "Audio AAC 192 kbps", "d.m4a", "tracks", "deu*");
+        row("the source's default track goes first", "deu-default.mkv", h264, "c.mkv", "tracks", "deu/Kommentar* eng/-");
+        row("audio-only takes the default track only", "deu-default.mkv", "Audio AAC 192 kbps", "d.m4a", "tracks", "deu/-*");
 
         const QString cues = " 2 cues from 0.1 | ", film = "chapters One@0.0 Two@0.3 Three@0.6 | title=A Film";
         row("film into .mkv", "film.mkv", h264, "out.mkv", "side", "subrip fre Français default forced" + cues + film);
         row("film into MP4", "film.mkv", h264, "out.mp4", "side", "mov_text fre - default forced" + cues + film);
-        row("film into WebM", "film.mkv", "WebM VP9 720p", "out.webm", "side", "webvtt fre Français default forced" + cues + film);
         row("film into sound only", "film.mkv", "Audio AAC 192 kbps", "out.m4a", "side", film);
         row("film into ASF", "film.mkv", "Qimto Clipwright 176X144", "out.wmv", "side", film,
             "out.wmv cannot hold subrip subtitles; left out.");
         const QString music = "title=Song artist=Band album=Record track=3 date=2020";
-        row("song into M4A", "song.mp3", "Audio AAC 192 kbps", "out.m4a", "side", "cover png | " + music);
-        row("song into MP3", "song.mp3", "Audio MP3 192 kbps", "out.mp3", "side", "cover png | " + music);
         row("song into FLAC", "song.mp3", "Audio FLAC lossless", "out.flac", "side", "cover png | " + music);
-        row("song into Opus", "song.mp3", "Audio Opus 128 kbps", "out.opus", "side", music,
-            "out.opus cannot hold the cover picture; left out.");
         row("Opus song into MP3", "song.opus", "Audio MP3 192 kbps", "out.mp3", "side", music);
 
         const QString mp4 = "mov,mp4,m4a,3gp,3g2,mj2 ", webm = "matroska,webm ", small = " 160x120 sar 1:1";
-        row("MP4 H.264 1080p", "clip.mkv", "MP4 H.264 1080p", "a.mp4", "streams", mp4 + "h264" + small + " aac moov first",
-            {}, 0.04);
-        row("MP4 H.264 720p", "clip.mkv", h264, "b.mp4", "streams", mp4 + "h264" + small + " aac moov first", {}, 0.04);
+        row("MP4 H.264 720p", "clip.mkv", h264, "b.mp4", "streams", mp4 + "h264" + small + " aac 48000 2 moov first", {}, 0.04);
         row("MP4 H.265 1080p", "clip.mkv", "MP4 H.265 1080p", "c.mp4", "streams",
-            mp4 + "hevc" + small + " hvc1 aac moov first", {}, 0.04);
-        row("WebM AV1 1080p", "clip.mkv", "WebM AV1 1080p", "d.webm", "streams", webm + "av1" + small + " opus", {}, 0.04);
-        row("WebM VP9 720p", "clip.mkv", "WebM VP9 720p", "e.webm", "streams", webm + "vp9" + small + " opus", {}, 0.04);
-        row("Audio AAC 192 kbps", "clip.mkv", "Audio AAC 192 kbps", "f.m4a", "streams", mp4 + "aac moov first", {}, 0.03);
-        row("Audio Opus 128 kbps", "clip.mkv", "Audio Opus 128 kbps", "g.opus", "streams", "ogg opus", {}, 0.03);
+            mp4 + "hevc" + small + " hvc1 aac 48000 2 moov first", {}, 0.04);
+        row("WebM VP9 720p", "clip.mkv", "WebM VP9 720p", "e.webm", "streams", webm + "vp9" + small + " opus 48000 2", {}, 0.04);
+        row("Audio Opus 128 kbps", "clip.mkv", "Audio Opus 128 kbps", "g.opus", "streams", "ogg opus 48000 2", {}, 0.03);
         // The encoder's delay, as in every MP3.
-        row("Audio MP3 192 kbps", "clip.mkv", "Audio MP3 192 kbps", "i.mp3", "streams", "mp3 mp3", {}, 0.05);
+        row("Audio MP3 192 kbps", "clip.mkv", "Audio MP3 192 kbps", "i.mp3", "streams", "mp3 mp3 48000 2", {}, 0.05);
         row("portrait, odd, non-square", "portrait.mkv", h264, "k.mp4", "streams",
-            mp4 + "h264 540x720 sar 1:1 aac moov first", {}, 0.1);
+            mp4 + "h264 540x720 sar 1:1 aac 44100 2 moov first", {}, 0.1);
     }
     void keeps()
     {
@@ -410,138 +332,72 @@ private Q_SLOTS:
         QFETCH(QString, output);
         QFETCH(QString, aspect);
         QFETCH(double, slack);
-        const ProfileSettings settings = builtInProfile(profile);
-        QVERIFY(!settings.name.isEmpty());
         QTemporaryDir out;
         const QString path = out.filePath(output);
-        const test::EngineOutcome outcome = encodeWith(m_media->path(input), settings, path);
+        const JobOutcome outcome = encodeWith(m_media->path(input), profile, path);
         QTEST(outcome.note, "note");
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden),
-                 outcome.error ? QStringList() : QStringList {output});
-        if (outcome.error) {
-            QTEST(QStringLiteral("error %1").arg(quint32(outcome.error), 0, 16), "expected");
+                 outcome.number ? QStringList() : QStringList {output});
+        if (outcome.number) {
+            QTEST(QStringLiteral("error %1").arg(quint32(outcome.number), 0, 16), "expected");
             return;
         }
-        const Opened back(path);
+        ReadBack back(path);
         QVERIFY(back.ic);
-        double length = 0;
-        QTEST(aspect == "video"    ? videoOf(back.ic)
+        QTEST(aspect == "video"    ? videoOf(back)
               : aspect == "tracks" ? tracksOf(back.ic)
               : aspect == "side"   ? sideOf(back.ic)
-                                   : streamsOf(back.ic, path, &length),
+                                   : streamsOf(back, path),
               "expected");
         if (slack > 0)
-            QVERIFY2(qAbs(length - 1.0) <= slack + 1e-3, qPrintable(QString::number(length)));
-        if (input == QLatin1String("dvd.mpg")) {
-            QVERIFY(combedFrames(m_media->path(input)) > 10); // the fixture is woven
+            QVERIFY2(qAbs(back.seconds() - 1.0) <= slack + 1e-3, qPrintable(QString::number(back.seconds())));
+        if (input == QLatin1String("dvd.mpg"))
             QCOMPARE(combedFrames(path), 0);
-        }
     }
 
+    // Centre and surround at -3 dB, the sum of each side's gains 1 so that
+    // nothing clips: 0.4142 and 0.2929 are 1 and 0.7071 over 2.4142.
     void downmix_data()
     {
-        QTest::addColumn<QString>("layout"); // empty: channels without names
-        QTest::addColumn<int>("inChannels");
+        QTest::addColumn<QString>("layout"); // empty: six channels without names
         QTest::addColumn<int>("outChannels");
-        QTest::addColumn<Matrix>("gains"); // empty: no pan needed
-        const double f = 0.414214, s = 0.292893; // 1 and 0.7071 over their sum 2.4142
-        const double f7 = 0.320377, s7 = 0.226541; // 1 and three times 0.7071
-        const double t = 1.0 / 3;
-        QTest::newRow("5.1 side: LFE out, centre and surround at -3 dB, no clipping")
-            << "5.1(side)" << 6 << 2 << Matrix {{f, 0, s, 0, s, 0}, {0, f, s, 0, 0, s}};
-        QTest::newRow("5.1 back: back channels count as surround")
-            << "5.1" << 6 << 2 << Matrix {{f, 0, s, 0, s, 0}, {0, f, s, 0, 0, s}};
+        QTest::addColumn<QString>("pan"); // empty: none needed
+        QTest::newRow("5.1 side: LFE out")
+            << "5.1(side)" << 2 << "stereo|c0=0.41421356*c0+0.29289322*c2+0.29289322*c4|c1=0.41421356*c1+0.29289322*c2+0.29289322*c5";
+        // 1 and three times 0.7071 over 3.1213.
         QTest::newRow("7.1: side and back both")
-            << "7.1" << 8 << 2 << Matrix {{f7, 0, s7, 0, s7, 0, s7, 0}, {0, f7, s7, 0, 0, s7, 0, s7}};
+            << "7.1" << 2 << "stereo|c0=0.32037724*c0+0.22654092*c2+0.22654092*c4+0.22654092*c6"
+                             "|c1=0.32037724*c1+0.22654092*c2+0.22654092*c5+0.22654092*c7";
         QTest::newRow("6.1: centre back to both sides")
-            << "6.1" << 7 << 2 << Matrix {{f7, 0, s7, 0, s7, s7, 0}, {0, f7, s7, 0, s7, 0, s7}};
-        QTest::newRow("5.1 to mono: all but LFE, evenly")
-            << "5.1(side)" << 6 << 1 << Matrix {{0.2, 0.2, 0.2, 0, 0.2, 0.2}};
+            << "6.1" << 2 << "stereo|c0=0.32037724*c0+0.22654092*c2+0.22654092*c4+0.22654092*c5"
+                             "|c1=0.32037724*c1+0.22654092*c2+0.22654092*c4+0.22654092*c6";
+        QTest::newRow("5.1 to mono: all but LFE, evenly") << "5.1(side)" << 1 << "mono|c0=0.2*c0+0.2*c1+0.2*c2+0.2*c4+0.2*c5";
         QTest::newRow("unnamed channels: round-robin")
-            << "" << 6 << 2 << Matrix {{t, 0, t, 0, t, 0}, {0, t, 0, t, 0, t}};
-        QTest::newRow("only LFE: not silent") << "LFE+LFE2" << 2 << 1 << Matrix {{0.5, 0.5}};
-        QTest::newRow("stereo stays") << "stereo" << 2 << 2 << Matrix {};
-        QTest::newRow("mono upmix left to the resampler") << "mono" << 1 << 2 << Matrix {};
+            << "" << 2 << "stereo|c0=0.33333333*c0+0.33333333*c2+0.33333333*c4|c1=0.33333333*c1+0.33333333*c3+0.33333333*c5";
+        QTest::newRow("only LFE: not silent") << "LFE+LFE2" << 1 << "mono|c0=0.5*c0+0.5*c1";
+        QTest::newRow("mono upmix left to the resampler") << "mono" << 2 << "";
     }
     void downmix()
     {
         QFETCH(QString, layout);
-        QFETCH(int, inChannels);
         QFETCH(int, outChannels);
-        QFETCH(Matrix, gains);
-        AVChannelLayout in {};
-        if (layout.isEmpty())
-            in = AVChannelLayout {AV_CHANNEL_ORDER_UNSPEC, inChannels, {0}, nullptr};
-        else
-            QCOMPARE(av_channel_layout_from_string(&in, qPrintable(layout)), 0);
-        QCOMPARE(in.nb_channels, inChannels);
-        const std::optional<QString> pan = transcode::downmixPan(in, outChannels);
+        AVChannelLayout in {AV_CHANNEL_ORDER_UNSPEC, 6, {0}, nullptr};
+        QVERIFY(layout.isEmpty() || av_channel_layout_from_string(&in, qPrintable(layout)) == 0);
+        QTEST(transcode::downmixPan(in, outChannels).value_or(QString()), "pan");
         av_channel_layout_uninit(&in);
-        QCOMPARE(pan.has_value(), !gains.isEmpty());
-        if (!pan)
-            return;
-        const Matrix m = parsePan(*pan, inChannels);
-        QCOMPARE(m.size(), gains.size());
-        for (qsizetype o = 0; o < m.size(); ++o) {
-            for (int i = 0; i < inChannels; ++i)
-                QVERIFY2(std::abs(m[o][i] - gains[o][i]) < 1e-5, qPrintable(*pan));
-        }
     }
 
-    // Six channels of one sine: stereo has it at the sine's own level
-    // whatever the codec, never beyond full scale.
-    void loudness_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<double>("peakDb");
-        QTest::addColumn<QString>("profile");
-        QTest::addColumn<QString>("output");
-        for (const auto &[input, peak] : {std::pair {"loud51.wav", -0.5}, std::pair {"quiet51.wav", -12.0}}) {
-            for (const auto &[profile, output] : {std::pair {"Audio AAC 192 kbps", "a.m4a"},
-                                                  std::pair {"Audio Opus 128 kbps", "b.opus"},
-                                                  std::pair {"Audio MP3 192 kbps", "c.mp3"}})
-                QTest::addRow("%s, %g dBFS", profile, peak) << input << peak << profile << output;
-        }
-    }
+    // Six channels of one sine near full scale: stereo has it at the sine's
+    // own level, neither clipped nor faded.
     void loudness()
     {
-        QFETCH(QString, input);
-        QFETCH(double, peakDb);
-        QFETCH(QString, profile);
-        QFETCH(QString, output);
         QTemporaryDir out;
-        const QString path = out.filePath(output);
-        QCOMPARE(quint32(encodeWith(m_media->path(input), builtInProfile(profile), path).error), 0u);
+        const QString path = out.filePath("a.mp3");
+        QCOMPARE(quint32(encodeWith(m_media->path("loud51.wav"), "Audio MP3 192 kbps", path).number), 0u);
         const QList<double> level = levelOf(path); // peak, RMS
         QCOMPARE(level.size(), 2);
         QVERIFY2(level[0] <= 0.0, qPrintable(QString::number(level[0])));
-        const double sineRms = peakDb - 10 * std::log10(2.0);
-        QVERIFY2(std::abs(level[1] - sineRms) <= 0.5, qPrintable(QString::number(level[1])));
-    }
-
-    // An explicit name whose type cannot hold the profile's streams is
-    // refused at Start, before anything is written; the names follow the
-    // profile from the one place.
-    void refusesAndNames()
-    {
-        const ProfileSettings mp4 = builtInProfile("MP4 H.264 720p");
-        QTemporaryDir out;
-        try {
-            encodeWith(m_media->path("clip.mkv"), mp4, out.filePath("talk.wmv"));
-            QFAIL("not refused");
-        } catch (const EncoderFailure &e) {
-            QCOMPARE(quint32(e.number()), quint32(EngineError::OutputTypeMismatch));
-            QVERIFY2(e.description().contains("talk.wmv") && e.description().contains("MP4 H.264 720p"),
-                     qPrintable(e.description()));
-            QCOMPARE(OutputNaming::refusal(mp4, "talk.wmv"), e.description());
-        }
-        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.v1.avi", 1, 1, mp4), QStringLiteral("/m/talk.v1.mp4"));
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.MP4", 1, 1, mp4), QStringLiteral("/m/talk_1.mp4"));
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.avi", 1, 0, builtInProfile("Audio AAC 192 kbps")),
-                 QStringLiteral("/m/talk.m4a"));
-        QCOMPARE(OutputNaming::fromMedia("/m/talk.avi", 1, 0, builtInProfile("Qimto Audio 64K Stereo")),
-                 OutputNaming::fromMedia("/m/talk.avi", 1, 0));
+        QVERIFY2(std::abs(level[1] - (-0.5 - 10 * std::log10(2.0))) <= 0.5, qPrintable(QString::number(level[1])));
     }
 };
 

@@ -1,15 +1,8 @@
 #include "FakeEncoderEngine.h"
-#include "MediaFixtures.h"
 
 #include "batch/BatchList.h"
-#include "encoding/EncoderFailure.h"
-#include "encoding/EngineFactory.h"
 #include "encoding/ProfileCatalogue.h"
 #include "session/SessionRunner.h"
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 #include <QtTest>
 
@@ -29,8 +22,8 @@ public:
     std::function<void(EncoderEngine &, qint32)> onState; // the run's engine changed state
     std::function<void(int)> onJobStarted;
 
-    explicit Harness(const EngineFactory *engines = nullptr)
-        : runner(list, engines ? *engines : fakes.factory())
+    Harness()
+        : runner(list, fakes.factory())
     {
         connect(&runner, &SessionRunner::engineCreated, this, [this](EncoderEngine *engine) {
             events << QStringLiteral("created");
@@ -94,7 +87,6 @@ private Q_SLOTS:
         QTest::newRow("unknown profile") << "Nothing Like It" << finish << 0
                                          << "No installed profile is named \"Nothing Like It\"." << "Error:1" << false;
         QTest::newRow("error event") << def << fail << EngineError::DecodeFailed << why << "Error:A04B0007" << true;
-        QTest::newRow("error event, small") << def << fail << 91 << why << "Error:5B" << true;
         QTest::newRow("start fails") << def << int(FakeJobPlan::FailAtStart) << EngineError::NoMatchingStreams << why
                                      << "Error:A04B0005" << true;
         QTest::newRow("input unusable") << def << -1 << EngineError::UnrecognisedMedia << why << "Error:C00D1B71" << false;
@@ -197,38 +189,6 @@ private Q_SLOTS:
         runner.reset();
         QCOMPARE(fakes->alive, 0);
         QCoreApplication::processEvents(); // nothing queued may reach the dead runner
-    }
-
-    void realEngine()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        av_log_set_level(AV_LOG_QUIET); // the broken clip is broken on purpose
-        test::MediaFixtures media(dir.path());
-        const QString first = media.audioVideoClip("first.avi", 1.0);
-        const QString last = media.audioVideoClip("last.avi", 1.0);
-        const QString broken = media.path("broken.avi"); // video scrambled past decoding
-        QVERIFY2(!first.isEmpty() && !last.isEmpty(), qPrintable(media.lastError()));
-        QVERIFY2(media.ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30:duration=1", "-c:v", "mpeg4",
-                               "-bsf:v", "noise=amount=1", broken}),
-                 qPrintable(media.lastError()));
-
-        const EngineFactory real;
-        Harness h(&real);
-        for (const QString &in : {first, broken, last})
-            h.list.append(BatchItem {in, dir.filePath(QFileInfo(in).baseName() + ".wmv"), DefaultProfileName, {}, {}});
-        QCOMPARE(h.run(), SessionRunner::Outcome::Finished);
-        QCOMPARE(h.result(1), QString("Done"));
-        QCOMPARE(h.result(2), SessionRunner::resultText(EngineError::DecodeFailed));
-        QVERIFY(!h.detail(2).isEmpty());
-        QCOMPARE(h.result(3), QString("Done"));
-
-        // The engine that failed still writes a whole file for the next job.
-        AVFormatContext *ic = nullptr;
-        QCOMPARE(avformat_open_input(&ic, QFile::encodeName(dir.filePath("last.wmv")).constData(), nullptr, nullptr), 0);
-        const bool whole = avformat_find_stream_info(ic, nullptr) >= 0 && ic->nb_streams == 2;
-        avformat_close_input(&ic);
-        QVERIFY(whole);
     }
 };
 

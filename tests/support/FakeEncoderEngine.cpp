@@ -12,14 +12,6 @@ EncoderFailure failure(qint32 number, const QString &description)
     return description.isEmpty() ? EncoderFailure(number) : EncoderFailure(number, description);
 }
 
-ProfileCollection collectionOf(const QList<ProfileSettings> &settings)
-{
-    QList<EncoderProfile> profiles;
-    for (const ProfileSettings &s : settings)
-        profiles << EncoderProfile(s);
-    return ProfileCollection(profiles);
-}
-
 } // namespace
 
 FakeEngineScript::FakeEngineScript()
@@ -29,22 +21,15 @@ FakeEngineScript::FakeEngineScript()
 
 void FakeEngineScript::setSource(const QString &path, int audio, int video)
 {
-    SourceInfo info;
-    info.audioCount = audio;
-    info.videoCount = video;
-    if (video > 0) {
-        info.width = 320;
-        info.height = 240;
-    }
     sourceFailures.remove(path);
-    sources.insert(path, info);
+    sources.insert(path, SourceInfo {audio, video, 0, video > 0 ? 320 : 0, video > 0 ? 240 : 0});
 }
 
 void FakeEngineScript::setSourceFailure(const QString &path, qint32 number,
                                         const QString &description)
 {
     sources.remove(path);
-    sourceFailures.insert(path, FakeFailure{number, description});
+    sourceFailures.insert(path, FakeJobPlan{FakeJobPlan::Fail, number, description});
 }
 
 void FakeEngineScript::setJob(const QString &path, FakeJobPlan::Outcome outcome, qint32 number,
@@ -59,7 +44,10 @@ std::shared_ptr<const MediaCatalogue> fakeCatalogue(std::shared_ptr<FakeEngineSc
         [script] {
             if (script->creationFailure != 0) // no encoder installed: no catalogue either
                 throw EncoderFailure(script->creationFailure);
-            return collectionOf(script->profiles);
+            QList<EncoderProfile> profiles;
+            for (const ProfileSettings &s : script->profiles)
+                profiles << EncoderProfile(s);
+            return ProfileCollection(profiles);
         },
         [script](const QString &path) {
             if (script->creationFailure != 0)
@@ -92,39 +80,28 @@ void FakeEncoder::startJob(const EncodeJob &job)
     if (plan.outcome == FakeJobPlan::FailAtStart)
         throw failure(plan.number, plan.description);
     m_job = job;
-    m_running = true;
-    switch (plan.outcome) {
-    case FakeJobPlan::Finish:
+    if (plan.outcome != FakeJobPlan::Fail)
         postRunning(job.id);
+    if (plan.outcome == FakeJobPlan::Finish)
         finishJob(plan.description);
-        break;
-    case FakeJobPlan::Fail:
+    else if (plan.outcome == FakeJobPlan::Fail)
         failJob(plan.number, plan.description);
-        break;
-    case FakeJobPlan::Hang:
-    case FakeJobPlan::FailAtStart:
-        postRunning(job.id);
-        break;
-    }
 }
 
 void FakeEncoder::stopJob()
 {
     m_script->log << QStringLiteral("Stop");
-    m_running = false;
     if (m_script->stopFindsFinished)
         finishedBeforeStop({});
 }
 
 void FakeEncoder::finishJob(const QString &note)
 {
-    m_running = false;
     postEnded(m_job.id, JobOutcome::finished(note));
 }
 
 void FakeEncoder::failJob(qint32 number, const QString &description)
 {
-    m_running = false;
     postEnded(m_job.id, JobOutcome::failed(number, description.isEmpty() ? EngineError::describe(number) : description));
 }
 

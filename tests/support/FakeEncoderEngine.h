@@ -40,11 +40,6 @@ struct FakeJobPlan {
     QString description; // empty: EngineError::describe(number)
 };
 
-struct FakeFailure {
-    qint32 number = 0;
-    QString description; // empty: EngineError::describe(number)
-};
-
 // Shared by every fake an installer creates, so a test can script engines
 // that the code under test makes and throws away itself. Only used on the
 // test's thread.
@@ -54,7 +49,7 @@ struct FakeEngineScript {
 
     // What AutoSetFileSource finds: per path, else one audio and one video stream.
     QHash<QString, joblet::SourceInfo> sources;
-    QHash<QString, FakeFailure> sourceFailures;
+    QHash<QString, FakeJobPlan> sourceFailures; // outcomes ignored
 
     // Per input path, else defaultJob.
     QHash<QString, FakeJobPlan> jobs;
@@ -95,10 +90,6 @@ public:
     void finishJob(const QString &note = {});
     void failJob(qint32 number, const QString &description = {});
 
-    // The job handed to the last successful start.
-    const joblet::EncodeJob &lastJob() const { return m_job; }
-    bool jobRunning() const { return m_running; }
-
     void setProgress(const joblet::EncodeProgress &progress) { m_progress = progress; }
     joblet::EncodeProgress progress() const override { return m_progress; }
 
@@ -109,7 +100,6 @@ protected:
 private:
     std::shared_ptr<FakeEngineScript> m_script;
     joblet::EncodeJob m_job;
-    bool m_running = false;
     joblet::EncodeProgress m_progress;
 };
 

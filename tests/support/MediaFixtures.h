@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -20,27 +21,12 @@ public:
                            QSize size = {320, 240}, int fps = 30);
     // 16-bit PCM, mono 48 kHz: every profile has to resample it.
     QString audioOnly(const QString &name = QStringLiteral("tone.wav"), double seconds = 2.0);
-    // mpeg4 without audio, at 25 fps so that the frame rate is converted.
-    QString videoOnly(const QString &name = QStringLiteral("silent.avi"), double seconds = 2.0,
-                      QSize size = {176, 144});
-    QString stillImage(const QString &name = QStringLiteral("still.bmp"), QSize size = {160, 120});
-    // A Matroska file carrying nothing but subtitles.
-    QString subtitlesOnly(const QString &name = QStringLiteral("subtitles.mkv"));
     // Plain text under a media file's name.
     QString textFile(const QString &name = QStringLiteral("notes.avi"));
-    QString emptyFile(const QString &name = QStringLiteral("empty.mp4"));
-    // An MP4 cut in half: its index, written last, is gone.
-    QString truncatedMp4(const QString &name = QStringLiteral("cut.mp4"));
-    // An AVI cut short: readable up to the cut, as a broken download would be.
-    QString truncatedAvi(const QString &name = QStringLiteral("cut.avi"), double seconds = 3.0);
-
-    // A 2 s Matroska clip whose video timestamps jump by `seconds` at the
-    // second second: for one picture only (`spike`) or from there on.
-    QString timestampJump(const QString &name, double seconds, bool spike);
-    // A PCM WAV header claiming what the caller likes, over silence.
-    QString wav(const QString &name, int channels, int sampleRate, double seconds);
-    // An ASF whose header survives and whose data packets are all gone.
-    QString headerOnlyAsf(const QString &name = QStringLiteral("hollow.asf"));
+    QString writeFile(const QString &name, const QByteArray &data);
+    // Each entry a file's name, then the ffmpeg arguments that make it;
+    // false at the first that fails.
+    bool make(const QList<QStringList> &files);
 
     QString path(const QString &name) const;
     const QString &lastError() const { return m_lastError; }
@@ -48,37 +34,12 @@ public:
     // Runs ffmpeg with `args` after the common options; false on failure.
     bool ffmpeg(const QStringList &args);
 
-    // What rides beside the picture and the sound.
-    // A 1 s film in Matroska titled "A Film", its clock starting at
-    // `startSeconds`: small picture, one sound, chapters "One" "Two" "Three"
-    // at 0, 0.3 and 0.6 s, and an SRT track in French titled "Français",
-    // shown by default and forced, with two cues from 0.1 s and a third of
-    // 100 KiB that no real subtitle is.
-    QString filmWithSubtitles(const QString &name = QStringLiteral("film.mkv"), double startSeconds = 0);
-    // A 1 s MP3 tagged title "Song", artist "Band", album "Record", track 3,
-    // date 2020, with a small PNG cover.
-    QString taggedSongWithCover(const QString &name = QStringLiteral("song.mp3"));
-
 private:
     // ffmpeg with `args`, bit-exact, into `name`; its path or empty.
-    QString make(const QString &name, const QStringList &args);
-    QString writeFile(const QString &name, const QByteArray &data);
-    QString truncateCopy(const QString &from, const QString &name, double keep);
+    QString makeOne(const QString &name, const QStringList &args);
 
     QString m_folder;
     QString m_lastError;
 };
-
-} // namespace joblet::test
-
-// Inputs for the audio tracks' tests.
-namespace joblet::test {
-
-// A small film in Matroska: an eng 5.1 AC-3 track and a deu stereo AAC
-// track titled "Kommentar"; `defaultTrack` (0 or 1) is the one flagged default.
-QString twoLanguageFilm(MediaFixtures &media, const QString &name, int defaultTrack);
-// 16-bit 5.1 WAV whose six channels carry one sine at `peakDb` dBFS: near
-// 0 the mix that clips when a downmix adds channels at full gain.
-QString surroundSine(MediaFixtures &media, const QString &name, double peakDb, double seconds = 3.0);
 
 } // namespace joblet::test
