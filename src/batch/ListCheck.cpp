@@ -48,14 +48,17 @@ public:
     }
 
 private:
-    QString unknownProfile(const QString &name) const
+    // A list of many rows usually shares a few names: each is looked for once.
+    QString unknownProfile(const QString &name)
     {
+        if (const auto it = m_unknown.constFind(name); it != m_unknown.constEnd())
+            return *it;
         QStringList names;
         for (const EncoderProfile &p : m_profiles)
             names << p.Name();
         const QStringList near = nearestNames(names, name);
         const QString text = QStringLiteral("no profile is named \"%1\"").arg(name);
-        return near.isEmpty() ? text : text + QStringLiteral("; nearest: \"%1\"").arg(near.join(QStringLiteral("\", \"")));
+        return m_unknown[name] = near.isEmpty() ? text : text + QStringLiteral("; nearest: \"%1\"").arg(near.join(QStringLiteral("\", \"")));
     }
 
     void add(qint32 number, const QString &text) { m_problems.append({m_row, number, text}); }
@@ -106,6 +109,7 @@ private:
     const MediaCatalogue &m_catalogue;
     const ProfileCollection m_profiles;
     QList<RowProblem> &m_problems;
+    QHash<QString, QString> m_unknown; // profile name -> why it is refused
     QHash<QString, int> m_writers; // output place -> the first row writing it
     int m_row = 0;
 };
