@@ -38,7 +38,6 @@ void Encoder::start(EncodeJob job)
         throw EncoderFailure(EngineError::OutputTypeMismatch, outputMismatch(job.profile, job.outputPath));
 
     job.id = ++m_jobId;
-    m_finishedBeforeStop.reset();
     // Set before the job begins, so that its first reports count; told
     // only once it has begun, since a job that never began never ends.
     m_state = RunState::Starting;

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace joblet {
 
 // The values are the ones the property panel and stored reports show.
