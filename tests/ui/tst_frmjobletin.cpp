@@ -64,8 +64,6 @@ struct FailureRow {
 
 } // namespace
 
-Q_DECLARE_METATYPE(ScheduleRow)
-Q_DECLARE_METATYPE(FailureRow)
 
 class Tst_FrmJobletIn : public QObject {
     Q_OBJECT
