@@ -137,16 +137,10 @@ private Q_SLOTS:
                                                             std::tuple {"65ch.wav", 65, 48000, 0.1},
                                                             std::tuple {"64ch.wav", 64, 48000, 0.5}}) {
             const quint32 bytes = quint32(seconds * rate) * quint32(channels) * 2;
-            QByteArray wav;
-            QDataStream s(&wav, QIODevice::WriteOnly);
-            s.setByteOrder(QDataStream::LittleEndian);
-            s.writeRawData("RIFF", 4);
-            s << quint32(36 + bytes);
-            s.writeRawData("WAVEfmt ", 8);
-            s << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
-              << quint16(channels * 2) << quint16(16);
-            s.writeRawData("data", 4);
-            s << bytes;
+            const auto le = [](auto v) { v = qToLittleEndian(v); return QByteArray(reinterpret_cast<const char *>(&v), sizeof v); };
+            const QByteArray wav = "RIFF" + le(36 + bytes) + "WAVEfmt " + le(16u) + le(quint16(1)) + le(quint16(channels))
+                                 + le(quint32(rate)) + le(quint32(rate * channels * 2)) + le(quint16(channels * 2))
+                                 + le(quint16(16)) + "data" + le(bytes);
             QVERIFY(!m.writeFile(name, wav + QByteArray(qsizetype(bytes), '\0')).isEmpty());
         }
     }
