@@ -42,6 +42,9 @@ struct Rig {
     }
 };
 
+// `leftover` claimed by an earlier instance; `content` null: no file.
+struct TickRow { QStringList rows; QByteArray leftover, content; QStringList jobs; };
+
 } // namespace
 
 class Tst_HandOffPoller : public QObject {
@@ -50,30 +53,22 @@ class Tst_HandOffPoller : public QObject {
 private Q_SLOTS:
     void oneTick_data()
     {
-        QTest::addColumn<QStringList>("rows");
-        QTest::addColumn<QByteArray>("leftover"); // claimed by an earlier instance
-        QTest::addColumn<QByteArray>("content");  // null: no file
-        QTest::addColumn<QStringList>("jobs");
-
-        QTest::newRow("case and blank duplicates") << QStringList{" /m/Talk.AVI  ", "/m/b.avi"} << QByteArray()
-            << QByteArray("  /M/talk.avi \r\n/m/B.AVI\r\n/m/c.avi\r\n") << QStringList{"/m/c.avi|/m/c.wmv"};
+        QTest::addColumn<TickRow>("row");
+        QTest::newRow("case and blank duplicates") << TickRow{{" /m/Talk.AVI  ", "/m/b.avi"}, {},
+            "  /M/talk.avi \r\n/m/B.AVI\r\n/m/c.avi\r\n", {"/m/c.avi|/m/c.wmv"}};
         // CR alone ends a line, LF alone does not (and a line holding one is
         // no path); short and blank lines are none either; a tab is no blank;
         // the last line needs no end.
-        QTest::newRow("line ends and no-paths") << QStringList{} << QByteArray()
-            << QByteArray("/m/a.avi\r/m/b.avi\n/m/c.avi\r\nab\r\n   \r\n\r\n\r x  \r\n\t/m/e.avi ")
-            << QStringList{"/m/a.avi|/m/a.wmv", "\t/m/e.avi|\t/m/e.wmv"};
-        QTest::newRow("no file") << QStringList{} << QByteArray() << QByteArray() << QStringList{};
-        QTest::newRow("leftover first") << QStringList{} << QByteArray("/m/left.avi\r\n")
-                                        << QByteArray("/m/new.avi\r\n")
-                                        << QStringList{"/m/left.avi|/m/left.wmv", "/m/new.avi|/m/new.wmv"};
+        QTest::newRow("line ends and no-paths") << TickRow{{}, {},
+            "/m/a.avi\r/m/b.avi\n/m/c.avi\r\nab\r\n   \r\n\r\n\r x  \r\n\t/m/e.avi ", {"/m/a.avi|/m/a.wmv", "\t/m/e.avi|\t/m/e.wmv"}};
+        QTest::newRow("no file") << TickRow{};
+        QTest::newRow("leftover first")
+            << TickRow{{}, "/m/left.avi\r\n", "/m/new.avi\r\n", {"/m/left.avi|/m/left.wmv", "/m/new.avi|/m/new.wmv"}};
     }
     void oneTick()
     {
-        QFETCH(QStringList, rows);
-        QFETCH(QByteArray, leftover);
-        QFETCH(QByteArray, content);
-        QFETCH(QStringList, jobs);
+        QFETCH(TickRow, row);
+        const auto &[rows, leftover, content, jobs] = row;
         Rig r;
         QVERIFY(leftover.isNull() || writeFile(r.claimed, leftover));
         QVERIFY(content.isNull() || writeFile(r.file, content));

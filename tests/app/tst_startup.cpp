@@ -69,6 +69,13 @@ struct Start {
     }
 };
 
+// `files`: "input|output".
+struct LineRow { QStringList arguments; Kind kind; QString files; bool run; };
+struct PathsRow { QString folder; int mode; bool beside; };
+// `answer` a QMessageBox button; `rows` the list's Results afterwards,
+// `fileAfter` the file's after a normal close.
+struct OfferRow { bool unattended; int answer; QStringList rows, fileAfter; };
+
 BatchItem job(const QString &input, const QString &result = QString())
 {
     return {input, input + ".wmv", QStringLiteral("Profile"), result, QString()};
@@ -104,50 +111,40 @@ private Q_SLOTS:
 
     void commandLine_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("files"); // input|output
-        QTest::addColumn<bool>("run");
-        QTest::newRow("path then token") << QStringList{"@/talk.avi", "<RUN>"} << Kind::Job
-                                         << "@/talk.avi|@/talk.wmv" << true;
-        QTest::newRow("token glued, WMA") << QStringList{"@/Song.WMA<RUN>"} << Kind::Job
-                                          << "@/Song.WMA|@/Song.WMA_1.wma" << true;
-        QTest::newRow("token first") << QStringList{"<RUN>", "@/x.avi"} << Kind::NoFile << "|" << true;
+        QTest::addColumn<LineRow>("row");
+        QTest::newRow("path then token") << LineRow{{"@/talk.avi", "<RUN>"}, Kind::Job, "@/talk.avi|@/talk.wmv", true};
+        QTest::newRow("token glued, WMA") << LineRow{{"@/Song.WMA<RUN>"}, Kind::Job, "@/Song.WMA|@/Song.WMA_1.wma", true};
+        QTest::newRow("token first") << LineRow{{"<RUN>", "@/x.avi"}, Kind::NoFile, "|", true};
         // An option only when no file has its name.
-        QTest::newRow("option naming a file") << QStringList{"--version"} << Kind::Job << "--version|--verswmv" << false;
-        QTest::newRow("blank inside path") << QStringList{"@/my", "talk.avi"} << Kind::Job
-                                           << "@/my talk.avi|@/my talk.wmv" << false;
-        QTest::newRow("list file") << QStringList{"@/week.JLT", "<RUN>"} << Kind::List << "@/week.JLT|" << true;
+        QTest::newRow("option naming a file") << LineRow{{"--version"}, Kind::Job, "--version|--verswmv", false};
+        QTest::newRow("blank inside path") << LineRow{{"@/my", "talk.avi"}, Kind::Job, "@/my talk.avi|@/my talk.wmv", false};
+        QTest::newRow("list file") << LineRow{{"@/week.JLT", "<RUN>"}, Kind::List, "@/week.JLT|", true};
     }
     void commandLine()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, files);
-        const CommandLine line = CommandLine::parse(argv(arguments));
-        QTEST(line.kind(), "kind");
-        QCOMPARE(line.input() + '|' + line.output(), at(files));
-        QTEST(line.startRun(), "run");
+        QFETCH(LineRow, row);
+        const CommandLine line = CommandLine::parse(argv(row.arguments));
+        QCOMPARE(line.kind(), row.kind);
+        QCOMPARE(line.input() + '|' + line.output(), at(row.files));
+        QCOMPARE(line.startRun(), row.run);
     }
 
     // The marker and hand-off file stay beside the program only in a
     // folder that is the user's alone, whatever its name.
     void programPaths_data()
     {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("beside");
-        QTest::newRow("portable, the user's own") << "portable" << 0700 << true;
-        QTest::newRow("group-writable") << "shared" << 0775 << false;
-        QTest::newRow("writable by others") << "open" << 0757 << false;
-        QTest::newRow("read-only") << "readonly" << 0555 << false;
-        QTest::newRow("a system install, root's too") << "/usr/bin" << -1 << false;
-        QTest::newRow("another user's") << "other" << 0755 << false;
+        QTest::addColumn<PathsRow>("row");
+        QTest::newRow("portable, the user's own") << PathsRow{"portable", 0700, true};
+        QTest::newRow("group-writable") << PathsRow{"shared", 0775, false};
+        QTest::newRow("writable by others") << PathsRow{"open", 0757, false};
+        QTest::newRow("read-only") << PathsRow{"readonly", 0555, false};
+        QTest::newRow("a system install, root's too") << PathsRow{"/usr/bin", -1, false};
+        QTest::newRow("another user's") << PathsRow{"other", 0755, false};
     }
     void programPaths()
     {
-        QFETCH(QString, folder);
-        QFETCH(int, mode);
-        QFETCH(bool, beside);
+        QFETCH(PathsRow, row);
+        const auto &[folder, mode, beside] = row;
         const QString program = m_dir.filePath(folder);
         if (mode >= 0) {
             QVERIFY(QDir().mkpath(program));
@@ -287,23 +284,19 @@ private Q_SLOTS:
 
     void recoveryOffer_data()
     {
-        QTest::addColumn<bool>("unattended"); // asks nothing
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QStringList>("rows");      // the list's Results afterwards
-        QTest::addColumn<QStringList>("fileAfter"); // after a normal close
+        QTest::addColumn<OfferRow>("row");
         const QStringList kept{"Done", "Error:A04B000A"};
-        QTest::newRow("yes") << false << int(QMessageBox::Yes) << QStringList{""} + kept << QStringList();
-        // Kept for the next ordinary start, even after this one closes.
-        QTest::newRow("unattended") << true << int(QMessageBox::Yes) << QStringList{""} << kept;
-        QTest::newRow("ended under the question") << false << int(QMessageBox::NoButton) << QStringList{""} << kept;
+        QTest::newRow("yes") << OfferRow{false, QMessageBox::Yes, QStringList{""} + kept, {}};
+        // Unattended asks nothing; kept for the next ordinary start, even after this one closes.
+        QTest::newRow("unattended") << OfferRow{true, QMessageBox::Yes, {""}, kept};
+        QTest::newRow("ended under the question") << OfferRow{false, QMessageBox::NoButton, {""}, kept};
     }
     // One question; Yes adds the rows with their Results after what the
     // command line put in, No forgets them.
     void recoveryOffer()
     {
-        QFETCH(bool, unattended);
-        QFETCH(int, answer);
-        QFETCH(QStringList, fileAfter);
+        QFETCH(OfferRow, row);
+        const auto &[unattended, answer, rows, fileAfter] = row;
         const QString path = m_dir.filePath("offer/recovery.jlt");
         QVERIFY(RecoveryFile::write(path, {job("/m/a.avi", "Done"), job("/m/b.avi", "Error:A04B000A")}));
 
@@ -315,9 +308,9 @@ private Q_SLOTS:
         offerRecovery(file, list, dialogs, nullptr, unattended);
         QCOMPARE(dialogs.messages.size(), unattended ? 0 : 1);
         QStringList results;
-        for (int row = 1; row <= list.count(); ++row)
-            results << list.item(row).result;
-        QTEST(results, "rows");
+        for (int r = 1; r <= list.count(); ++r)
+            results << list.item(r).result;
+        QCOMPARE(results, rows);
 
         file.closeNormally();
         QStringList leftResults;

@@ -35,6 +35,9 @@ QStringList entries(const QString &dir)
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
+// `sizeCap`: bytes a file may grow to, as when the disk fills; 0: none.
+struct SaveRow { QString target; bool readOnlyFolder; int jobs, sizeCap; };
+
 } // namespace
 
 class Tst_BatchListFile : public QObject {
@@ -150,21 +153,16 @@ private Q_SLOTS:
     // A failed save leaves the earlier file as it was and nothing beside it.
     void failedSaveKeepsEarlierFile_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<bool>("readOnlyFolder");
-        QTest::addColumn<int>("jobs");
-        QTest::addColumn<int>("sizeCap"); // bytes a file may grow to, as when the disk fills; 0: none
-        QTest::newRow("read-only folder") << "list.jlt" << true << 3 << 0;
-        QTest::newRow("folder is a file") << "list.jlt/new.jlt" << false << 1 << 0;
-        QTest::newRow("write fails") << "list.jlt" << false << 2000 << 8192;
-        QTest::newRow("flush on commit fails") << "list.jlt" << false << 2 << 16;
+        QTest::addColumn<SaveRow>("row");
+        QTest::newRow("read-only folder") << SaveRow {"list.jlt", true, 3, 0};
+        QTest::newRow("folder is a file") << SaveRow {"list.jlt/new.jlt", false, 1, 0};
+        QTest::newRow("write fails") << SaveRow {"list.jlt", false, 2000, 8192};
+        QTest::newRow("flush on commit fails") << SaveRow {"list.jlt", false, 2, 16};
     }
     void failedSaveKeepsEarlierFile()
     {
-        QFETCH(QString, target);
-        QFETCH(bool, readOnlyFolder);
-        QFETCH(int, jobs);
-        QFETCH(int, sizeCap);
+        QFETCH(SaveRow, row);
+        const auto &[target, readOnlyFolder, jobs, sizeCap] = row;
         if (readOnlyFolder && ::geteuid() == 0)
             QSKIP("root writes into read-only folders");
         QTemporaryDir dir;

@@ -19,6 +19,11 @@ using namespace joblet::batchcli;
 
 namespace {
 const QString Mp4Profile = QStringLiteral("MP4 H.264 720p");
+// `before` "->": a link to a list.
+struct RefuseRow { QString list; QByteArray before; bool force; int exitCode; };
+// `args` with "@" for the folder made, `rows` "input>output".
+struct MakeRow { QStringList files, args; int exitCode; QStringList rows; };
+struct BytesRow { QByteArray before; int row; QString result; QByteArray after; };
 }
 
 // The list check and `make` run in this process over files made once: an
@@ -115,21 +120,16 @@ private Q_SLOTS:
     // `make` never replaces what is not a list it can read, nor a list unasked.
     void makeRefuses_data()
     {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QByteArray>("before"); // "->": a link to a list
-        QTest::addColumn<bool>("force");
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("media under the list's name") << "video.jlt" << QByteArray("RIFF\0\0\0\0AVI ") << true << 2;
-        QTest::newRow("a list, unasked") << "old.jlt" << QByteArray("a;b;c;\r\n") << false << 2;
-        QTest::newRow("a list, --force") << "old.jlt" << QByteArray("a;b;c;\r\n") << true << 0;
-        QTest::newRow("a link to a list") << "link.jlt" << QByteArray("->") << true << 2;
+        QTest::addColumn<RefuseRow>("row");
+        QTest::newRow("media under the list's name") << RefuseRow{"video.jlt", QByteArray("RIFF\0\0\0\0AVI ", 12), true, 2};
+        QTest::newRow("a list, unasked") << RefuseRow{"old.jlt", "a;b;c;\r\n", false, 2};
+        QTest::newRow("a list, --force") << RefuseRow{"old.jlt", "a;b;c;\r\n", true, 0};
+        QTest::newRow("a link to a list") << RefuseRow{"link.jlt", "->", true, 2};
     }
     void makeRefuses()
     {
-        QFETCH(QString, list);
-        QFETCH(QByteArray, before);
-        QFETCH(bool, force);
-        QFETCH(int, exitCode);
+        QFETCH(RefuseRow, row);
+        const auto &[list, before, force, exitCode] = row;
         const QString path = m_home.filePath(QStringLiteral("refuse/") + list);
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         QFile::remove(path);
@@ -152,24 +152,19 @@ private Q_SLOTS:
     // The rows `make` writes, "input>output" in a folder holding `files`.
     void makeRows_data()
     {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QStringList>("args"); // "@" is the folder made
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<MakeRow>("row");
         QTest::newRow("ASF: by the streams, in DIR")
-            << QStringList{"in/clip.avi"} << QStringList{"--output-dir", "@out", "@in/clip.avi", "@../../tone.wav", "@../../notes.avi"}
-            << 1 << QStringList{"in/clip.avi>out/clip.wmv", "../../tone.wav>out/tone.wma"};
+            << MakeRow{{"in/clip.avi"}, {"--output-dir", "@out", "@in/clip.avi", "@../../tone.wav", "@../../notes.avi"},
+                       1, {"in/clip.avi>out/clip.wmv", "../../tone.wav>out/tone.wma"}};
         QTest::newRow("-r: sorted, outputs, links and hidden files left out")
-            << QStringList{"w/four.mp4", "w/four_1.mp4", "w/b/a.mp4", "w/.hidden/h.mp4", "w/link.mp4->w/b/a.mp4",
-                           "w/linked->w/b", "w/notes.txt"} << QStringList{"-r", "--profile", Mp4Profile, "@w"} << 0
-            << QStringList{"w/b/a.mp4>w/b/a_1.mp4", "w/four.mp4>w/four_1.mp4"};
+            << MakeRow{{"w/four.mp4", "w/four_1.mp4", "w/b/a.mp4", "w/.hidden/h.mp4", "w/link.mp4->w/b/a.mp4",
+                        "w/linked->w/b", "w/notes.txt"}, {"-r", "--profile", Mp4Profile, "@w"}, 0,
+                       {"w/b/a.mp4>w/b/a_1.mp4", "w/four.mp4>w/four_1.mp4"}};
     }
     void makeRows()
     {
-        QFETCH(QStringList, files);
-        QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
-        QFETCH(QStringList, rows);
+        QFETCH(MakeRow, row);
+        auto [files, args, exitCode, rows] = row;
         const QString root = folderWith(QStringLiteral("make/") + QTest::currentDataTag(), files);
         QDir(root).mkpath(QStringLiteral("out"));
         const QString list = root + QStringLiteral("/list.jlt");
@@ -229,27 +224,18 @@ private Q_SLOTS:
     // they were.
     void resultKeepsBytes_data()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<QByteArray>("after");
-        QTest::newRow("CR LF") << QByteArray("a;b;c;\r\nd;e;f;\r\n") << 2 << "Done"
-                               << QByteArray("a;b;c;\r\nd;e;f;Done\r\n");
-        QTest::newRow("no last break") << QByteArray("a;b;c;\r\nd;e;f;") << 2 << "Done"
-                                       << QByteArray("a;b;c;\r\nd;e;f;Done");
-        QTest::newRow("8-bit path") << QByteArray("caf\xe9.avi;caf\xe9.wmv;P;\r\n") << 1 << "Done"
-                                    << QByteArray("caf\xe9.avi;caf\xe9.wmv;P;Done\r\n");
-        QTest::newRow("replaces a Result") << QByteArray("a;b;c;Error:A04B000A\r\n") << 1 << "Done"
-                                           << QByteArray("a;b;c;Done\r\n");
+        QTest::addColumn<BytesRow>("data");
+        QTest::newRow("CR LF") << BytesRow{"a;b;c;\r\nd;e;f;\r\n", 2, "Done", "a;b;c;\r\nd;e;f;Done\r\n"};
+        QTest::newRow("no last break") << BytesRow{"a;b;c;\r\nd;e;f;", 2, "Done", "a;b;c;\r\nd;e;f;Done"};
+        QTest::newRow("8-bit path") << BytesRow{"caf\xe9.avi;caf\xe9.wmv;P;\r\n", 1, "Done", "caf\xe9.avi;caf\xe9.wmv;P;Done\r\n"};
+        QTest::newRow("replaces a Result") << BytesRow{"a;b;c;Error:A04B000A\r\n", 1, "Done", "a;b;c;Done\r\n"};
         const QByteArray longest = QByteArray(BatchListFile::MaxLineChars - 8, 'x') + ";o;p;\r\n";
-        QTest::newRow("never makes a line too long") << longest << 1 << "Error:A04B000A" << longest;
+        QTest::newRow("never makes a line too long") << BytesRow{longest, 1, "Error:A04B000A", longest};
     }
     void resultKeepsBytes()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(int, row);
-        QFETCH(QString, result);
-        QFETCH(QByteArray, after);
+        QFETCH(BytesRow, data);
+        const auto &[before, row, result, after] = data;
         auto doc = ListDocument::fromBytes(before, nullptr);
         QVERIFY(doc);
         QCOMPARE(doc->bytes(), before);

@@ -78,6 +78,9 @@ struct Row {
     QString profile = DefaultProfileName;
 };
 
+// `list`: list.jlt's and -list.jlt's bytes; `said` the key text.
+struct CommandRow { QStringList args; QByteArray list; int exitCode; QString said; };
+
 ino_t inodeOf(const QString &path)
 {
     struct stat st {};
@@ -182,13 +185,10 @@ private Q_SLOTS:
     // start of stdout. A usage fault or an unreadable list changes no file.
     void commandLine_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QByteArray>("list"); // list.jlt, and -list.jlt
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("said");
+        QTest::addColumn<CommandRow>("row");
         const QByteArray one = "in.avi;out.wmv;P;\r\n";
         const auto fault = [&](const char *name, const QStringList &args, const QString &text) {
-            QTest::newRow(name) << args << one << 2 << text + "\njoblet-batch: see joblet-batch --help\n";
+            QTest::newRow(name) << CommandRow{args, one, 2, text + "\njoblet-batch: see joblet-batch --help\n"};
         };
         fault("unknown option", {"run", "-r", "list.jlt"}, "run: Unknown option 'r'.");
         fault("empty value", {"merge", "--results=", "list.jlt", "other.jlt"}, "merge: --results needs a value");
@@ -197,26 +197,21 @@ private Q_SLOTS:
         fault("bad --jobs", {"run", "--jobs=257", "list.jlt"}, "--jobs: \"257\" is not auto or 1..256");
         fault("run: no list", {"run"}, "run takes one list file");
         // After "--" a name starting with '-' is a file; so is "-".
-        QTest::newRow("check -- -list.jlt") << QStringList{"check", "--", "-list.jlt"} << one << 1
-                                            << "row 1 (in.avi): ";
-        QTest::newRow("unreadable list: -") << QStringList{"run", "-"} << one << 2 << "joblet-batch: -: ";
-        QTest::newRow("bad line") << QStringList{"run", "list.jlt"} << QByteArray("a;b;c;Done\r\nd;e\r\n") << 2
-                                  << "list.jlt: line 2: ";
-        QTest::newRow("a row fails") << QStringList{"run", "--jobs", "auto", "list.jlt"} << one << 1
-                                     << "row 1 (in.avi): Error:80070002";
-        QTest::newRow("merge of other jobs")
-            << QStringList{"merge", "list.jlt", "other.jlt"} << QByteArray("a;b;c;\r\n") << 2
-            << "other.jlt: line 1: not the same job as in the list";
+        QTest::newRow("check -- -list.jlt") << CommandRow{{"check", "--", "-list.jlt"}, one, 1, "row 1 (in.avi): "};
+        QTest::newRow("unreadable list: -") << CommandRow{{"run", "-"}, one, 2, "joblet-batch: -: "};
+        QTest::newRow("bad line") << CommandRow{{"run", "list.jlt"}, "a;b;c;Done\r\nd;e\r\n", 2, "list.jlt: line 2: "};
+        QTest::newRow("a row fails")
+            << CommandRow{{"run", "--jobs", "auto", "list.jlt"}, one, 1, "row 1 (in.avi): Error:80070002"};
+        QTest::newRow("merge of other jobs") << CommandRow{{"merge", "list.jlt", "other.jlt"}, "a;b;c;\r\n", 2,
+                                                           "other.jlt: line 1: not the same job as in the list"};
         // Checked before any job: the cause named, no row run.
-        QTest::newRow("results folder missing") << QStringList{"run", "--results", "gone/out", "list.jlt"} << one << 1
-                                                << "gone does not exist";
+        QTest::newRow("results folder missing")
+            << CommandRow{{"run", "--results", "gone/out", "list.jlt"}, one, 1, "gone does not exist"};
     }
     void commandLine()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QByteArray, list);
-        QFETCH(int, exitCode);
-        QFETCH(QString, said);
+        QFETCH(CommandRow, row);
+        const auto &[args, list, exitCode, said] = row;
         for (const char *name : {"list.jlt", "-list.jlt"})
             QVERIFY(test::writeFile(path(QString::fromLatin1(name)), list));
         QVERIFY(test::writeFile(path(QStringLiteral("other.jlt")), "x;y;z;Done\r\n"));

@@ -39,9 +39,17 @@ struct Recorder : QObject {
     bool done() const { return last.done() && events.contains("ended"); }
 };
 
-} // namespace
+// An unusable input or output, refused with `number`; output empty: a fresh name in a fresh folder.
+struct RefusedRow { QString input; qint32 number; QString output = {}; ProfileSettings settings = profile(); };
 
-Q_DECLARE_METATYPE(ProfileSettings)
+// `sizeCap`: bytes the process may write to a file, 0 no cap. `seconds`: the
+// output's length; 0: a single picture; negative: the input declares more than
+// it holds, and a note says how much got in.
+struct EncodeRow {
+    QString input, probed; ProfileSettings settings; QString output; int sizeCap; qint32 number; QString expected; double seconds;
+};
+
+} // namespace
 
 class TestFfmpegEngine : public QObject {
     Q_OBJECT
@@ -129,16 +137,10 @@ private Q_SLOTS:
                                                             std::tuple {"65ch.wav", 65, 48000, 0.1},
                                                             std::tuple {"64ch.wav", 64, 48000, 0.5}}) {
             const quint32 bytes = quint32(seconds * rate) * quint32(channels) * 2;
-            QByteArray wav;
-            QDataStream s(&wav, QIODevice::WriteOnly);
-            s.setByteOrder(QDataStream::LittleEndian);
-            s.writeRawData("RIFF", 4);
-            s << quint32(36 + bytes);
-            s.writeRawData("WAVEfmt ", 8);
-            s << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
-              << quint16(channels * 2) << quint16(16);
-            s.writeRawData("data", 4);
-            s << bytes;
+            const auto le = [](auto v) { v = qToLittleEndian(v); return QByteArray(reinterpret_cast<const char *>(&v), sizeof v); };
+            const QByteArray wav = "RIFF" + le(36 + bytes) + "WAVEfmt " + le(16u) + le(quint16(1)) + le(quint16(channels))
+                                 + le(quint32(rate)) + le(quint32(rate * channels * 2)) + le(quint16(channels * 2))
+                                 + le(quint16(16)) + "data" + le(bytes);
             QVERIFY(!m.writeFile(name, wav + QByteArray(qsizetype(bytes), '\0')).isEmpty());
         }
     }
@@ -147,37 +149,29 @@ private Q_SLOTS:
     // the probe or by Start, touching neither input nor output folder.
     void refused_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<ProfileSettings>("settings");
-        QTest::addColumn<QString>("output"); // empty: a fresh name in a fresh folder
-        QTest::addColumn<qint32>("number");
+        QTest::addColumn<RefusedRow>("row");
         MediaFixtures &m = *m_media;
-        const auto refused = [&](const char *name, const QString &input, qint32 number, const QString &output = {},
-                                 const ProfileSettings &settings = profile()) {
-            QTest::newRow(name) << input << settings << output << number;
-        };
-        refused("missing file", m.path("nowhere.avi"), EngineError::FileNotFound);
+        const auto refused = [&](const char *name, const RefusedRow &row) { QTest::newRow(name) << row; };
+        refused("missing file", {m.path("nowhere.avi"), EngineError::FileNotFound});
         // Not regular: a pipe would be waited on for ever (Stop and signals
         // with it); folders and devices take the same check.
         const QString pipe = m.path("pipe.avi");
         QVERIFY(QFileInfo::exists(pipe) || ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
-        refused("pipe", pipe, EngineError::NotRegularFile);
-        refused("output a pipe", m.path("clip.avi"), EngineError::NotRegularFile, pipe);
-        refused("mp4 without index", m.path("cut.mp4"), EngineError::UnrecognisedMedia);
-        refused("no streams in common", m.path("tone.wav"), EngineError::NoMatchingStreams, {}, profile(true, false));
+        refused("pipe", {pipe, EngineError::NotRegularFile});
+        refused("output a pipe", {m.path("clip.avi"), EngineError::NotRegularFile, pipe});
+        refused("mp4 without index", {m.path("cut.mp4"), EngineError::UnrecognisedMedia});
+        refused("no streams in common", {m.path("tone.wav"), EngineError::NoMatchingStreams, {}, profile(true, false)});
         ProfileSettings mp4 = profile();
         mp4.container = Container::Mp4;
-        refused("output type cannot hold the profile", m.path("clip.avi"), EngineError::OutputTypeMismatch, {}, mp4);
+        refused("output type cannot hold the profile", {m.path("clip.avi"), EngineError::OutputTypeMismatch, {}, mp4});
         // Before any large allocation.
-        refused("WAV claiming 1 Hz", m.path("1hz.wav"), EngineError::UnsupportedFormat);
-        refused("WAV of 65 channels", m.path("65ch.wav"), EngineError::UnsupportedChannelLayout);
+        refused("WAV claiming 1 Hz", {m.path("1hz.wav"), EngineError::UnsupportedFormat});
+        refused("WAV of 65 channels", {m.path("65ch.wav"), EngineError::UnsupportedChannelLayout});
     }
     void refused()
     {
-        QFETCH(QString, input);
-        QFETCH(ProfileSettings, settings);
-        QFETCH(QString, output);
-        QFETCH(qint32, number);
+        QFETCH(RefusedRow, row);
+        const auto &[input, number, output, settings] = row;
         QTemporaryDir out;
         const QString target = output.isEmpty() ? out.filePath("o.wmv") : output;
         const QByteArray before = QFileInfo(input).isFile() ? test::readAll(input) : QByteArray();
@@ -211,20 +205,11 @@ private Q_SLOTS:
     // same engine taking the next job afresh.
     void encodes_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("probed");
-        QTest::addColumn<ProfileSettings>("settings");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<int>("sizeCap"); // bytes the process may write to a file; 0: no cap
-        QTest::addColumn<qint32>("number");
-        QTest::addColumn<QString>("expected");
-        // The output's length; 0: a single picture; negative: the input
-        // declares more than it holds, and a note says how much got in.
-        QTest::addColumn<double>("seconds");
+        QTest::addColumn<EncodeRow>("row");
         const QString av = "asf wmv2 320x240 sar 1:1 wmav2 44100 2", a = "asf wmav2 44100 2", v = "asf wmv2 320x240 sar 1:1";
         const auto done = [](const char *name, const char *input, const char *probed, const QString &streams,
                              double seconds, const ProfileSettings &settings = profile()) {
-            QTest::newRow(name) << input << probed << settings << "o.wmv" << 0 << 0 << streams << seconds;
+            QTest::newRow(name) << EncodeRow {input, probed, settings, "o.wmv", 0, 0, streams, seconds};
         };
         done("a/v to a/v", "clip.avi", "1 1 320x240", av, 2.0);
         done("a/v to audio", "clip.avi", "1 1 320x240", a, 2.0, profile(false, true));
@@ -243,7 +228,7 @@ private Q_SLOTS:
         done("64-channel WAV, mixed down", "64ch.wav", "1 0 0x0", a, 0.5);
         const auto fails = [](const char *name, const char *input, const char *probed, const char *output,
                               qint32 number, const char *mentions, int sizeCap = 0) {
-            QTest::newRow(name) << input << probed << profile() << output << sizeCap << number << mentions << 0.0;
+            QTest::newRow(name) << EncodeRow {input, probed, profile(), output, sizeCap, number, mentions, 0.0};
         };
         fails("no output folder", "clip.avi", "1 1 320x240", "gone/o.wmv", EngineError::PathNotFound, "gone");
         fails("undecodable", "garbled.avi", "0 1 160x120", "o.wmv", EngineError::DecodeFailed, "garbled.avi");
@@ -253,18 +238,13 @@ private Q_SLOTS:
     }
     void encodes()
     {
-        QFETCH(QString, input);
-        QFETCH(ProfileSettings, settings);
-        QFETCH(QString, output);
-        QFETCH(int, sizeCap);
-        QFETCH(qint32, number);
-        QFETCH(QString, expected);
-        QFETCH(double, seconds);
+        QFETCH(EncodeRow, row);
+        const auto &[input, probed, settings, output, sizeCap, number, expected, seconds] = row;
         QTemporaryDir out;
         auto engine = engineFor(input, settings, out.filePath(output));
         const SourceInfo info = engine->SourceGroupCollection().Item(0).sourceInfo();
-        QTEST(QStringLiteral("%1 %2 %3x%4").arg(info.audioCount).arg(info.videoCount).arg(info.width).arg(info.height),
-              "probed");
+        QCOMPARE(QStringLiteral("%1 %2 %3x%4").arg(info.audioCount).arg(info.videoCount).arg(info.width).arg(info.height),
+                 probed);
         Recorder rec(*engine);
         bool stopped = false;
         {
@@ -293,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(rec.done());
         QVERIFY2(rec.last.note.isEmpty() == (seconds >= 0), qPrintable(rec.last.note));
         test::ReadBack back(out.filePath(output));
-        QTEST(back.streams(), "expected");
+        QCOMPARE(back.streams(), expected);
         const double length = back.seconds();
         qint64 frames = 0;
         back.decode(AVMEDIA_TYPE_VIDEO, [&](const AVFrame *) { ++frames; });

@@ -192,6 +192,10 @@ int combedFrames(const QString &path)
     return m.hasMatch() ? m.captured(1).toInt() + m.captured(2).toInt() : -1;
 }
 
+// One aspect of the output read back ("error N" when the encode fails);
+// `slack` > 0 also bounds how far its length may be from 1 s.
+struct KeepRow { QString input, profile, output, aspect, expected, note; double slack = 0; };
+
 } // namespace
 
 class Tst_Keep : public QObject {
@@ -268,21 +272,12 @@ private Q_SLOTS:
                  qPrintable(m.lastError()));
     }
 
-    // Each row reads back one aspect of the output ("error N" when the
-    // encode fails); `slack` > 0 also bounds how far its length may be
-    // from 1 s.
     void keeps_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("profile");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("aspect");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<QString>("note");
-        QTest::addColumn<double>("slack");
+        QTest::addColumn<KeepRow>("row");
         const auto row = [](const char *name, const char *input, const char *profile, const char *output,
                             const char *aspect, const QString &expected, const QString &note = {}, double slack = 0) {
-            QTest::newRow(name) << input << profile << output << aspect << expected << note << slack;
+            QTest::newRow(name) << KeepRow {input, profile, output, aspect, expected, note, slack};
         };
         const char *h264 = "MP4 H.264 720p";
         row("turned upright, no matrix left", "phone.mp4", h264, "phone.mp4", "video",
@@ -327,28 +322,25 @@ private Q_SLOTS:
     }
     void keeps()
     {
-        QFETCH(QString, input);
-        QFETCH(QString, profile);
-        QFETCH(QString, output);
-        QFETCH(QString, aspect);
-        QFETCH(double, slack);
+        QFETCH(KeepRow, row);
+        const auto &[input, profile, output, aspect, expected, note, slack] = row;
         QTemporaryDir out;
         const QString path = out.filePath(output);
         const JobOutcome outcome = encodeWith(m_media->path(input), profile, path);
-        QTEST(outcome.note, "note");
+        QCOMPARE(outcome.note, note);
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden),
                  outcome.number ? QStringList() : QStringList {output});
         if (outcome.number) {
-            QTEST(QStringLiteral("error %1").arg(quint32(outcome.number), 0, 16), "expected");
+            QCOMPARE(QStringLiteral("error %1").arg(quint32(outcome.number), 0, 16), expected);
             return;
         }
         ReadBack back(path);
         QVERIFY(back.ic);
-        QTEST(aspect == "video"    ? videoOf(back)
+        QCOMPARE(aspect == "video"    ? videoOf(back)
               : aspect == "tracks" ? tracksOf(back.ic)
               : aspect == "side"   ? sideOf(back.ic)
                                    : streamsOf(back, path),
-              "expected");
+              expected);
         if (slack > 0)
             QVERIFY2(qAbs(back.seconds() - 1.0) <= slack + 1e-3, qPrintable(QString::number(back.seconds())));
         if (input == QLatin1String("dvd.mpg"))

@@ -18,6 +18,10 @@ const QByteArray video = "VideoWidth=320\nVideoHeight=240\nVideoFrameRate=30\nVi
 const QByteArray Modern = "Name=Small WebM\r\nContainer=webm\r\nVideoCodec=av1\r\nVideoQuality=40\r\n"
                           "VideoPreset=10\r\nVideoMaxWidth=640\r\nVideoMaxHeight=360\r\nAudioBitRate=96000\r\n";
 
+// `match`: index into names, -1 for none.
+struct LookupRow { QStringList names; QString current, wanted; int match; };
+struct NarrowRow { int audio, video; QString remembered; QStringList names; QString text; };
+
 } // namespace
 
 class Tst_ProfileCatalogue : public QObject {
@@ -197,31 +201,24 @@ private Q_SLOTS:
     // The window's choice wants the default name exactly; lookup by name ignores case but not blanks.
     void choiceAndLookup_data()
     {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("current");
-        QTest::addColumn<QString>("wanted");
-        QTest::addColumn<int>("match"); // index into names, -1 for none
+        QTest::addColumn<LookupRow>("row");
         const QString mono = QStringLiteral("Qimto Audio 32K Mono");
-        QTest::newRow("default present") << QStringList {mono, DefaultProfileName} << DefaultProfileName
-                                         << DefaultProfileName << 1;
-        QTest::newRow("default in other case") << QStringList {"Mine", "qimto clipwright 320x240"} << "Mine"
-                                               << DefaultProfileName << 1;
-        QTest::newRow("first of case variants") << QStringList {"QIMTO MONO", "qimto mono"} << "QIMTO MONO"
-                                                << "Qimto Mono" << 0;
-        QTest::newRow("trailing blank") << QStringList {mono} << mono << mono + ' ' << -1;
-        QTest::newRow("no profiles") << QStringList {} << "" << "A" << -1;
+        QTest::newRow("default present") << LookupRow {{mono, DefaultProfileName}, DefaultProfileName, DefaultProfileName, 1};
+        QTest::newRow("default in other case") << LookupRow {{"Mine", "qimto clipwright 320x240"}, "Mine", DefaultProfileName, 1};
+        QTest::newRow("first of case variants") << LookupRow {{"QIMTO MONO", "qimto mono"}, "QIMTO MONO", "Qimto Mono", 0};
+        QTest::newRow("trailing blank") << LookupRow {{mono}, mono, mono + ' ', -1};
+        QTest::newRow("no profiles") << LookupRow {{}, "", "A", -1};
     }
     void choiceAndLookup()
     {
-        QFETCH(QStringList, names);
-        QFETCH(QString, wanted);
-        QFETCH(int, match);
+        QFETCH(LookupRow, row);
+        const auto &[names, current, wanted, match] = row;
         QList<EncoderProfile> list;
         for (const QString &name : names)
             list << EncoderProfile(ProfileSettings {name, {}, {}, {44100, 2, 64000}});
         const ProfileChoice c = profileChoice(ProfileCollection(list));
         QCOMPARE(c.names, names);
-        QTEST(c.current, "current");
+        QCOMPARE(c.current, current);
 
         const auto catalogue = fakeCatalogue(std::make_shared<FakeEngineScript>());
         SourceGroup group(*catalogue, "SrcList");
@@ -234,37 +231,29 @@ private Q_SLOTS:
 
     void narrowProfiles_data()
     {
-        QTest::addColumn<int>("audio");
-        QTest::addColumn<int>("video");
-        QTest::addColumn<QString>("remembered");
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<NarrowRow>("row");
         const QStringList av = QStringList(AudioVideo) << "Custom" << "CUSTOM" << ModernVideo;
         const QStringList videos = QStringList(AudioVideo) << "Custom" << "CUSTOM" << VideoOnly << ModernVideo;
         const QStringList audios = QStringList(AudioOnly) << ModernAudio;
-        QTest::newRow("av kept") << 1 << 2 << AudioVideo[1] << av << AudioVideo[1];
-        QTest::newRow("av last match wins") << 1 << 1 << "custom" << av << "CUSTOM";
-        QTest::newRow("audio kept") << 2 << 0 << AudioOnly[2].toUpper() << audios
-                                    << AudioOnly[2];
-        QTest::newRow("audio unsuitable") << 1 << 0 << AudioVideo[0] << audios << "";
-        QTest::newRow("video keeps av") << 0 << 1 << AudioVideo[2] << videos << AudioVideo[2];
-        QTest::newRow("video unsuitable") << 0 << 1 << AudioOnly[1] << videos << AudioVideo[0];
+        QTest::newRow("av kept") << NarrowRow {1, 2, AudioVideo[1], av, AudioVideo[1]};
+        QTest::newRow("av last match wins") << NarrowRow {1, 1, "custom", av, "CUSTOM"};
+        QTest::newRow("audio kept") << NarrowRow {2, 0, AudioOnly[2].toUpper(), audios, AudioOnly[2]};
+        QTest::newRow("audio unsuitable") << NarrowRow {1, 0, AudioVideo[0], audios, ""};
+        QTest::newRow("video keeps av") << NarrowRow {0, 1, AudioVideo[2], videos, AudioVideo[2]};
+        QTest::newRow("video unsuitable") << NarrowRow {0, 1, AudioOnly[1], videos, AudioVideo[0]};
     }
     void narrowProfiles()
     {
-        QFETCH(int, audio);
-        QFETCH(int, video);
-        QFETCH(QString, remembered);
+        QFETCH(NarrowRow, row);
         QList<EncoderProfile> installed;
         for (const ProfileSettings &p : ProfileCatalogue::builtIn())
             installed << EncoderProfile(p);
         installed.insert(3, EncoderProfile(profile("Custom:AV")));
         installed.insert(4, EncoderProfile(profile("CUSTOM:AV")));
-        const auto narrowed = joblet::narrowProfiles(audio, video,
-                                                          ProfileCollection(installed), remembered);
+        const auto narrowed = joblet::narrowProfiles(row.audio, row.video, ProfileCollection(installed), row.remembered);
         QVERIFY(narrowed);
-        QTEST(narrowed->names, "names");
-        QTEST(narrowed->text(), "text");
+        QCOMPARE(narrowed->names, row.names);
+        QCOMPARE(narrowed->text(), row.text);
     }
 
     void narrowProfilesEdges()

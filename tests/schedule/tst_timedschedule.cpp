@@ -23,6 +23,8 @@ QDateTime at(const QString &text)
     return QDateTime(QDate(2026, 6, 10).addDays(days), QTime::fromString(parts[0], Qt::ISODateWithMs));
 }
 
+struct FutureRow { QString now; QTime chosen; Check::Verdict verdict; int hourToSelect, dayOffset; };
+
 } // namespace
 
 class Tst_TimedSchedule : public QObject {
@@ -38,30 +40,23 @@ private Q_SLOTS:
 
     void futureCheck_data()
     {
-        QTest::addColumn<QString>("now");
-        QTest::addColumn<QTime>("chosen");
-        QTest::addColumn<int>("verdict");
-        QTest::addColumn<int>("hourToSelect");
-        QTest::addColumn<int>("dayOffset");
-        QTest::newRow("same minute") << "14:30:40" << QTime(14, 30) << int(Check::Refused) << 15 << 0;
-        QTest::newRow("early hour, not 23") << "14:30:40" << QTime(0, 10) << int(Check::Refused) << 15 << 0;
-        QTest::newRow("next minute") << "14:30:40" << QTime(14, 31) << int(Check::Today) << -1 << 0;
-        QTest::newRow("hour 23 from 22") << "22:59:00" << QTime(23, 0) << int(Check::Today) << -1 << 0;
-        QTest::newRow("23 during 23") << "23:10:05" << QTime(23, 50) << int(Check::Refused) << 0 << 0;
-        QTest::newRow("1:00 during 23") << "23:10:05" << QTime(1, 0) << int(Check::NextDay) << -1 << 1;
+        QTest::addColumn<FutureRow>("row");
+        QTest::newRow("same minute") << FutureRow{"14:30:40", {14, 30}, Check::Refused, 15, 0};
+        QTest::newRow("early hour, not 23") << FutureRow{"14:30:40", {0, 10}, Check::Refused, 15, 0};
+        QTest::newRow("next minute") << FutureRow{"14:30:40", {14, 31}, Check::Today, -1, 0};
+        QTest::newRow("hour 23 from 22") << FutureRow{"22:59:00", {23, 0}, Check::Today, -1, 0};
+        QTest::newRow("23 during 23") << FutureRow{"23:10:05", {23, 50}, Check::Refused, 0, 0};
+        QTest::newRow("1:00 during 23") << FutureRow{"23:10:05", {1, 0}, Check::NextDay, -1, 1};
     }
     void futureCheck()
     {
-        QFETCH(QString, now);
-        QFETCH(QTime, chosen);
-        QFETCH(int, verdict);
-        QFETCH(int, hourToSelect);
-        QFETCH(int, dayOffset);
+        QFETCH(FutureRow, row);
+        const auto &[now, chosen, verdict, hourToSelect, dayOffset] = row;
         FakeClock clock;
         clock.fixed = at(now);
         TimedSchedule schedule(clock);
         const Check check = schedule.check(chosen.hour(), chosen.minute());
-        QCOMPARE(int(check.verdict), verdict);
+        QCOMPARE(check.verdict, verdict);
         QCOMPARE(check.hourToSelect, hourToSelect);
         if (check.accepted())
             QCOMPARE(check.day, clock.fixed->date().addDays(dayOffset));

@@ -81,6 +81,10 @@ struct Rig {
     }
 };
 
+// `report`: none, open, shown or ended (cut by Stop) and its lines;
+// `summary`: outcome done/failed of runEnded, or empty.
+struct TableRow { QString from, event; State state; bool timed; QString report, result1, summary; };
+
 } // namespace
 
 class Tst_RunControl : public QObject {
@@ -91,18 +95,11 @@ private Q_SLOTS:
     // runner and row 1 afterwards. Orders a user can produce are rows.
     void table_data()
     {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("event");
-        QTest::addColumn<State>("state");
-        QTest::addColumn<bool>("timed");
-        QTest::addColumn<QString>("report"); // none, open, shown or ended (cut by Stop) and its lines
-        QTest::addColumn<QString>("result1");
-        QTest::addColumn<QString>("summary"); // outcome done/failed of runEnded, or empty
-
+        QTest::addColumn<TableRow>("row");
         const State I = State::Idle, A = State::Armed, R = State::Running;
         auto row = [](const char *name, const char *from, const char *event, State s, bool timed,
                       const char *report, const QString &result, const char *summary) {
-            QTest::newRow(name) << from << event << s << timed << report << result << summary;
+            QTest::newRow(name) << TableRow {from, event, s, timed, report, result, summary};
         };
         row("idle, start", "idle", "start", R, false, "none", "", "");
         row("idle, stop", "idle", "stop", I, false, "none", "", "");
@@ -152,8 +149,8 @@ private Q_SLOTS:
     }
     void table()
     {
-        QFETCH(QString, from);
-        QFETCH(QString, event);
+        QFETCH(TableRow, row);
+        const auto &[from, event, state, timed, report, result1, summary] = row;
         Rig r(event);
         FakeEngineScript &script = *r.engines.sharedScript();
         const bool finishing = event.startsWith("run ends") || event == "stop at RunStopped" || event == "stop between jobs";
@@ -207,14 +204,14 @@ private Q_SLOTS:
         else // the run ends by itself or by one of the stops above
             QVERIFY(r.waitForEnd());
 
-        QTEST(r.control.state(), "state");
-        QTEST(r.control.timedSession(), "timed");
-        QTEST(r.report(), "report");
-        QTEST(r.list.cell(1, BatchItem::ResultKey), "result1");
+        QCOMPARE(r.control.state(), state);
+        QCOMPARE(r.control.timedSession(), timed);
+        QCOMPARE(r.report(), report);
+        QCOMPARE(r.list.cell(1, BatchItem::ResultKey), result1);
         const auto s = r.runEnded.isEmpty() ? std::optional<RunControl::RunSummary>()
                                             : r.runEnded.last().first().value<RunControl::RunSummary>();
-        QTEST(s ? QString("%1 %2/%3").arg(QVariant::fromValue(s->outcome).toString()).arg(s->done).arg(s->failed)
-                : QString(), "summary");
+        QCOMPARE(s ? QString("%1 %2/%3").arg(QVariant::fromValue(s->outcome).toString()).arg(s->done).arg(s->failed)
+                   : QString(), summary);
         // Invariants of every row.
         QCOMPARE(r.control.keepAwake(), r.control.state() != State::Idle);
         if (!r.awake.isEmpty())

@@ -13,6 +13,17 @@
 
 using namespace joblet;
 
+namespace {
+
+// `streams`: one 'a' or 'v' per stream; `failure`: "create", "open" or none;
+// `stored`: empty when no row is added.
+struct NamingRow { QString input, output, streams, failure, stored, profile; };
+
+// Times left in ms, -1 unknown, within `within` percent of the truth.
+struct TimeLeftRow { QList<QPoint> readings; qint64 durationMs; QList<qint64> laterMs; qint64 jobLeftMs, batchLeftMs; int within; };
+
+} // namespace
+
 class Tst_SessionRules : public QObject {
     Q_OBJECT
 
@@ -23,33 +34,24 @@ private Q_SLOTS:
     // Any other text is kept.
     void naming_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("streams"); // one 'a' or 'v' per stream
-        QTest::addColumn<QString>("failure"); // "create", "open" or none
-        QTest::addColumn<QString>("stored");  // empty: no row added
-        QTest::addColumn<QString>("profile");
+        QTest::addColumn<NamingRow>("row");
         QTest::newRow("last of two dots, two audio streams")
-            << "/a/b.c.mp3" << "None" << "aa" << "" << "/a/b.c.wma" << "Qimto Audio 64K Stereo";
-        QTest::newRow("audio and video") << "/clips/intro.avi" << "None" << "av" << "" << "/clips/intro.wmv" << "P";
-        QTest::newRow("no dot") << "/media/talk" << "None" << "v" << "" << "/media/talk.wmv" << "P";
-        QTest::newRow("dot only in folder") << "/take.2/clip" << "None" << "v" << "" << "/take.wmv" << "P";
-        QTest::newRow("'none' is a path") << "/a/b.avi" << "none" << "av" << "" << "none" << "P";
-        QTest::newRow("no engine") << "/a/b.avi" << "None" << "av" << "create" << "" << "P";
-        QTest::newRow("unreadable input") << "/a/b.avi" << "None" << "av" << "open" << "" << "P";
+            << NamingRow {"/a/b.c.mp3", "None", "aa", "", "/a/b.c.wma", "Qimto Audio 64K Stereo"};
+        QTest::newRow("audio and video") << NamingRow {"/clips/intro.avi", "None", "av", "", "/clips/intro.wmv", "P"};
+        QTest::newRow("no dot") << NamingRow {"/media/talk", "None", "v", "", "/media/talk.wmv", "P"};
+        QTest::newRow("dot only in folder") << NamingRow {"/take.2/clip", "None", "v", "", "/take.wmv", "P"};
+        QTest::newRow("'none' is a path") << NamingRow {"/a/b.avi", "none", "av", "", "none", "P"};
+        QTest::newRow("no engine") << NamingRow {"/a/b.avi", "None", "av", "create", "", "P"};
+        QTest::newRow("unreadable input") << NamingRow {"/a/b.avi", "None", "av", "open", "", "P"};
         const QString mp4 = "MP4 H.264 720p";
-        QTest::newRow("a profile's own type") << "/m/talk.v1.avi" << "None" << "av" << "" << "/m/talk.v1.mp4" << mp4;
-        QTest::newRow("never the input's name") << "/m/talk.MP4" << "None" << "av" << "" << "/m/talk_1.mp4" << mp4;
-        QTest::newRow("audio alone") << "/m/talk.avi" << "None" << "a" << "" << "/m/talk.m4a" << "Audio AAC 192 kbps";
+        QTest::newRow("a profile's own type") << NamingRow {"/m/talk.v1.avi", "None", "av", "", "/m/talk.v1.mp4", mp4};
+        QTest::newRow("never the input's name") << NamingRow {"/m/talk.MP4", "None", "av", "", "/m/talk_1.mp4", mp4};
+        QTest::newRow("audio alone") << NamingRow {"/m/talk.avi", "None", "a", "", "/m/talk.m4a", "Audio AAC 192 kbps"};
     }
     void naming()
     {
-        QFETCH(QString, input);
-        QFETCH(QString, output);
-        QFETCH(QString, streams);
-        QFETCH(QString, failure);
-        QFETCH(QString, stored);
-        QFETCH(QString, profile);
+        QFETCH(NamingRow, row);
+        const auto &[input, output, streams, failure, stored, profile] = row;
         FakeEngines fakes;
         fakes->setSource(input, streams.count('a'), streams.count('v'));
         if (failure == "create")
@@ -122,15 +124,9 @@ private Q_SLOTS:
 
     // Readings of one job as (wall ms, encoded media ms); a negative media
     // time starts the next job at that wall time. The job is 60 s of media.
-    // Times left in ms, -1 unknown, within `within` percent of the truth.
     void timeLeft_data()
     {
-        QTest::addColumn<QList<QPoint>>("readings");
-        QTest::addColumn<qint64>("durationMs");
-        QTest::addColumn<QList<qint64>>("laterMs");
-        QTest::addColumn<qint64>("jobLeftMs");
-        QTest::addColumn<qint64>("batchLeftMs");
-        QTest::addColumn<int>("within");
+        QTest::addColumn<TimeLeftRow>("row");
         const auto steady = [](int fromMs, int toMs, double speed, int mediaMs = 0) {
             QList<QPoint> points;
             for (int t = fromMs; t <= toMs; t += 500)
@@ -138,35 +134,28 @@ private Q_SLOTS:
             return points;
         };
         QTest::newRow("steady half speed, two later rows")
-            << steady(0, 10'000, 0.5) << 60'000LL << QList<qint64>{30'000, 30'000} << 110'000LL << 230'000LL << 0;
+            << TimeLeftRow {steady(0, 10'000, 0.5), 60'000, {30'000, 30'000}, 110'000, 230'000, 0};
         // Nothing comes out while the input opens, or audio rushes ahead while
         // the video encoder fills its look-ahead; only the speed after counts.
         QTest::newRow("slow start-up second")
-            << (QList<QPoint>{{0, 0}, {500, 0}, {1000, 0}} + steady(1000, 10'000, 0.5))
-            << 60'000LL << QList<qint64>{} << 111'000LL << 111'000LL << 0;
+            << TimeLeftRow {QList<QPoint>{{0, 0}, {500, 0}, {1000, 0}} + steady(1000, 10'000, 0.5), 60'000, {}, 111'000, 111'000, 0};
         // From 1× to a quarter: 30 s later the estimate has followed (the
         // mean since the start would say 97 s).
         QTest::newRow("speed drops")
-            << (steady(0, 10'000, 1.0) + steady(10'500, 40'000, 0.25, 10'125)) << 60'000LL << QList<qint64>{}
-            << 170'000LL << 170'000LL << 10;
+            << TimeLeftRow {steady(0, 10'000, 1.0) + steady(10'500, 40'000, 0.25, 10'125), 60'000, {}, 170'000, 170'000, 10};
         QTest::newRow("later row of unknown length counts at the average")
-            << steady(0, 10'000, 0.5) << 60'000LL << QList<qint64>{0, 30'000} << 110'000LL << 260'000LL << 0;
-        QTest::newRow("job of unknown length")
-            << steady(0, 10'000, 0.5) << 0LL << QList<qint64>{30'000} << -1LL << 110'000LL << 0;
-        QTest::newRow("no length known") << steady(0, 10'000, 0.5) << 0LL << QList<qint64>{0} << -1LL << -1LL << 0;
-        QTest::newRow("no speed before start-up is over")
-            << steady(0, 2'000, 0.5) << 60'000LL << QList<qint64>{} << -1LL << -1LL << 0;
+            << TimeLeftRow {steady(0, 10'000, 0.5), 60'000, {0, 30'000}, 110'000, 260'000, 0};
+        QTest::newRow("job of unknown length") << TimeLeftRow {steady(0, 10'000, 0.5), 0, {30'000}, -1, 110'000, 0};
+        QTest::newRow("no length known") << TimeLeftRow {steady(0, 10'000, 0.5), 0, {0}, -1, -1, 0};
+        QTest::newRow("no speed before start-up is over") << TimeLeftRow {steady(0, 2'000, 0.5), 60'000, {}, -1, -1, 0};
         // A new job's start-up does not wipe out what the last one showed.
         QTest::newRow("next job starts at the last speed")
-            << (steady(0, 10'000, 0.5) + QList<QPoint>{{10'000, -1}, {10'500, 0}}) << 60'000LL
-            << QList<qint64>{} << 120'000LL << 120'000LL << 0;
+            << TimeLeftRow {steady(0, 10'000, 0.5) + QList<QPoint>{{10'000, -1}, {10'500, 0}}, 60'000, {}, 120'000, 120'000, 0};
     }
     void timeLeft()
     {
-        QFETCH(QList<QPoint>, readings);
-        QFETCH(qint64, durationMs);
-        QFETCH(QList<qint64>, laterMs);
-        QFETCH(int, within);
+        QFETCH(TimeLeftRow, row);
+        const auto &[readings, durationMs, laterMs, jobLeftMs, batchLeftMs, within] = row;
         FakeClock clock;
         const QDateTime start(QDate(2024, 3, 1), QTime(12, 0));
         clock.fixed = start;
@@ -192,8 +181,6 @@ private Q_SLOTS:
         };
         const auto job = TimeLeft::wallMs(TimeLeft::mediaLeftUs(encodedUs, durationMs * 1000, {}), speed.speed());
         const auto batch = TimeLeft::wallMs(TimeLeft::mediaLeftUs(encodedUs, durationMs * 1000, laterUs), speed.speed());
-        QFETCH(qint64, jobLeftMs);
-        QFETCH(qint64, batchLeftMs);
         QVERIFY2(check(job, jobLeftMs), qPrintable(QString::number(job.value_or(-1))));
         QVERIFY2(check(batch, batchLeftMs), qPrintable(QString::number(batch.value_or(-1))));
     }

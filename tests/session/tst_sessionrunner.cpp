@@ -64,6 +64,10 @@ public:
     QStringList engineCalls(const QString &prefix) const { return fakes.sharedScript()->log.filter(prefix); }
 };
 
+// `plan`: a FakeJobPlan outcome, -1 when the input cannot be opened;
+// `detail` also what the fake reports.
+struct ResultRow { QString profile; int plan; qint32 number; QString detail, result; bool reachesStart; };
+
 } // namespace
 
 class Tst_SessionRunner : public QObject {
@@ -74,30 +78,22 @@ private Q_SLOTS:
     // detail (the failure's description or the finished job's note) replaces an earlier one.
     void jobResult_data()
     {
-        QTest::addColumn<QString>("profile");
-        QTest::addColumn<int>("plan"); // a FakeJobPlan outcome; -1: the input cannot be opened
-        QTest::addColumn<qint32>("number");
-        QTest::addColumn<QString>("detail"); // also what the fake reports
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<bool>("reachesStart");
+        QTest::addColumn<ResultRow>("row");
         const QString def = DefaultProfileName, why = "scripted failure";
         const int finish = FakeJobPlan::Finish, fail = FakeJobPlan::Fail;
-        QTest::newRow("plain finish, profile in other case") << def.toLower() << finish << 0 << "" << "Done" << true;
-        QTest::newRow("finished with a note") << def << finish << 0 << "only part encoded" << "Done" << true;
-        QTest::newRow("unknown profile") << "Nothing Like It" << finish << 0
-                                         << "No installed profile is named \"Nothing Like It\"." << "Error:1" << false;
-        QTest::newRow("error event") << def << fail << EngineError::DecodeFailed << why << "Error:A04B0007" << true;
-        QTest::newRow("start fails") << def << int(FakeJobPlan::FailAtStart) << EngineError::NoMatchingStreams << why
-                                     << "Error:A04B0005" << true;
-        QTest::newRow("input unusable") << def << -1 << EngineError::UnrecognisedMedia << why << "Error:C00D1B71" << false;
+        QTest::newRow("plain finish, profile in other case") << ResultRow{def.toLower(), finish, 0, "", "Done", true};
+        QTest::newRow("finished with a note") << ResultRow{def, finish, 0, "only part encoded", "Done", true};
+        QTest::newRow("unknown profile")
+            << ResultRow{"Nothing Like It", finish, 0, "No installed profile is named \"Nothing Like It\".", "Error:1", false};
+        QTest::newRow("error event") << ResultRow{def, fail, EngineError::DecodeFailed, why, "Error:A04B0007", true};
+        QTest::newRow("start fails")
+            << ResultRow{def, FakeJobPlan::FailAtStart, EngineError::NoMatchingStreams, why, "Error:A04B0005", true};
+        QTest::newRow("input unusable") << ResultRow{def, -1, EngineError::UnrecognisedMedia, why, "Error:C00D1B71", false};
     }
     void jobResult()
     {
-        QFETCH(QString, profile);
-        QFETCH(int, plan);
-        QFETCH(qint32, number);
-        QFETCH(QString, detail);
-        QFETCH(bool, reachesStart);
+        QFETCH(ResultRow, row);
+        const auto &[profile, plan, number, detail, result, reachesStart] = row;
         Harness h;
         h.add("a", "Error:1", profile);
         h.list.setResultDetail(1, "earlier failure");
@@ -107,7 +103,7 @@ private Q_SLOTS:
             h.fakes->setJob(h.input("a"), FakeJobPlan::Outcome(plan), number, detail);
 
         QCOMPARE(h.run(), SessionRunner::Outcome::Finished);
-        QTEST(h.result(1), "result");
+        QCOMPARE(h.result(1), result);
         QCOMPARE(h.detail(1), detail);
         QCOMPARE(h.engineCalls("Start ").size(), reachesStart ? 1 : 0);
         if (plan == FakeJobPlan::Fail)

@@ -40,6 +40,15 @@ struct Fixture : WindowFixture {
     }
 };
 
+// `rows` before the click, `left` after it.
+struct ButtonRow { QString button; int rows, left; QStringList enabled; QString message; };
+
+// `answer` in the test's folder, empty: cancelled; `content` of the file
+// there, null: none; `last` the last row's input.
+struct DropRow { QStringList files; bool running; QStringList inputs; QString message; };
+
+struct FileRow { QString command, answer; QByteArray content; int rows; QString last; int failure; };
+
 } // namespace
 
 class Tst_EditCommands : public QObject {
@@ -52,27 +61,21 @@ private Q_SLOTS:
     // gives the focus back to Add; an added row's texts are trimmed of spaces.
     void buttonTable_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("left");
-        QTest::addColumn<QStringList>("enabled");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<ButtonRow>("row");
         const QStringList removed{"CmdAdd", "CmdRemove", "CmdLoad"};
         const QStringList cleared{"CmdAdd", "CmdClearResults", "CmdLoad", "CmdStart"};
-        QTest::newRow("Add confirmed") << "CmdAdd" << 0 << 1 << listReady << "";
-        QTest::newRow("Add cancelled") << "CmdAdd" << 0 << 0 << QStringList{"CmdAdd", "CmdLoad"} << "";
-        QTest::newRow("Add, row fails") << "CmdAdd" << 0 << 0 << listReady << "Error Populating the list";
-        QTest::newRow("Remove, empty list") << "CmdRemove" << 0 << 0 << removed << "";
-        QTest::newRow("Remove All") << "CmdRemoveAll" << 3 << 0 << listReady << "";
-        QTest::newRow("Clear Results") << "CmdClearResults" << 2 << 2 << listReady << "";
-        QTest::newRow("Clear Results, empty list") << "CmdClearResults" << 0 << 0 << cleared << "Nothing to clear";
+        QTest::newRow("Add confirmed") << ButtonRow{"CmdAdd", 0, 1, listReady, ""};
+        QTest::newRow("Add cancelled") << ButtonRow{"CmdAdd", 0, 0, {"CmdAdd", "CmdLoad"}, ""};
+        QTest::newRow("Add, row fails") << ButtonRow{"CmdAdd", 0, 0, listReady, "Error Populating the list"};
+        QTest::newRow("Remove, empty list") << ButtonRow{"CmdRemove", 0, 0, removed, ""};
+        QTest::newRow("Remove All") << ButtonRow{"CmdRemoveAll", 3, 0, listReady, ""};
+        QTest::newRow("Clear Results") << ButtonRow{"CmdClearResults", 2, 2, listReady, ""};
+        QTest::newRow("Clear Results, empty list") << ButtonRow{"CmdClearResults", 0, 0, cleared, "Nothing to clear"};
     }
     void buttonTable()
     {
-        QFETCH(QString, button);
-        QFETCH(int, rows);
-        QFETCH(int, left);
-        QFETCH(QString, message);
+        QFETCH(ButtonRow, row);
+        const auto &[button, rows, left, enabled, message] = row;
         Fixture f;
         f.window.show();
         f.window.activateWindow();
@@ -86,7 +89,7 @@ private Q_SLOTS:
             f.ui.addItemAnswers << (left ? UiServices::AddItemEntry{"\t/in/a.avi ", " /out/a.wmv", " P  "}
                                          : UiServices::AddItemEntry{"/in/broken.avi", "None", "P"});
         f.click(button);
-        QTEST(f.enabledButtons(), "enabled");
+        QCOMPARE(f.enabledButtons(), enabled);
         f.expectMessage(message);
         QCOMPARE(f.list().count(), left);
         if (left)
@@ -138,29 +141,20 @@ private Q_SLOTS:
     // A failed Load keeps the rows read before the fault, yet enables nothing.
     void fileCommand_data()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("answer"); // in the test's folder; empty: cancelled
-        QTest::addColumn<QByteArray>("content"); // of the file there; null: none
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("last"); // the last row's input
-        QTest::addColumn<int>("failure");
+        QTest::addColumn<FileRow>("row");
         const QString old = "/in/old.avi";
-        QTest::newRow("Load cancelled") << "CmdLoad" << "" << QByteArray() << 1 << old << 0;
-        QTest::newRow("Save fails") << "CmdSave" << "no/such/folder/list.jlt" << QByteArray() << 1 << old
-                                    << int(BatchListFile::CannotWrite);
+        QTest::newRow("Load cancelled") << FileRow{"CmdLoad", "", {}, 1, old, 0};
+        QTest::newRow("Save fails") << FileRow{"CmdSave", "no/such/folder/list.jlt", {}, 1, old, BatchListFile::CannotWrite};
         QTest::newRow("Load, bad second line")
-            << "CmdLoad" << "list.jlt" << QByteArray("/in/a.avi;/out/a.wmv;P;\r\n/in/b.avi;/out/b.wmv\r\n/in/c.avi;o;P;\r\n")
-            << 1 << "/in/a.avi" << int(BatchListFile::BadLine);
+            << FileRow{"CmdLoad", "list.jlt", "/in/a.avi;/out/a.wmv;P;\r\n/in/b.avi;/out/b.wmv\r\n/in/c.avi;o;P;\r\n", 1,
+                       "/in/a.avi", BatchListFile::BadLine};
         QTest::newRow("Load, missing file keeps the list")
-            << "CmdLoad" << "list.jlt" << QByteArray() << 1 << old << int(BatchListFile::CannotOpen);
+            << FileRow{"CmdLoad", "list.jlt", {}, 1, old, BatchListFile::CannotOpen};
     }
     void fileCommand()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, answer);
-        QFETCH(QByteArray, content);
-        QFETCH(int, rows);
-        QFETCH(int, failure);
+        QFETCH(FileRow, row);
+        const auto &[command, answer, content, rows, last, failure] = row;
         Fixture f;
         f.addJobs({"/in/old.avi"});
         if (!content.isNull())
@@ -175,7 +169,7 @@ private Q_SLOTS:
         QCOMPARE(f.ui.dialogs.size(), 1);
         QCOMPARE(f.list().count(), rows);
         if (rows)
-            QTEST(f.list().item(rows).inputFile, "last");
+            QCOMPARE(f.list().item(rows).inputFile, last);
         const bool loaded = command == "CmdLoad" && !answer.isEmpty() && !failure && rows;
         QCOMPARE(f.list().highlightedRow(), loaded ? 1 : 0);
         QCOMPARE(f.enabledButtons(), loaded ? listReady : before);
@@ -188,22 +182,17 @@ private Q_SLOTS:
     // nothing while a run reads the list, or with a list among other files.
     void drop_data()
     {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<QStringList>("inputs");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("media and a folder") << QStringList{"a.avi", "b.mp4", "sub"} << false
-            << QStringList{"/in/old.avi", "a.avi", "b.mp4"} << "Error Populating the list";
-        QTest::newRow("list") << QStringList{"week.jlt"} << false << QStringList{"/in/x.avi", "/in/y.avi"} << "";
-        QTest::newRow("list among media") << QStringList{"week.jlt", "a.avi"} << false
-                                          << QStringList{"/in/old.avi"} << "";
-        QTest::newRow("during a run") << QStringList{"a.avi"} << true << QStringList{"/in/old.avi"} << "";
+        QTest::addColumn<DropRow>("row");
+        QTest::newRow("media and a folder")
+            << DropRow{{"a.avi", "b.mp4", "sub"}, false, {"/in/old.avi", "a.avi", "b.mp4"}, "Error Populating the list"};
+        QTest::newRow("list") << DropRow{{"week.jlt"}, false, {"/in/x.avi", "/in/y.avi"}, ""};
+        QTest::newRow("list among media") << DropRow{{"week.jlt", "a.avi"}, false, {"/in/old.avi"}, ""};
+        QTest::newRow("during a run") << DropRow{{"a.avi"}, true, {"/in/old.avi"}, ""};
     }
     void drop()
     {
-        QFETCH(QStringList, files);
-        QFETCH(bool, running);
-        QFETCH(QStringList, inputs);
+        QFETCH(DropRow, row);
+        auto [files, running, inputs, message] = row;
         Fixture f;
         f.engines->setJob("/in/old.avi", FakeJobPlan::Hang);
         f.addJobs({"/in/old.avi"});
@@ -232,7 +221,7 @@ private Q_SLOTS:
         QCOMPARE(event.isAccepted(), inputs.size() != 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
         QCOMPARE(f.inputs(), inputs);
-        QTEST(f.ui.texts().join(""), "message");
+        QCOMPARE(f.ui.texts().join(""), message);
         if (inputs.size() == 3) // named for the window's profile, never as the input itself
             QCOMPARE(f.list().item(3).outputFile + ' ' + f.list().item(3).profile, f.dir.filePath("b_1.mp4 MP4 H.264 720p"));
         if (running)

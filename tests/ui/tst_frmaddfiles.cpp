@@ -56,7 +56,6 @@ struct OkRow {
 
 } // namespace
 
-Q_DECLARE_METATYPE(OkRow)
 
 class Tst_FrmAddFiles : public QObject {
     Q_OBJECT

@@ -62,10 +62,10 @@ struct FailureRow {
     QString command; bool withJob; QString text; bool critical; QStringList enabled;
 };
 
-} // namespace
+// `jobProfile` empty: no job added.
+struct CommandLineRow { QString setup; bool run; QString jobProfile, defaultProfile; };
 
-Q_DECLARE_METATYPE(ScheduleRow)
-Q_DECLARE_METATYPE(FailureRow)
+} // namespace
 
 class Tst_FrmJobletIn : public QObject {
     Q_OBJECT
@@ -323,22 +323,19 @@ private Q_SLOTS:
     // buttons, and the run when asked for.
     void commandLineJob_data()
     {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<bool>("run");
-        QTest::addColumn<QString>("jobProfile"); // empty: no job added
-        QTest::addColumn<QString>("defaultProfile");
-        QTest::newRow("with <RUN>") << "" << true << DefaultProfileName << DefaultProfileName;
-        QTest::newRow("list full") << "full" << true << "" << DefaultProfileName;
-        QTest::newRow("no engine") << "no engine" << true << "" << DefaultProfileName;
-        QTest::newRow("chosen in an earlier run") << "kept other" << false << "Other" << "Other";
-        QTest::newRow("chosen, since removed") << "kept gone" << false << DefaultProfileName << DefaultProfileName;
-        QTest::newRow("chosen in Add") << "Add other" << false << "Other" << "Other";
+        QTest::addColumn<CommandLineRow>("row");
+        const QString def = DefaultProfileName;
+        QTest::newRow("with <RUN>") << CommandLineRow{"", true, def, def};
+        QTest::newRow("list full") << CommandLineRow{"full", true, "", def};
+        QTest::newRow("no engine") << CommandLineRow{"no engine", true, "", def};
+        QTest::newRow("chosen in an earlier run") << CommandLineRow{"kept other", false, "Other", "Other"};
+        QTest::newRow("chosen, since removed") << CommandLineRow{"kept gone", false, def, def};
+        QTest::newRow("chosen in Add") << CommandLineRow{"Add other", false, "Other", "Other"};
     }
     void commandLineJob()
     {
-        QFETCH(QString, setup);
-        QFETCH(bool, run);
-        QFETCH(QString, jobProfile);
+        QFETCH(CommandLineRow, row);
+        const auto &[setup, run, jobProfile, defaultProfile] = row;
         Fixture f;
         f.engines->profiles.clear();
         for (const QString &name : QStringList{"Other", DefaultProfileName})
@@ -357,7 +354,7 @@ private Q_SLOTS:
         }
         QSignalSpy ended(&f.window.runner(), &SessionRunner::runEnded);
         f.window.CommandLine_Job("/in/talk.avi", "/in/talk.wmv", run);
-        QTEST(f.window.DefaultProfile(), "defaultProfile");
+        QCOMPARE(f.window.DefaultProfile(), defaultProfile);
         QCOMPARE(f.ui.texts(), setup == "no engine" ? QStringList{"Error Executing Application"} : QStringList());
         if (jobProfile.isEmpty()) {
             QCOMPARE(f.button("CmdStart")->isEnabled(), setup == "full"); // on with the rows already there
